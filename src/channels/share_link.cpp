@@ -1,0 +1,19 @@
+#include "channels/share_link.h"
+
+#include <QRegularExpression>
+
+namespace Channels {
+
+std::optional<QString> shareLink(const QString& text) {
+    static const QRegularExpression pattern(
+        QStringLiteral("https?://") +
+        QRegularExpression::escape(QString::fromUtf16(kShareHost)) +
+        QStringLiteral("/sph/[A-Za-z0-9_\\-]+"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch()) return std::nullopt;
+    QString link = match.captured(0);
+    link.replace(QStringLiteral("http://"), QStringLiteral("https://"));
+    return link;
+}
+
+}  // namespace Channels

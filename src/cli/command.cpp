@@ -1,0 +1,51 @@
+#include "cli/command.h"
+
+#include <QList>
+
+#include <cerrno>
+#include <unistd.h>
+
+namespace {
+
+QList<CliCommand>& registry() {
+    static QList<CliCommand> list;
+    return list;
+}
+
+void writeAll(int fd, const QByteArray& bytes) {
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, size_t(left));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        data += n;
+        left -= n;
+    }
+}
+
+}  // namespace
+
+namespace Cli {
+
+void registerCommand(const CliCommand& command) { registry().append(command); }
+const QList<CliCommand>& commands() { return registry(); }
+
+QByteArray readStandardInput() {
+    QByteArray bytes;
+    char buffer[65536];
+    while (true) {
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        bytes.append(buffer, n);
+    }
+    return bytes;
+}
+
+void out(const QString& text) { writeAll(STDOUT_FILENO, text.toUtf8()); }
+void err(const QString& text) { writeAll(STDERR_FILENO, text.toUtf8()); }
+
+}  // namespace Cli

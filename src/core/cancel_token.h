@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QMutex>
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+
+// The one cancellation mechanism of both engines. A run holds a shared token; cancel() marks it
+// and calls every registered stopper once (terminate yt-dlp's process group, abort a transfer,
+// abort a pending request). Engines also check it after each stage and throw the cancellation
+// failure. Safe from any thread; stoppers run on the thread that cancels.
+class CancelToken {
+public:
+    using Stopper = std::function<void()>;
+
+    static std::shared_ptr<CancelToken> make() { return std::make_shared<CancelToken>(); }
+
+    void cancel();
+    bool isCancelled() const { return m_cancelled.load(std::memory_order_acquire); }
+
+    // Registers a stopper and returns its id. When the token is cancelled already, the stopper
+    // runs at once (and 0 is returned).
+    int onCancel(Stopper stopper);
+    void removeStopper(int id);
+
+    // Throws Failure::cancelled() when the token has been cancelled.
+    void throwIfCancelled() const;
+
+private:
+    std::atomic<bool> m_cancelled{false};
+    QMutex m_mutex;
+    std::map<int, Stopper> m_stoppers;
+    int m_nextId = 1;
+};
+
+// Registers a stopper for the lifetime of a scope (for example one HTTP request).
+class CancelScope {
+public:
+    CancelScope(const std::shared_ptr<CancelToken>& token, CancelToken::Stopper stopper);
+    ~CancelScope();
+    CancelScope(const CancelScope&) = delete;
+    CancelScope& operator=(const CancelScope&) = delete;
+
+private:
+    std::shared_ptr<CancelToken> m_token;
+    int m_id = 0;
+};

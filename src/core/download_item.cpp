@@ -1,0 +1,39 @@
+#include "core/download_item.h"
+
+#include "support/graphemes.h"
+
+namespace {
+constexpr qsizetype kTitleCharacters = 60;
+}
+
+DownloadItem::DownloadItem(const QUrl& url, Platform platform, QObject* parent)
+    : QObject(parent),
+      m_id(QUuid::createUuid()),
+      m_url(url),
+      m_platform(platform),
+      m_title(provisionalTitle(url)),
+      m_phase(Phase::makeWorking(QStringLiteral("准备中…"))) {}
+
+QString DownloadItem::provisionalTitle(const QUrl& url) {
+    const QString text = url.host() + url.path();
+    if (Graphemes::count(text) <= kTitleCharacters) return text;
+    return Graphemes::prefix(text, kTitleCharacters) + QChar(0x2026);
+}
+
+void DownloadItem::setTitle(const QString& title) {
+    if (title == m_title) return;
+    m_title = title;
+    Q_EMIT titleChanged();
+}
+
+void DownloadItem::setThumbnail(const std::optional<QUrl>& thumbnail) {
+    if (thumbnail == m_thumbnail) return;
+    m_thumbnail = thumbnail;
+    Q_EMIT thumbnailChanged();
+}
+
+void DownloadItem::setPhase(const Phase& phase) {
+    if (phase == m_phase) return;
+    m_phase = phase;
+    Q_EMIT phaseChanged();
+}

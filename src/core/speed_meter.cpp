@@ -1,0 +1,43 @@
+#include "core/speed_meter.h"
+
+#include "support/byte_count.h"
+
+#include <QStringList>
+
+namespace {
+constexpr std::chrono::duration<double> kWindow{3.0};
+constexpr std::chrono::duration<double> kMinimumSpan{0.3};
+}  // namespace
+
+QString SpeedMeter::text(qint64 written, qint64 total, std::optional<double> speed) {
+    return text(written, total, speed, Clock::now());
+}
+
+QString SpeedMeter::text(qint64 written, qint64 total, std::optional<double> speed,
+                         Clock::time_point now) {
+    m_samples.emplace_back(now, written);
+    while (m_samples.size() > 1 &&
+           std::chrono::duration<double>(now - m_samples.front().first) > kWindow) {
+        m_samples.pop_front();
+    }
+
+    std::optional<double> rate = speed;
+    if (!rate) {
+        const auto& [oldestTime, oldestWritten] = m_samples.front();
+        const std::chrono::duration<double> span = now - oldestTime;
+        if (span > kMinimumSpan) rate = double(written - oldestWritten) / span.count();
+    }
+
+    QStringList parts;
+    if (total > 0) {
+        const auto percent = qint64(double(written) / double(total) * 100.0);
+        parts << QString::number(percent) + QLatin1Char('%');
+        parts << mb(written) + QStringLiteral(" / ") + mb(total);
+    } else {
+        parts << mb(written);
+    }
+    if (rate && *rate > 0) {
+        parts << QString::number(*rate / 1048576.0, 'f', 1) + QStringLiteral(" MB/s");
+    }
+    return parts.join(QStringLiteral(" · "));
+}

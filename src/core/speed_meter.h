@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <chrono>
+#include <deque>
+#include <optional>
+#include <utility>
+
+// Turns progress reports into "37% · 12.4 MB / 33.5 MB · 2.1 MB/s". Measures the rate over the
+// last three seconds unless the caller knows it. One meter per transfer, one thread at a time.
+class SpeedMeter {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // total < 1: the size is unknown. speed in bytes per second.
+    QString text(qint64 written, qint64 total, std::optional<double> speed = std::nullopt);
+    // The same with an explicit time, for reproducible tests.
+    QString text(qint64 written, qint64 total, std::optional<double> speed, Clock::time_point now);
+
+private:
+    std::deque<std::pair<Clock::time_point, qint64>> m_samples;  // oldest first
+};

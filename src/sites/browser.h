@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The browsers whose cookies yt-dlp may read for a site that refuses anonymous downloads.
+class Browser {
+public:
+    enum Case : quint8 { chrome, edge, firefox, safari };
+
+    constexpr Browser(Case value) : m_case(value) {}  // NOLINT: a Browser is its case
+    constexpr Case value() const { return m_case; }
+    constexpr operator Case() const { return m_case; }  // NOLINT: allows switch and ==
+
+    QString rawValue() const;  // passed to yt-dlp
+    QString name() const;      // shown to the user
+    // Where an installed copy is found on this system (several places on Linux; none for Safari).
+    QStringList appPaths() const;
+
+    static std::optional<Browser> fromRawValue(QStringView raw);
+    static const QList<Browser>& allCases();
+    // The browsers found on disk, in case order; looked up afresh on every call.
+    static QList<Browser> installed();
+    // The first installed browser, else Chrome.
+    static Browser suggested();
+    // The remembered choice, settings key "cookieBrowser"; nullopt removes the entry.
+    static std::optional<Browser> preferred();
+    static void setPreferred(std::optional<Browser> browser);
+
+    // Tests put the file system root of the installed check elsewhere ("" is the real root).
+    static void setInstallRootForTesting(const QString& root);
+
+private:
+    Case m_case;
+};

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "sites/browser.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// The one way any download ends badly: a short title, advice in plain Chinese and the remedies
+// the row offers. Thrown by the engines; a user cancellation is a Failure with isCancel set.
+struct Failure {
+    class Action {
+    public:
+        enum Kind : quint8 {
+            retry,
+            loginYuanbao,
+            useBrowserCookies,
+            openDesktopPrivacy,
+            openFullDiskAccess,
+            updateTools,
+            copyInstallCommand,
+            openLogs,
+        };
+
+        constexpr Action(Kind kind) : m_kind(kind) {}  // NOLINT: the browser-less remedies
+        static Action browserCookies(Browser browser) { return Action(useBrowserCookies, browser); }
+
+        Kind kind() const { return m_kind; }
+        // Set only for useBrowserCookies.
+        std::optional<Browser> browser() const { return m_browser; }
+
+        // "retry", "useBrowserCookies:chrome", …: the remedy's stable name.
+        QString key() const;
+
+        friend bool operator==(const Action& a, const Action& b) {
+            return a.m_kind == b.m_kind && a.m_browser == b.m_browser;
+        }
+
+    private:
+        Action(Kind kind, Browser browser) : m_kind(kind), m_browser(browser) {}
+        Kind m_kind;
+        std::optional<Browser> m_browser;
+    };
+
+    QString title;
+    QString advice;
+    QList<Action> actions;
+    bool isCancel = false;
+
+    // "已取消": how every engine reports a cancellation.
+    static Failure cancelled();
+
+    friend bool operator==(const Failure&, const Failure&) = default;
+};
+
+size_t qHash(const Failure::Action& action, size_t seed = 0);

@@ -1,0 +1,33 @@
+// Entry point of every test program: a private home folder per process, then GoogleTest inside
+// a QCoreApplication so network, process and coroutine code has its event loop.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+
+    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/quorvin-test-XXXXXX"));
+    if (!home.isValid()) return 99;
+    const QByteArray root = QFile::encodeName(home.path());
+    const QByteArray realHome = qgetenv("HOME");
+    qputenv("QUORVIN_REAL_HOME", realHome);
+    qputenv("HOME", root);
+    qputenv("XDG_DATA_HOME", root + "/.local/share");
+    qputenv("XDG_STATE_HOME", root + "/.local/state");
+    qputenv("XDG_CONFIG_HOME", root + "/.config");
+    qputenv("XDG_CACHE_HOME", root + "/.cache");
+    QDir().mkpath(home.path() + QStringLiteral("/tmp"));
+    qputenv("TMPDIR", root + "/tmp");
+    qunsetenv("XDG_DESKTOP_DIR");
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Quorvin"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Quorvin"));
+    return RUN_ALL_TESTS();
+}

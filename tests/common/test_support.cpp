@@ -1,0 +1,52 @@
+#include "common/test_support.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+namespace TestSupport {
+
+QString home() { return qEnvironmentVariable("HOME"); }
+
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    QDeadlineTimer deadline(timeout);
+    while (!done()) {
+        if (deadline.hasExpired()) return done();
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    }
+    return true;
+}
+
+ProcessResult run(const QString& program, const QStringList& arguments, const QByteArray& input,
+                  std::chrono::milliseconds timeout) {
+    QProcess process;
+    process.start(program, arguments);
+    ProcessResult result;
+    if (!process.waitForStarted()) return result;
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(int(timeout.count()))) {
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+QString cliPath() { return QStringLiteral(QUORVIN_CLI_PATH); }
+
+QString writeFile(const QString& path, const QByteArray& contents) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return {};
+    file.write(contents);
+    return path;
+}
+
+}  // namespace TestSupport
