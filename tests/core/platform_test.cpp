@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+namespace {
+
+Platform detect(const char* url) { return Platform::detect(QUrl(QString::fromUtf8(url))); }
+
+}  // namespace
+
 TEST(PlatformTable, RawValuesRoundTripAndAreCaseSensitive) {
     ASSERT_EQ(Platform::allCases().size(), 16);
     for (Platform platform : Platform::allCases()) {
@@ -13,4 +19,90 @@ TEST(PlatformTable, RawValuesRoundTripAndAreCaseSensitive) {
     EXPECT_FALSE(Platform::fromRawValue(u"").has_value());
     EXPECT_EQ(Platform(Platform::twitter).name(), QStringLiteral("X"));
     EXPECT_EQ(Platform(Platform::twitter).rawValue(), QStringLiteral("twitter"));
+}
+
+TEST(PlatformTable, NamesMarksAndColours) {
+    EXPECT_EQ(Platform(Platform::channels).name(), QStringLiteral("视频号"));
+    EXPECT_EQ(Platform(Platform::bilibili).name(), QStringLiteral("B站"));
+    EXPECT_EQ(Platform(Platform::other).name(), QStringLiteral("其他网站"));
+    EXPECT_EQ(Platform(Platform::youtube).mark(), QStringLiteral("▶"));
+    EXPECT_EQ(Platform(Platform::other).mark(), QStringLiteral("•"));
+    // The representative colour is the middle entry.
+    EXPECT_EQ(Platform(Platform::channels).color(), (Rgb{0xF0, 0x8C, 0x00}));
+    EXPECT_EQ(Platform(Platform::instagram).colors().size(), 3);
+    EXPECT_EQ(Platform(Platform::instagram).color(), (Rgb{0xD6, 0x29, 0x76}));
+    EXPECT_EQ(Platform(Platform::zhihu).color(), (Rgb{0x00, 0x66, 0xFF}));
+    for (Platform platform : Platform::allCases()) {
+        EXPECT_EQ(platform.mark().size() <= 2, true) << platform.rawValue().toStdString();
+        const bool blocked = platform >= Platform::youtube && platform <= Platform::dailymotion;
+        EXPECT_EQ(platform.needsVPNInChina(), blocked) << platform.rawValue().toStdString();
+    }
+}
+
+TEST(PlatformTable, SupportedListsFourteenSitesInOrder) {
+    const auto& supported = Platform::supported();
+    ASSERT_EQ(supported.size(), 14);
+    EXPECT_EQ(supported.first(), Platform::bilibili);
+    EXPECT_EQ(supported.last(), Platform::dailymotion);
+    for (qsizetype i = 1; i < supported.size(); ++i) EXPECT_LT(supported[i - 1], supported[i]);
+    EXPECT_FALSE(supported.contains(Platform(Platform::channels)));
+    EXPECT_FALSE(supported.contains(Platform(Platform::other)));
+}
+
+TEST(PlatformDetect, EveryDomainOfEverySite) {
+    const std::pair<const char*, Platform::Case> cases[] = {
+        {"https://weixin.qq.com/sph/Ab12", Platform::channels},
+        {"https://channels.weixin.qq.com/sph/Ab12", Platform::channels},
+        {"https://www.bilibili.com/video/BV1", Platform::bilibili},
+        {"https://b23.tv/TgEIXkw", Platform::bilibili},
+        {"https://bili2233.cn/x", Platform::bilibili},
+        {"https://v.douyin.com/MuEswcb/", Platform::douyin},
+        {"https://www.iesdouyin.com/share/video/1/", Platform::douyin},
+        {"https://www.xiaohongshu.com/explore/1", Platform::xiaohongshu},
+        {"http://xhslink.com/a/zGL52ubtpJ20", Platform::xiaohongshu},
+        {"http://xhslink.cn/o/abc", Platform::xiaohongshu},
+        {"https://weibo.com/tv/show/1", Platform::weibo},
+        {"https://m.weibo.cn/status/1", Platform::weibo},
+        {"https://www.zhihu.com/zvideo/1", Platform::zhihu},
+        {"https://www.youtube.com/watch?v=x", Platform::youtube},
+        {"https://youtu.be/x", Platform::youtube},
+        {"https://www.tiktok.com/@a/video/1", Platform::tiktok},
+        {"https://www.instagram.com/reel/x/", Platform::instagram},
+        {"https://x.com/a/status/1", Platform::twitter},
+        {"https://twitter.com/a/status/1", Platform::twitter},
+        {"https://www.facebook.com/watch?v=1", Platform::facebook},
+        {"https://fb.watch/abc/", Platform::facebook},
+        {"https://www.reddit.com/r/a/comments/b/", Platform::reddit},
+        {"https://redd.it/abc", Platform::reddit},
+        {"https://vimeo.com/1", Platform::vimeo},
+        {"https://www.twitch.tv/videos/1", Platform::twitch},
+        {"https://www.dailymotion.com/video/x1", Platform::dailymotion},
+        {"https://dai.ly/x1", Platform::dailymotion},
+        {"https://example.com/video.mp4", Platform::other},
+    };
+    for (const auto& [url, expected] : cases) {
+        EXPECT_EQ(detect(url), expected) << url;
+    }
+}
+
+TEST(PlatformDetect, HostMatchingRules) {
+    EXPECT_EQ(detect("https://WWW.BILIBILI.COM/video/1"), Platform::bilibili);
+    EXPECT_EQ(detect("https://m.youtube.com/watch?v=1"), Platform::youtube);
+    // Same letters without a dot before them is another site.
+    EXPECT_EQ(detect("https://notyoutube.com/watch"), Platform::other);
+    EXPECT_EQ(detect("https://max.com/a"), Platform::other);
+    EXPECT_EQ(detect("https://youtube.com.evil.example/watch"), Platform::other);
+    // The Channels domain only counts with the share path.
+    EXPECT_EQ(detect("https://weixin.qq.com/other/Ab12"), Platform::other);
+    EXPECT_EQ(detect("https://weixin.qq.com/sph"), Platform::other);
+    EXPECT_EQ(detect("/just/a/path"), Platform::other);
+    EXPECT_EQ(Platform::detect(QUrl()), Platform::other);
+}
+
+TEST(PlatformHosts, BelongsOnlyAtLabelBoundaries) {
+    EXPECT_TRUE(hostBelongsTo(u"b23.tv", u"b23.tv"));
+    EXPECT_TRUE(hostBelongsTo(u"a.b.b23.tv", u"b23.tv"));
+    EXPECT_FALSE(hostBelongsTo(u"xb23.tv", u"b23.tv"));
+    EXPECT_FALSE(hostBelongsTo(u"23.tv", u"b23.tv"));
+    EXPECT_FALSE(hostBelongsTo(u"", u"b23.tv"));
 }

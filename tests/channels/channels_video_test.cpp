@@ -1,0 +1,64 @@
+#include "channels/channels_video.h"
+#include "support/graphemes.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString nameFor(const QString& title, const QString& author = QString(),
+                std::optional<QDateTime> createdAt = std::nullopt) {
+    ChannelsVideo video{title, author, QUrl(QStringLiteral("https://v.example/a.mp4")), createdAt,
+                        std::nullopt};
+    return video.suggestedFilename();
+}
+
+const QDateTime kMarch5 = QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9));
+
+}  // namespace
+
+TEST(SuggestedFilename, TakesTheFirstNonBlankLineMadeSafe) {
+    EXPECT_EQ(nameFor(QStringLiteral("第一行\n第二行")), QStringLiteral("第一行.mp4"));
+    EXPECT_EQ(nameFor(QStringLiteral("a/b: c")), QStringLiteral("a b c.mp4"));
+    EXPECT_EQ(nameFor(QStringLiteral("  \n  标题  \n尾")), QStringLiteral("标题.mp4"));
+    EXPECT_EQ(nameFor(QStringLiteral("\r\n\u2028x\u2029y")), QStringLiteral("x.mp4"));
+    EXPECT_EQ(nameFor(QStringLiteral("a\tb\u3000c")), QStringLiteral("a b c.mp4"));
+    EXPECT_EQ(nameFor(QStringLiteral("..hidden.")), QStringLiteral("hidden.mp4"));
+    EXPECT_EQ(nameFor(QStringLiteral("x<y>z|w\"q*?")), QStringLiteral("x y z w q.mp4"));
+}
+
+TEST(SuggestedFilename, CutsAtSixtyUserPerceivedCharacters) {
+    const QString sixty = QStringLiteral("字").repeated(60);
+    EXPECT_EQ(nameFor(sixty), sixty + QStringLiteral(".mp4"));
+    EXPECT_EQ(nameFor(sixty + QStringLiteral("多")), sixty + QStringLiteral("….mp4"));
+    // A space in 60th place is trimmed before the ellipsis.
+    const QString spaced = QStringLiteral("a").repeated(59) + QStringLiteral(" bcd");
+    EXPECT_EQ(nameFor(spaced), QStringLiteral("a").repeated(59) + QStringLiteral("….mp4"));
+    // An emoji with a skin tone and a family emoji are one character each.
+    const QString emoji = QStringLiteral("👍🏽").repeated(30) + QStringLiteral("👨‍👩‍👧").repeated(31);
+    const QString name = nameFor(emoji);
+    EXPECT_EQ(Graphemes::count(name.chopped(4)), 61);  // 60 and the ellipsis
+    EXPECT_TRUE(name.endsWith(QStringLiteral("….mp4")));
+}
+
+TEST(SuggestedFilename, FallsBackToAuthorAndTime) {
+    EXPECT_EQ(nameFor(QStringLiteral(" . . "), QStringLiteral("小明"), kMarch5),
+              QStringLiteral("视频号_小明_20240305_140709.mp4"));
+    EXPECT_EQ(nameFor(QString(), QString(), kMarch5), QStringLiteral("视频号_20240305_140709.mp4"));
+    EXPECT_EQ(nameFor(QStringLiteral("/:*?."), QString(), kMarch5),
+              QStringLiteral("视频号_20240305_140709.mp4"));
+    const QString now = nameFor(QString());
+    EXPECT_TRUE(now.startsWith(QStringLiteral("视频号_") +
+                               QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))))
+        << now.toStdString();
+}
+
+TEST(SuggestedFilename, AnAuthorNeverBringsAPathOrHiddenName) {
+    const QString name = nameFor(QString(), QStringLiteral("../../etc/x"), kMarch5);
+    EXPECT_FALSE(name.contains(QLatin1Char('/')));
+    EXPECT_FALSE(name.contains(QStringLiteral("..")));
+    EXPECT_EQ(name, QStringLiteral("视频号_etc x_20240305_140709.mp4"));
+    EXPECT_EQ(nameFor(QString(), QStringLiteral("a\\b\nc"), kMarch5),
+              QStringLiteral("视频号_a b c_20240305_140709.mp4"));
+    EXPECT_EQ(nameFor(QString(), QStringLiteral("..."), kMarch5),
+              QStringLiteral("视频号_20240305_140709.mp4"));
+}
