@@ -1,0 +1,148 @@
+#include "channels/net.h"
+
+#include <QCoreApplication>
+#include <QNetworkAccessManager>
+#include <QNetworkCookie>
+#include <QNetworkCookieJar>
+#include <QPointer>
+
+#include <QCoro/QCoroNetworkReply>
+
+#include <exception>
+#include <stdexcept>
+
+namespace {
+
+// A jar that keeps nothing and offers nothing: the shared session must never carry a login
+// cookie to a host it was not meant for, nor remember what a server set.
+class NoCookies final : public QNetworkCookieJar {
+public:
+    using QNetworkCookieJar::QNetworkCookieJar;
+    QList<QNetworkCookie> cookiesForUrl(const QUrl&) const override { return {}; }
+    bool setCookiesFromUrl(const QList<QNetworkCookie>&, const QUrl&) override { return false; }
+};
+
+// Qt's transport errors and the user-facing cause they stand for. Order matters only for
+// reading: each error appears once.
+struct Cause {
+    QNetworkReply::NetworkError error;
+    const char16_t* suffix;
+};
+
+constexpr char16_t kOffline[] = u"：电脑没有联网";
+constexpr char16_t kTimedOut[] = u"：连接超时";
+constexpr char16_t kNoHost[] = u"：找不到服务器";
+constexpr char16_t kTls[] = u"：安全连接失败，可能被代理软件拦截";
+
+constexpr Cause kCauses[] = {
+    // No usable network at all, or the connection broke off mid-transfer.
+    {QNetworkReply::NetworkSessionFailedError, kOffline},
+    {QNetworkReply::TemporaryNetworkFailureError, kOffline},
+    {QNetworkReply::BackgroundRequestNotAllowedError, kOffline},
+    {QNetworkReply::RemoteHostClosedError, kOffline},
+    {QNetworkReply::TimeoutError, kTimedOut},
+    {QNetworkReply::HostNotFoundError, kNoHost},
+    // Qt folds every certificate complaint (untrusted, expired, not yet valid, unknown root)
+    // into one handshake error.
+    {QNetworkReply::SslHandshakeFailedError, kTls},
+};
+
+}  // namespace
+
+namespace Net {
+
+QString userAgent() {
+    return QString::fromLatin1(kUserAgent);
+}
+
+QNetworkAccessManager& session() {
+    // Main-thread object, created on first use and kept for the whole run.
+    static QNetworkAccessManager* manager = [] {
+        auto* created = new QNetworkAccessManager(QCoreApplication::instance());
+        created->setCookieJar(new NoCookies(created));
+        created->setCache(nullptr);
+        return created;
+    }();
+    return *manager;
+}
+
+bool isTransportError(const QNetworkReply& reply) {
+    const QNetworkReply::NetworkError error = reply.error();
+    if (error == QNetworkReply::NoError) return false;
+    // 1–99 are connection-level errors and 101–199 proxy errors: whatever status may have
+    // arrived, the body did not. Everything else Qt reports is its reading of an HTTP status.
+    if (int(error) < 200) return true;
+    return !reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+}
+
+Problem problem(QNetworkReply::NetworkError error, const QString& errorText, const QString& service,
+                bool cancelledByUs) {
+    if (error == QNetworkReply::OperationCanceledError) {
+        // Only two things abort a reply: our cancel, and Qt's own transfer time-out.
+        return cancelledByUs ? Problem::cancelled()
+                             : Problem::network(service + QString::fromUtf16(kTimedOut));
+    }
+    for (const Cause& cause : kCauses) {
+        if (cause.error == error)
+            return Problem::network(service + QString::fromUtf16(cause.suffix));
+    }
+    return Problem::network(service + QStringLiteral("：") + errorText);
+}
+
+Problem problem(const QNetworkReply& reply, const QString& service, bool cancelledByUs) {
+    return problem(reply.error(), reply.errorString(), service, cancelledByUs);
+}
+
+Problem problem(std::exception_ptr error, const QString& service) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const Problem& problem) {
+        return problem;
+    } catch (const Failure& failure) {
+        if (failure.isCancel) return Problem::cancelled();
+        return Problem::network(service + QStringLiteral("：") + failure.title);
+    } catch (const std::exception& other) {
+        return Problem::network(service + QStringLiteral("：") +
+                                QString::fromLocal8Bit(other.what()));
+    } catch (...) {
+        return Problem::network(service + QStringLiteral("：未知错误"));
+    }
+}
+
+QCoro::Task<Response> send(QNetworkRequest request, QByteArray verb, QByteArray body,
+                           QString service, std::shared_ptr<CancelToken> cancel) {
+    if (cancel && cancel->isCancelled()) throw Problem::cancelled();
+    // Belt and braces next to the jar: this request never takes or leaves cookies on its own.
+    request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
+    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+
+    std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> reply(
+        session().sendCustomRequest(request, verb, body),
+        [](QNetworkReply* r) { r->deleteLater(); });
+    bool cancelledByUs = false;
+    QPointer<QNetworkReply> weak(reply.get());
+    bool* flag = &cancelledByUs;
+    // The token may be cancelled from any thread; the abort itself must run on the reply's
+    // thread, and only while the reply still exists. Aborting resumes the awaiting frame.
+    CancelScope scope(cancel, [weak, flag] {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [weak, flag] {
+                if (!weak || weak->isFinished()) return;
+                *flag = true;
+                weak->abort();
+            },
+            Qt::QueuedConnection);
+    });
+    QNetworkReply* pending = reply.get();
+    co_await pending;
+
+    if (isTransportError(*reply)) throw problem(*reply, service, cancelledByUs);
+    Response response;
+    response.body = reply->readAll();
+    response.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    co_return response;
+}
+
+}  // namespace Net

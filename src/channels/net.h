@@ -1,0 +1,50 @@
+#pragma once
+
+#include "channels/net_response.h"
+#include "channels/problem.h"
+#include "core/cancel_token.h"
+
+#include <QCoro/QCoroTask>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+#include <exception>
+#include <memory>
+
+class QNetworkAccessManager;
+
+// The Channels engine's one HTTP layer.
+namespace Net {
+
+// The browser-like agent of the Channels requests and the video download.
+inline constexpr char kUserAgent[] =
+    "Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/537.36 (KHTML, like Gecko) "
+    "Chrome/148.0.0.0 Safari/537.36";
+QString userAgent();
+
+// The shared manager of the main thread, created on first use. It never stores or sends a
+// cookie by itself and caches nothing: a request that needs cookies carries them as a header.
+QNetworkAccessManager& session();
+
+// Sends `request` with `verb` and `body` on session() and returns the whole body and status.
+// Any status is returned; a transport failure throws the Problem of problem() for `service`,
+// and a cancelled token throws Problem::cancelled(). Main thread only.
+QCoro::Task<Response> send(QNetworkRequest request, QByteArray verb, QByteArray body,
+                           QString service, std::shared_ptr<CancelToken> cancel = nullptr);
+
+// A Qt transport error as a Problem naming `service`. `cancelledByUs` tells an abort we asked
+// for (the user cancelled) from one Qt made itself (its transfer time-out aborts the reply).
+Problem problem(QNetworkReply::NetworkError error, const QString& errorText, const QString& service,
+                bool cancelledByUs = false);
+Problem problem(const QNetworkReply& reply, const QString& service, bool cancelledByUs = false);
+
+// Any thrown value as a Problem: a Problem stays unchanged (the service named deeper down
+// survives), a cancellation Failure becomes cancelled, anything else network with `service`,
+// "：" and its text.
+Problem problem(std::exception_ptr error, const QString& service);
+
+// True when the reply failed below HTTP (no answer, or the connection broke mid-body), as
+// opposed to an HTTP status that Qt also reports as an error.
+bool isTransportError(const QNetworkReply& reply);
+
+}  // namespace Net

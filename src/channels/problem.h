@@ -1,0 +1,63 @@
+#pragma once
+
+#include "sites/failure.h"
+
+#include <QString>
+
+#include <optional>
+
+// Every way the Channels engine can fail, as one thrown value. The download manager shows
+// failure(); the title, advice and remedy of each case are fixed texts.
+class Problem {
+public:
+    enum class Kind : quint8 {
+        needLogin,    // no usable Yuanbao login; expired() tells whether one existed before
+        unavailable,  // the Channels service refuses the post; detail() is its own notice
+        network,      // transport failure or an unexpected video-server status; detail() names both
+        apiChanged,   // a reply the engine cannot read; detail() is a short technical note
+        disk,         // the file cannot be saved; detail() is the system's reason
+        notFound,
+        notVideo,
+        encrypted,
+        linkExpired,
+        cancelled,
+    };
+
+    // The remedy a case suggests; failure() turns it into the row's buttons.
+    enum class Action : quint8 { login, retry, openDesktopPrivacy, openLogs };
+
+    static Problem needLogin(bool expired) { return Problem(Kind::needLogin, {}, expired); }
+    static Problem unavailable(const QString& notice) { return Problem(Kind::unavailable, notice); }
+    static Problem network(const QString& detail) { return Problem(Kind::network, detail); }
+    static Problem apiChanged(const QString& detail) { return Problem(Kind::apiChanged, detail); }
+    static Problem disk(const QString& reason) { return Problem(Kind::disk, reason); }
+    static Problem notFound() { return Problem(Kind::notFound); }
+    static Problem notVideo() { return Problem(Kind::notVideo); }
+    static Problem encrypted() { return Problem(Kind::encrypted); }
+    static Problem linkExpired() { return Problem(Kind::linkExpired); }
+    static Problem cancelled() { return Problem(Kind::cancelled); }
+
+    Kind kind() const { return m_kind; }
+    // The payload of unavailable, network, apiChanged and disk; empty for the other cases.
+    const QString& detail() const { return m_detail; }
+    // Only meaningful for needLogin.
+    bool expired() const { return m_expired; }
+
+    QString title() const;
+    QString advice() const;
+    std::optional<Action> action() const;
+    Failure failure() const;
+
+    friend bool operator==(const Problem&, const Problem&) = default;
+
+private:
+    explicit Problem(Kind kind, QString detail = {}, bool expired = false)
+        : m_kind(kind), m_detail(std::move(detail)), m_expired(expired) {}
+
+    Kind m_kind;
+    QString m_detail;
+    bool m_expired = false;
+};
+
+// Lets test failures print the case readably.
+void PrintTo(const Problem& problem, std::ostream* out);

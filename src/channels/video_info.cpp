@@ -1,0 +1,172 @@
+#include "channels/video_info.h"
+
+#include "channels/json_reading.h"
+#include "channels/net.h"
+#include "channels/origin.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+
+namespace {
+
+const QString kService = QStringLiteral("视频号");
+
+// Query items in the given order, each value percent-encoded so that it comes back unchanged
+// on the server side: "&", "=", "+" and "#" inside a token would otherwise split or alter it.
+QString encodedQuery(const QList<QPair<QString, QString>>& items) {
+    QStringList pairs;
+    for (const auto& [name, value] : items) {
+        pairs.append(name + QLatin1Char('=') +
+                     QString::fromLatin1(QUrl::toPercentEncoding(value, ":/?@!$'()*,;")));
+    }
+    return pairs.join(QLatin1Char('&'));
+}
+
+QString feedPage() {
+    return Channels::webOrigin() + QStringLiteral("/finder-preview/pages/feed");
+}
+
+// The service's own notice, when it has one worth showing: throws unavailable.
+void checkNotice(const QJsonObject& notice) {
+    const qint64 type = JsonReading::integer(notice.value(QStringLiteral("type"))).value_or(0);
+    static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
+    QStringList pieces;
+    for (const QString& member : {QStringLiteral("title"), QStringLiteral("content")}) {
+        const auto text = JsonReading::text(notice.value(member));
+        if (!text) continue;
+        QString plain = *text;
+        plain.remove(tag);
+        if (!plain.isEmpty()) pieces.append(plain);
+    }
+    const QString joined = pieces.join(QStringLiteral("："));
+    // A soft notice (type 0 or none) without any text is only decoration of a normal reply.
+    if (type == 0 && joined.isEmpty()) return;
+    throw Problem::unavailable(joined.isEmpty() ? QStringLiteral("此内容暂时无法播放") : joined);
+}
+
+ChannelsVideo readReply(const Net::Response& response) {
+    if (response.status < 200 || response.status > 299) {
+        throw Problem::apiChanged(QStringLiteral("视频号返回 HTTP ") +
+                                  QString::number(response.status));
+    }
+    const QJsonDocument document = QJsonDocument::fromJson(response.body);
+    if (!document.isObject()) throw Problem::apiChanged(QStringLiteral("视频号返回的不是 JSON"));
+    const QJsonObject reply = document.object();
+
+    if (const auto code = JsonReading::integer(reply.value(QStringLiteral("errCode")));
+        code && *code != 0) {
+        throw Problem::apiChanged(
+            QStringLiteral("视频号 errCode ") + QString::number(*code) + QStringLiteral("：") +
+            JsonReading::text(reply.value(QStringLiteral("errMsg"))).value_or(QString()));
+    }
+    const QJsonValue dataValue = reply.value(QStringLiteral("data"));
+    if (!dataValue.isObject()) throw Problem::apiChanged(QStringLiteral("视频号没有返回 data"));
+    const QJsonObject data = dataValue.toObject();
+
+    if (const QJsonValue notice = data.value(QStringLiteral("errMsg")); notice.isObject()) {
+        checkNotice(notice.toObject());
+    }
+
+    const QJsonValue feedValue = data.value(QStringLiteral("feedInfo"));
+    if (!feedValue.isObject()) throw Problem::apiChanged(QStringLiteral("视频号没有返回 feedInfo"));
+    const QJsonObject feed = feedValue.toObject();
+
+    // The first non-empty candidate decides; a malformed one is not skipped for the next, since
+    // the service then sent something this program does not understand.
+    const QStringList candidates{
+        JsonReading::text(feed.value(QStringLiteral("h264VideoInfo"))
+                              .toObject()
+                              .value(QStringLiteral("videoUrl")))
+            .value_or(QString()),
+        JsonReading::text(feed.value(QStringLiteral("videoUrl"))).value_or(QString()),
+    };
+    QUrl videoURL;
+    for (const QString& candidate : candidates) {
+        if (candidate.isEmpty()) continue;
+        videoURL = QUrl(candidate, QUrl::StrictMode);
+        break;
+    }
+    if (!videoURL.isValid() || videoURL.isRelative()) {
+        const QJsonValue pictures = feed.value(QStringLiteral("picInfo"));
+        if (pictures.isArray() && !pictures.toArray().isEmpty()) throw Problem::notVideo();
+        throw Problem::apiChanged(QStringLiteral("视频号没有返回视频地址"));
+    }
+
+    ChannelsVideo video;
+    video.videoURL = videoURL;
+    video.author =
+        JsonReading::text(
+            feed.value(QStringLiteral("authorInfo")).toObject().value(QStringLiteral("nickname")))
+            .value_or(QString());
+    if (const QJsonValue created = feed.value(QStringLiteral("createtime")); created.isDouble()) {
+        video.createdAt =
+            QDateTime::fromMSecsSinceEpoch(qint64(created.toDouble() * 1000.0), Qt::UTC);
+    }
+    if (const auto cover = JsonReading::text(feed.value(QStringLiteral("coverUrl")))) {
+        const QUrl coverURL(*cover, QUrl::StrictMode);
+        if (coverURL.isValid() && !coverURL.isRelative()) video.coverURL = coverURL;
+    }
+    video.title = JsonReading::text(feed.value(QStringLiteral("description"))).value_or(QString());
+    return video;
+}
+
+}  // namespace
+
+namespace Channels {
+
+QString webOrigin() {
+    static const QString value = Origin::fromEnvironment(
+        "QUORVIN_CHANNELS_ORIGIN", QStringLiteral("https://channels.weixin.qq.com"));
+    return value;
+}
+
+QString requestId() {
+    const qint64 seconds = QDateTime::currentSecsSinceEpoch();
+    return QString::number(seconds, 16) + QLatin1Char('-') +
+           QStringLiteral("%1").arg(QRandomGenerator::global()->generate(), 8, 16,
+                                    QLatin1Char('0'));
+}
+
+QCoro::Task<ChannelsVideo> videoInfo(QString token, QString exportId,
+                                     std::shared_ptr<CancelToken> cancel) {
+    QUrl address(webOrigin() + QStringLiteral("/finder-preview/api/feed/get_feed_info"));
+    address.setQuery(encodedQuery({
+                         {QStringLiteral("_rid"), requestId()},
+                         {QStringLiteral("_pageUrl"), feedPage()},
+                     }),
+                     QUrl::StrictMode);
+
+    QUrl referer(feedPage());
+    referer.setQuery(encodedQuery({
+                         {QStringLiteral("entry_card_type"), QStringLiteral("48")},
+                         {QStringLiteral("comment_scene"), QStringLiteral("39")},
+                         {QStringLiteral("appid"), QStringLiteral("0")},
+                         {QStringLiteral("token"), token},
+                         {QStringLiteral("entry_scene"), QStringLiteral("0")},
+                         {QStringLiteral("eid"), exportId},
+                     }),
+                     QUrl::StrictMode);
+
+    QNetworkRequest request(address);
+    request.setTransferTimeout(20'000);
+    request.setRawHeader("Content-Type", "application/json");
+    request.setRawHeader("Accept", "application/json, text/plain, */*");
+    request.setRawHeader("Origin", webOrigin().toUtf8());
+    request.setRawHeader("Referer", referer.toString(QUrl::FullyEncoded).toUtf8());
+    request.setRawHeader("User-Agent", Net::kUserAgent);
+
+    const QJsonObject body{
+        {QStringLiteral("baseReq"), QJsonObject{{QStringLiteral("generalToken"), token}}},
+        {QStringLiteral("exportId"), exportId},
+    };
+    const QByteArray payload = QJsonDocument(body).toJson(QJsonDocument::Compact);
+    const Net::Response response =
+        co_await Net::send(request, QByteArrayLiteral("POST"), payload, kService, cancel);
+    co_return readReply(response);
+}
+
+}  // namespace Channels
