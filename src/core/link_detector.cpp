@@ -57,7 +57,11 @@ char32_t codePointAt(QStringView text, qsizetype i, qsizetype* units) {
 // Non-ASCII letters, marks and digits of alphabetic scripts continue a link (an accented or
 // Cyrillic path); CJK, full-width forms, punctuation, symbols and emoji end it.
 bool isNonAsciiLinkChar(char32_t cp) {
-    if (cp >= 0xFF00 && cp <= 0xFFEF) return false;  // full-width and half-width forms
+    // The common blocks of Chinese text first: ideographs, CJK punctuation, full-width forms.
+    if ((cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0x3000 && cp <= 0x303F) ||
+        (cp >= 0xFF00 && cp <= 0xFFEF) || (cp >= 0x2000 && cp <= 0x2BFF)) {
+        return false;
+    }
     const QChar::Category category = QChar::category(cp);
     switch (category) {
         case QChar::Letter_Uppercase: case QChar::Letter_Lowercase: case QChar::Letter_Titlecase:
@@ -115,7 +119,8 @@ const QSet<QString>& bareHostTopLevelDomains() {
 
 class Scanner {
 public:
-    explicit Scanner(QStringView text) : m_text(text) {}
+    // webOnly: links of other schemes are stepped over without building their URL.
+    Scanner(QStringView text, bool webOnly) : m_text(text), m_webOnly(webOnly) {}
 
     // Calls `found` for every link in order; stops when it returns true.
     void scan(const std::function<bool(const LinkDetector::Match&)>& found) {
@@ -219,6 +224,13 @@ private:
         const qsizetype hostStart = colon + 3;
         const qsizetype end = trimTrailing(hostStart, pathEnd(hostStart));
         if (end == hostStart) return std::nullopt;
+        if (m_webOnly) {
+            const QStringView name = m_text.sliced(start, colon - start);
+            if (name.compare(u"http", Qt::CaseInsensitive) != 0 &&
+                name.compare(u"https", Qt::CaseInsensitive) != 0) {
+                return LinkDetector::Match{start, end - start, QUrl()};
+            }
+        }
         return makeMatch(start, end, QString());
     }
 
@@ -265,6 +277,7 @@ private:
     }
 
     QStringView m_text;
+    bool m_webOnly;
 };
 
 bool isWebScheme(const QUrl& url) {
@@ -278,7 +291,7 @@ namespace LinkDetector {
 
 QList<Match> findAll(QStringView text) {
     QList<Match> matches;
-    Scanner(text).scan([&](const Match& match) {
+    Scanner(text, false).scan([&](const Match& match) {
         matches.append(match);
         return false;
     });
@@ -287,7 +300,7 @@ QList<Match> findAll(QStringView text) {
 
 std::optional<QUrl> firstWebLink(QStringView text) {
     std::optional<QUrl> result;
-    Scanner(text).scan([&](const Match& match) {
+    Scanner(text, true).scan([&](const Match& match) {
         if (!isWebScheme(match.url)) return false;
         result = match.url;
         return true;

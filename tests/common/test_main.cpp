@@ -12,7 +12,7 @@
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
 
-    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/quorvin-test-XXXXXX"));
+    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/qvtest-XXXXXX"));
     if (!home.isValid()) return 99;
     const QByteArray root = QFile::encodeName(home.path());
     const QByteArray realHome = qgetenv("HOME");

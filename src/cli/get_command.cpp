@@ -1,0 +1,166 @@
+// quorvin-cli get: downloads links through the same manager as the tray app, without a display.
+
+#include "cli/command.h"
+#include "core/download_manager.h"
+#include "platform/termination_signals.h"
+#include "support/temp_files.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QHash>
+#include <QObject>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+constexpr qint64 kPlainProgressIntervalMs = 1000;
+
+QString phaseText(const Phase& phase) {
+    switch (phase.kind()) {
+        case Phase::working:
+        case Phase::downloading:
+            return phase.text();
+        case Phase::done:
+            return QStringLiteral("完成：") + phase.file();
+        case Phase::failed:
+            return QStringLiteral("失败：") + phase.failure().title;
+    }
+    return {};
+}
+
+// Shows every item's phase as it changes: on a terminal one live line per item, redrawn in
+// place; otherwise plain lines, with progress at most once a second per item.
+class GetSession : public QObject {
+public:
+    GetSession(DownloadManager& manager, bool live) : m_manager(manager), m_live(live) {}
+
+    void track(const DownloadManager::ItemPointer& item) {
+        if (!item || m_order.contains(item)) return;
+        m_order.append(item);
+        connect(item.get(), &DownloadItem::phaseChanged, this, [this, item] { show(item); });
+        connect(item.get(), &DownloadItem::titleChanged, this, [this, item] { show(item); });
+        show(item);
+    }
+
+    bool allFinished() const {
+        return std::all_of(m_order.begin(), m_order.end(),
+                           [](const auto& item) { return item->isFinished(); });
+    }
+
+    const QList<DownloadManager::ItemPointer>& items() const { return m_order; }
+
+private:
+    QString line(const DownloadManager::ItemPointer& item) const {
+        return QStringLiteral("[%1] %2 · %3")
+            .arg(item->platform().name(), item->title(), phaseText(item->phase()));
+    }
+
+    void show(const DownloadManager::ItemPointer& item) {
+        if (m_live) {
+            redraw();
+            return;
+        }
+        const Phase& phase = item->phase();
+        auto& timer = m_lastPrinted[item.get()];
+        const bool progress = phase.kind() == Phase::downloading && phase.fraction().has_value();
+        if (progress && timer.isValid() && timer.elapsed() < kPlainProgressIntervalMs) return;
+        timer.start();
+        const QString text = line(item);
+        if (text == m_lastLine.value(item.get())) return;
+        m_lastLine[item.get()] = text;
+        Cli::out(text + QLatin1Char('\n'));
+    }
+
+    void redraw() {
+        QString text;
+        if (m_drawnLines > 0) text += QStringLiteral("\x1b[%1A").arg(m_drawnLines);
+        for (const auto& item : m_order) text += QStringLiteral("\r\x1b[2K") + line(item) + u'\n';
+        m_drawnLines = int(m_order.size());
+        Cli::out(text);
+    }
+
+    DownloadManager& m_manager;
+    const bool m_live;
+    QList<DownloadManager::ItemPointer> m_order;  // in submission order
+    QHash<const DownloadItem*, QElapsedTimer> m_lastPrinted;
+    QHash<const DownloadItem*, QString> m_lastLine;
+    int m_drawnLines = 0;
+};
+
+int runGet(const QStringList& arguments) {
+    QStringList texts;
+    for (const QString& argument : arguments) {
+        if (argument == u"-h" || argument == u"--help") {
+            Cli::out(QStringLiteral(
+                "Usage: quorvin-cli get [LINK…]\n"
+                "Downloads each link (or the share text on standard input) to the Desktop.\n"
+                "Ctrl-C cancels every download and removes what they left.\n"));
+            return 0;
+        }
+        texts.append(argument);
+    }
+    if (texts.isEmpty()) texts.append(QString::fromUtf8(Cli::readStandardInput()));
+
+    // Leftovers of a run that was killed; files of live runs are leased and stay.
+    TempFiles::removeAbandoned();
+
+    DownloadManager manager(DesktopServices{});
+    GetSession session(manager, ::isatty(STDOUT_FILENO) == 1);
+    int badInput = 0;
+    for (const QString& text : texts) {
+        manager.setInput(text);
+        if (!manager.detected()) {
+            Cli::err(QStringLiteral("quorvin-cli get: 没有找到链接：%1\n").arg(text.trimmed().left(200)));
+            ++badInput;
+            continue;
+        }
+        manager.submit();
+        session.track(manager.items().isEmpty() ? nullptr : manager.items().first());
+    }
+    if (session.items().isEmpty()) return 2;
+
+    int stopSignal = 0;
+    TerminationSignals terminations;
+    QObject::connect(&terminations, &TerminationSignals::received, &manager, [&](int number) {
+        if (stopSignal == 0) Cli::err(QStringLiteral("\n正在取消…\n"));
+        stopSignal = number;
+        manager.cancelAll();
+    });
+    // Wakes the loop whenever an item finishes, so the end is noticed at once.
+    QEventLoop loop;
+    for (const auto& item : session.items()) {
+        QObject::connect(item.get(), &DownloadItem::phaseChanged, &loop, [&] {
+            if (session.allFinished()) loop.quit();
+        });
+    }
+    if (!session.allFinished()) loop.exec();
+
+    int failed = badInput;
+    for (const auto& item : session.items()) {
+        const Phase& phase = item->phase();
+        if (phase.kind() == Phase::done) {
+            Cli::out(QStringLiteral("已保存：") + phase.file() + u'\n');
+            continue;
+        }
+        ++failed;
+        const Failure& failure = phase.failure();
+        if (failure.isCancel) continue;
+        QString message = QStringLiteral("%1：%2\n").arg(failure.title, failure.advice);
+        if (failure.actions.contains(Failure::Action(Failure::Action::loginYuanbao))) {
+            message += QStringLiteral(
+                "登录方法：打开 Quorvin，在面板的「⋯」菜单里选择登录元宝并扫码，然后再运行这条命令。\n");
+        }
+        Cli::err(QStringLiteral("[%1] ").arg(DownloadManager::absoluteString(item->url())) + message);
+    }
+    if (stopSignal != 0) return 128 + stopSignal;
+    return failed > 0 ? 1 : 0;
+}
+
+}  // namespace
+
+QUORVIN_CLI_COMMAND(get, "get", "get [LINK…]       download links (or a share text on standard input) "
+                    "to the Desktop, showing progress",
+                    runGet)

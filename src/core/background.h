@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QFuture>
+#include <QPromise>
+#include <QThreadPool>
+
+#include <qcoro/qcorofuture.h>
+#include <qcoro/qcorotask.h>
+
+#include <exception>
+#include <memory>
+#include <type_traits>
+
+// Runs blocking work (a file copy, a tool run) on the thread pool and resumes the awaiting
+// coroutine on its own thread once it is done. Exceptions travel back unchanged.
+template <typename Work>
+auto offMainThread(Work work) -> QCoro::Task<std::invoke_result_t<Work>> {
+    using Result = std::invoke_result_t<Work>;
+    auto promise = std::make_shared<QPromise<Result>>();
+    QFuture<Result> future = promise->future();
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, work = std::move(work)]() mutable {
+        try {
+            if constexpr (std::is_void_v<Result>) {
+                work();
+            } else {
+                promise->addResult(work());
+            }
+        } catch (...) {
+            promise->setException(std::current_exception());
+        }
+        promise->finish();
+    });
+    if constexpr (std::is_void_v<Result>) {
+        co_await future;  // rethrows what the work threw
+    } else {
+        co_return co_await future;
+    }
+}
