@@ -34,7 +34,8 @@ TEST(SuggestedFilename, CutsAtSixtyUserPerceivedCharacters) {
     const QString spaced = QStringLiteral("a").repeated(59) + QStringLiteral(" bcd");
     EXPECT_EQ(nameFor(spaced), QStringLiteral("a").repeated(59) + QStringLiteral("….mp4"));
     // An emoji with a skin tone and a family emoji are one character each.
-    const QString emoji = QStringLiteral("👍🏽").repeated(30) + QStringLiteral("👨‍👩‍👧").repeated(31);
+    const QString emoji =
+        QStringLiteral("👍🏽").repeated(30) + QStringLiteral("👨‍👩‍👧").repeated(31);
     const QString name = nameFor(emoji);
     EXPECT_EQ(Graphemes::count(name.chopped(4)), 61);  // 60 and the ellipsis
     EXPECT_TRUE(name.endsWith(QStringLiteral("….mp4")));

@@ -1,0 +1,38 @@
+#include "channels/channels_fixture.h"
+
+namespace ChannelsTest {
+
+HttpTestServer& server() {
+    static HttpTestServer* instance = [] {
+        auto* created = new HttpTestServer;
+        qputenv("QUORVIN_YUANBAO_ORIGIN", created->origin().toUtf8());
+        qputenv("QUORVIN_CHANNELS_ORIGIN", created->origin().toUtf8());
+        return created;
+    }();
+    return *instance;
+}
+
+namespace {
+// Before main(): no test can read an origin before the override is in place.
+[[maybe_unused]] const bool kServerStarted = (server(), true);
+}  // namespace
+
+QNetworkCookie cookie(const QByteArray& name, const QByteArray& value, const QString& domain,
+                      std::optional<QDateTime> expires) {
+    QNetworkCookie made(name, value);
+    made.setDomain(domain);
+    made.setPath(QStringLiteral("/"));
+    if (expires) made.setExpirationDate(*expires);
+    return made;
+}
+
+QByteArray mp4Bytes(qsizetype size) {
+    QByteArray bytes(
+        "\x00\x00\x00\x20"
+        "ftypisom",
+        12);
+    while (bytes.size() < size) bytes.append(char(bytes.size() * 7));
+    return bytes.left(qMax<qsizetype>(size, 12));
+}
+
+}  // namespace ChannelsTest
