@@ -1,0 +1,212 @@
+#include "channels/file_download.h"
+#include "channels/channels_fixture.h"
+#include "channels/net.h"
+#include "channels/save.h"
+#include "channels/video_info.h"
+#include "support/app_paths.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTcpServer>
+
+#include <thread>
+
+namespace {
+
+using ChannelsTest::mp4Bytes;
+using ChannelsTest::outcomeOf;
+using ChannelsTest::server;
+using Reply = HttpTestServer::Reply;
+
+QStringList temporaryFiles() {
+    return QDir(AppPaths::temporary()).entryList({u"quorvin-*"_qs}, QDir::Files | QDir::Hidden);
+}
+
+QByteArray contentsOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class FileDownloadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        server().clearRequests();
+        server().setHandler({});
+        for (const QString& name : temporaryFiles())
+            QFile::remove(AppPaths::temporary() + u'/' + name);
+    }
+
+    static void serve(const Reply& reply) {
+        server().setHandler([reply](const HttpTestServer::Request&) { return reply; });
+    }
+
+    struct Report {
+        qint64 written;
+        qint64 total;
+    };
+};
+
+TEST_F(FileDownloadTest, StreamsTheBodyIntoANewTemporaryFile) {
+    const QByteArray body = mp4Bytes(3 * 1024 * 1024 + 17);
+    Reply reply = Reply::text(body, 200, "video/mp4");
+    reply.headers.append(qMakePair(QByteArray("X-encflag"), QByteArray("0")));
+    serve(reply);
+
+    std::vector<Report> reports;
+    FileDownload download([&](qint64 written, qint64 total) {
+        reports.push_back({written, total});
+    });
+    const auto outcome = outcomeOf(download.run(server().url(u"/video.mp4?token=x"_qs)));
+    ASSERT_TRUE(outcome.value) << (outcome.problem ? outcome.problem->detail().toStdString() : "");
+
+    const FileDownload::Result& result = *outcome.value;
+    EXPECT_TRUE(
+        QRegularExpression(
+            QRegularExpression::escape(AppPaths::temporary()) +
+            u"/quorvin-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.mp4$"_qs)
+            .match(result.file)
+            .hasMatch())
+        << result.file.toStdString();
+    EXPECT_EQ(contentsOf(result.file), body);
+    EXPECT_EQ(result.response.status, 200);
+    EXPECT_EQ(result.response.header("x-encflag"), "0");
+    EXPECT_EQ(result.response.header("content-type"), "video/mp4");
+
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.back().written, body.size());
+    for (size_t i = 0; i < reports.size(); ++i) {
+        EXPECT_EQ(reports[i].total, body.size());
+        if (i > 0) EXPECT_GE(reports[i].written, reports[i - 1].written);
+    }
+
+    const auto requests = server().requests();
+    ASSERT_EQ(requests.size(), 1);
+    EXPECT_EQ(requests[0].method, "GET");
+    EXPECT_EQ(requests[0].target, "/video.mp4?token=x");
+    EXPECT_EQ(requests[0].header("User-Agent"), QByteArray(Net::kUserAgent));
+    EXPECT_EQ(requests[0].header("Referer"), (Channels::webOrigin() + u'/').toUtf8());
+    EXPECT_FALSE(requests[0].header("Cookie"));
+    EXPECT_TRUE(requests[0].body.isEmpty());
+}
+
+TEST_F(FileDownloadTest, UnknownLengthReportsMinusOne) {
+    Reply reply = Reply::text(mp4Bytes(200'000), 200, "video/mp4");
+    reply.sendLength = false;
+    serve(reply);
+    std::vector<Report> reports;
+    FileDownload download([&](qint64 written, qint64 total) {
+        reports.push_back({written, total});
+    });
+    const auto outcome = outcomeOf(download.run(server().url(u"/v"_qs)));
+    ASSERT_TRUE(outcome.value);
+    EXPECT_EQ(contentsOf(outcome.value->file).size(), 200'000);
+    ASSERT_FALSE(reports.empty());
+    for (const Report& report : reports) EXPECT_EQ(report.total, -1);
+    EXPECT_EQ(reports.back().written, 200'000);
+}
+
+TEST_F(FileDownloadTest, ErrorPageIsDownloadedThenJudgedBySave) {
+    serve(Reply::text("<html><body>404 Not Found</body></html>", 404, "text/html"));
+    FileDownload download(nullptr);
+    const auto outcome = outcomeOf(download.run(server().url(u"/gone.mp4"_qs)));
+    ASSERT_TRUE(outcome.value);
+    EXPECT_EQ(outcome.value->response.status, 404);
+    EXPECT_TRUE(contentsOf(outcome.value->file).contains("404 Not Found"));
+    try {
+        Channels::save(outcome.value->file, outcome.value->response, u"x.mp4"_qs);
+        ADD_FAILURE() << "save accepted an error page";
+    } catch (const Problem& problem) {
+        EXPECT_EQ(problem, Problem::linkExpired());
+    }
+    EXPECT_FALSE(QFile::exists(outcome.value->file));
+    EXPECT_FALSE(QFile::exists(AppPaths::desktop() + u"/x.mp4"_qs));
+}
+
+TEST_F(FileDownloadTest, StalledServerTimesOutAndLeavesNothing) {
+    Reply reply = Reply::text(mp4Bytes(100'000), 200, "video/mp4");
+    reply.stallAfter = 5'000;
+    serve(reply);
+    FileDownload download(nullptr);
+    download.setTimeout(std::chrono::milliseconds(600));
+    QElapsedTimer clock;
+    clock.start();
+    const auto outcome = outcomeOf(download.run(server().url(u"/v"_qs)));
+    EXPECT_EQ(outcome.problem, Problem::network(u"视频服务器：连接超时"_qs));
+    EXPECT_LT(clock.elapsed(), 10'000);
+    EXPECT_TRUE(temporaryFiles().isEmpty()) << temporaryFiles().join(u' ').toStdString();
+}
+
+TEST_F(FileDownloadTest, DroppedConnectionIsLostNetwork) {
+    Reply reply = Reply::text(mp4Bytes(1'000'000), 200, "video/mp4");
+    reply.dropAfter = 300'000;
+    serve(reply);
+    FileDownload download(nullptr);
+    const auto outcome = outcomeOf(download.run(server().url(u"/v"_qs)));
+    EXPECT_EQ(outcome.problem, Problem::network(u"视频服务器：电脑没有联网"_qs));
+    EXPECT_TRUE(temporaryFiles().isEmpty());
+}
+
+TEST_F(FileDownloadTest, RefusedConnectionNamesTheServer) {
+    quint16 closedPort = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+        closedPort = probe.serverPort();
+    }
+    FileDownload download(nullptr);
+    const auto outcome = outcomeOf(download.run(QUrl(u"http://127.0.0.1:%1/v"_qs.arg(closedPort))));
+    ASSERT_TRUE(outcome.problem);
+    EXPECT_EQ(outcome.problem->kind(), Problem::Kind::network);
+    EXPECT_TRUE(outcome.problem->detail().startsWith(u"视频服务器："_qs));
+    EXPECT_GT(outcome.problem->detail().size(), QString(u"视频服务器："_qs).size());
+    EXPECT_TRUE(temporaryFiles().isEmpty());
+}
+
+TEST_F(FileDownloadTest, CancelFromAnotherThreadDuringTheTransfer) {
+    Reply reply = Reply::text(mp4Bytes(4'000'000), 200, "video/mp4");
+    reply.throttleBytes = 64 * 1024;
+    reply.throttleMs = 20;
+    serve(reply);
+    std::atomic<qint64> seen{0};
+    FileDownload download([&](qint64 written, qint64) { seen = written; });
+    std::thread canceller([&] {
+        while (seen.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        download.cancel();
+        download.cancel();  // any number of times
+    });
+    QElapsedTimer clock;
+    clock.start();
+    const auto outcome = outcomeOf(download.run(server().url(u"/v"_qs)));
+    canceller.join();
+    EXPECT_EQ(outcome.problem, Problem::cancelled());
+    EXPECT_EQ(outcome.problem.value_or(Problem::notFound()).failure(), Failure::cancelled());
+    EXPECT_LT(seen.load(), 4'000'000);
+    EXPECT_LT(clock.elapsed(), 5'000);
+    EXPECT_TRUE(temporaryFiles().isEmpty());
+}
+
+TEST_F(FileDownloadTest, CancelTokenStopsTheTransfer) {
+    Reply reply = Reply::text(mp4Bytes(1'000'000), 200, "video/mp4");
+    reply.stallAfter = 1'000;
+    serve(reply);
+    auto token = CancelToken::make();
+    FileDownload download([token](qint64, qint64) { token->cancel(); });
+    const auto outcome = outcomeOf(download.run(server().url(u"/v"_qs), token));
+    EXPECT_EQ(outcome.problem, Problem::cancelled());
+    EXPECT_TRUE(temporaryFiles().isEmpty());
+}
+
+TEST_F(FileDownloadTest, CancelBeforeRunDoesNothing) {
+    serve(Reply::text(mp4Bytes(10'000), 200, "video/mp4"));
+    FileDownload download(nullptr);
+    download.cancel();
+    const auto outcome = outcomeOf(download.run(server().url(u"/v"_qs)));
+    ASSERT_TRUE(outcome.value);
+    EXPECT_EQ(contentsOf(outcome.value->file).size(), 10'000);
+}
+
+}  // namespace
