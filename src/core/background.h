@@ -13,13 +13,17 @@
 
 // Runs blocking work (a file copy, a tool run) on the thread pool and resumes the awaiting
 // coroutine on its own thread once it is done. Exceptions travel back unchanged.
+//
+// The work is copied to the pool before the first suspension, so a reference parameter is safe.
+// Callers keep the work in a named variable: g++ 12 destroys some temporaries of a co_await
+// expression twice (seen with a capturing lambda in "co_return co_await").
 template <typename Work>
-auto offMainThread(Work work) -> QCoro::Task<std::invoke_result_t<Work>> {
+auto offMainThread(const Work& work) -> QCoro::Task<std::invoke_result_t<Work>> {
     using Result = std::invoke_result_t<Work>;
     auto promise = std::make_shared<QPromise<Result>>();
     QFuture<Result> future = promise->future();
     promise->start();
-    QThreadPool::globalInstance()->start([promise, work = std::move(work)]() mutable {
+    QThreadPool::globalInstance()->start([promise, work]() mutable {
         try {
             if constexpr (std::is_void_v<Result>) {
                 work();

@@ -29,7 +29,7 @@ bool offersLogin(const Phase& phase) {
 // still exists.
 template <typename Work, typename Store>
 QCoro::Task<> inBackground(QPointer<DownloadManager> manager, Work work, Store store) {
-    auto result = co_await offMainThread(std::move(work));
+    const auto result = co_await offMainThread(work);
     if (manager) store(manager.data(), result);
 }
 
@@ -168,7 +168,8 @@ QCoro::Task<> DownloadManager::runTask(ItemPointer item, std::shared_ptr<CancelT
     try {
         if (item->platform() != Platform::channels) {
             const std::optional<Browser> browser = m_cookieBrowser;  // read at task start
-            file = co_await YtDlp::download(item.get(), browser, token);
+            DownloadItem* const target = item.get();
+            file = co_await YtDlp::download(target, browser, token);
         } else {
             file = co_await downloadChannels(item, token);
         }
@@ -214,8 +215,9 @@ QCoro::Task<> DownloadManager::runTask(ItemPointer item, std::shared_ptr<CancelT
 
 QCoro::Task<QString> DownloadManager::downloadChannels(ItemPointer item,
                                                        std::shared_ptr<CancelToken> token) {
-    const Yuanbao::ParseResult parsed =
-        co_await Yuanbao::parse(absoluteString(item->url()), token);
+    // Arguments of the awaited calls are named first (see offMainThread about g++ 12).
+    const QString shareURL = absoluteString(item->url());
+    const Yuanbao::ParseResult parsed = co_await Yuanbao::parse(shareURL, token);
     token->throwIfCancelled();
     item->setPhase(Phase::makeWorking(QStringLiteral("正在获取视频信息…")));
 
@@ -234,15 +236,18 @@ QCoro::Task<QString> DownloadManager::downloadChannels(ItemPointer item,
             total >= 1 ? std::optional<double>(double(written) / double(total)) : std::nullopt;
         item->setPhase(Phase::makeDownloading(fraction, meter->text(written, total)));
     });
-    FileDownload::Result transfer = co_await download.run(video.videoURL, token);
+    const QUrl videoURL = video.videoURL;
+    const FileDownload::Result transfer = co_await download.run(videoURL, token);
     if (token->isCancelled()) {
         QFile::remove(transfer.file);  // nobody will save it now
         throw Failure::cancelled();
     }
     // A move across file systems copies the whole file: never on the main thread.
-    co_return co_await offMainThread([transfer, name] {
+    const auto save = [transfer, name] {
         return Channels::save(transfer.file, transfer.response, name);
-    });
+    };
+    const QString saved = co_await offMainThread(save);
+    co_return saved;
 }
 
 // ---------------------------------------------------------------------------------------------

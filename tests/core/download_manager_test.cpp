@@ -1,0 +1,373 @@
+#include "channels/cookie_jar.h"
+#include "common/test_support.h"
+#include "core/manager_fixture.h"
+#include "sites/tools.h"
+#include "support/app_paths.h"
+#include "support/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+using namespace ManagerTest;
+
+namespace {
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool logHas(const QString& text) {
+    const QStringList lines = logLines();
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const QString& line) { return line.endsWith(QStringLiteral("] ") + text); });
+}
+
+// A short real clip, served by the loopback server at /clip.mp4.
+QString serveClip() {
+    const QString clip = TestSupport::home() + QStringLiteral("/media/clip.mp4");
+    QDir().mkpath(QFileInfo(clip).path());
+    const auto made = TestSupport::run(
+        QStringLiteral("ffmpeg"),
+        {QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-f"),
+         QStringLiteral("lavfi"), QStringLiteral("-i"),
+         QStringLiteral("testsrc=duration=2:size=160x120:rate=15"), QStringLiteral("-f"),
+         QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("sine=duration=2"),
+         QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-c:a"),
+         QStringLiteral("aac"), QStringLiteral("-shortest"), clip});
+    EXPECT_EQ(made.exitCode, 0) << made.err.toStdString();
+    server().setHandler([clip](const HttpTestServer::Request& request) {
+        HttpTestServer::Reply reply;
+        if (request.path() != "/clip.mp4") return HttpTestServer::Reply::text("no", 404);
+        reply.headers = {{"Content-Type", "video/mp4"}};
+        reply.file = clip;
+        return reply;
+    });
+    return clip;
+}
+
+}  // namespace
+
+TEST(DownloadManager, SiteLinkThroughRealYtDlp) {
+    const QString clip = serveClip();
+    Harness harness;
+    const QString link = server().origin() + QStringLiteral("/clip.mp4");
+    auto item = harness.submit(QStringLiteral("看看这个 ") + link + QStringLiteral(" 很好看"));
+    ASSERT_TRUE(item);
+    EXPECT_EQ(item->platform(), Platform::other);
+    EXPECT_EQ(item->phase(), Phase::makeWorking(QStringLiteral("正在解析链接…")));
+    EXPECT_TRUE(harness.manager->input().isEmpty());
+    EXPECT_FALSE(harness.manager->detected().has_value());
+    ASSERT_TRUE(harness.waitFinished(item));
+
+    ASSERT_EQ(item->phase().kind(), Phase::done) << item->phase().failure().title.toStdString()
+                                                 << item->phase().failure().advice.toStdString();
+    const QString saved = item->phase().file();
+    EXPECT_EQ(QFileInfo(saved).path(), AppPaths::desktop());
+    EXPECT_EQ(item->phase().size(), QFileInfo(saved).size());
+    EXPECT_GT(item->phase().size(), 1000);
+    EXPECT_EQ(item->title(), QStringLiteral("clip"));
+    EXPECT_EQ(harness.activeChanges, (QList<bool>{true, false}));
+    EXPECT_EQ(harness.shows, 1);
+    EXPECT_TRUE(logHas(QStringLiteral("开始下载：[其他网站] ") + link));
+    EXPECT_TRUE(logHas(QStringLiteral("下载完成：") + QFileInfo(saved).fileName()));
+    EXPECT_TRUE(temporaryLeftovers().isEmpty()) << temporaryLeftovers().join(u',').toStdString();
+}
+
+TEST(DownloadManager, ChannelsLinkThroughTheServices) {
+    logIn();
+    const QByteArray video = mp4Bytes(300 * 1024);
+    serveChannels(video);
+    Harness harness;
+    auto item = harness.submit(QStringLiteral("分享视频 ") + shareLink(QStringLiteral("Abc1")) +
+                               QStringLiteral("，快看"));
+    ASSERT_TRUE(item);
+    EXPECT_EQ(item->platform(), Platform::channels);
+    ASSERT_TRUE(harness.waitFinished(item));
+    ASSERT_EQ(item->phase().kind(), Phase::done) << item->phase().failure().title.toStdString();
+    EXPECT_EQ(item->phase().file(), AppPaths::desktop() + QStringLiteral("/标题 Abc1.mp4"));
+    EXPECT_EQ(fileBytes(item->phase().file()), video);
+    EXPECT_EQ(item->phase().size(), video.size());
+    EXPECT_EQ(item->title(), QStringLiteral("标题 Abc1"));
+    EXPECT_EQ(item->thumbnail(), QUrl(server().origin() + QStringLiteral("/cover/Abc1")));
+    EXPECT_TRUE(logHas(QStringLiteral("下载完成：标题 Abc1.mp4")));
+    EXPECT_EQ(harness.shows, 1);
+    EXPECT_TRUE(temporaryLeftovers().isEmpty());
+    // The login cookie went to the service, and never into the log.
+    for (const QString& line : logLines()) EXPECT_FALSE(line.contains(u"secret-token-value"));
+}
+
+TEST(DownloadManager, ChannelsProgressGoesThroughTheSpeedMeter) {
+    logIn();
+    serveChannels(mp4Bytes(2 << 20), 30);
+    Harness harness;
+    auto item = harness.submit(shareLink(QStringLiteral("Slow")));
+    QStringList texts;
+    QObject::connect(item.get(), &DownloadItem::phaseChanged, [&] {
+        if (item->phase().kind() == Phase::downloading) texts.append(item->phase().text());
+    });
+    ASSERT_TRUE(harness.waitFinished(item));
+    ASSERT_EQ(item->phase().kind(), Phase::done);
+    ASSERT_GE(texts.size(), 3);
+    EXPECT_EQ(texts.first(), QStringLiteral("开始下载…"));
+    EXPECT_TRUE(texts.last().startsWith(u"100% · 2.0 MB / 2.0 MB")) << texts.last().toStdString();
+}
+
+TEST(DownloadManager, DuplicateSubmitWhileActiveMovesTheItemUp) {
+    logIn();
+    serveChannels(mp4Bytes(1 << 20), 40);
+    Harness harness;
+    auto first = harness.submit(shareLink(QStringLiteral("One")));
+    auto second = harness.submit(shareLink(QStringLiteral("Two")));
+    ASSERT_EQ(harness.manager->items(), (QList<DownloadManager::ItemPointer>{second, first}));
+    auto again = harness.submit(QStringLiteral("再来 ") + shareLink(QStringLiteral("One")));
+    EXPECT_EQ(again, first);
+    EXPECT_EQ(harness.manager->items(), (QList<DownloadManager::ItemPointer>{first, second}));
+    EXPECT_TRUE(harness.manager->input().isEmpty());
+    EXPECT_TRUE(first->isActive());
+
+    ASSERT_TRUE(harness.waitFinished(first));
+    ASSERT_TRUE(harness.waitFinished(second));
+    // After it has finished, the same link makes a second item and saves a second file.
+    auto third = harness.submit(shareLink(QStringLiteral("One")));
+    EXPECT_NE(third, first);
+    EXPECT_EQ(harness.manager->items().size(), 3);
+    ASSERT_TRUE(harness.waitFinished(third));
+    EXPECT_EQ(third->phase().file(), AppPaths::desktop() + QStringLiteral("/标题 One (2).mp4"));
+    EXPECT_EQ(first->phase().file(), AppPaths::desktop() + QStringLiteral("/标题 One.mp4"));
+}
+
+TEST(DownloadManager, SubmitWithoutALinkDoesNothing) {
+    Harness harness;
+    harness.manager->setInput(QStringLiteral("没有链接"));
+    harness.manager->submit();
+    EXPECT_TRUE(harness.manager->items().isEmpty());
+    EXPECT_EQ(harness.manager->input(), QStringLiteral("没有链接"));
+    EXPECT_TRUE(harness.activeChanges.isEmpty());
+}
+
+TEST(DownloadManager, RetryKeepsTheItemAndItsTitle) {
+    serveChannels(mp4Bytes(1 << 20), 20);
+    Harness harness;
+    auto item = harness.submit(shareLink(QStringLiteral("Re")));  // not logged in: fails
+    ASSERT_TRUE(harness.waitFinished(item));
+    ASSERT_EQ(item->phase().kind(), Phase::failed);
+    logIn();
+    auto other = harness.submit(shareLink(QStringLiteral("Other")));
+    ASSERT_TRUE(harness.waitFinished(other));
+    const QUuid id = item->id();
+    item->setTitle(QStringLiteral("保留的标题"));
+
+    harness.manager->retry(item);
+    EXPECT_EQ(harness.manager->items().first(), item);
+    EXPECT_EQ(item->id(), id);
+    EXPECT_EQ(item->title(), QStringLiteral("保留的标题"));
+    EXPECT_TRUE(item->isActive());
+    const int runs = int(std::count(harness.activeChanges.begin(), harness.activeChanges.end(), true));
+    harness.manager->retry(item);  // an active item is left alone
+    EXPECT_EQ(std::count(harness.activeChanges.begin(), harness.activeChanges.end(), true), runs);
+    ASSERT_TRUE(harness.waitFinished(item));
+}
+
+TEST(DownloadManager, CancelEndsAsCancellationWithoutBringingThePanelForward) {
+    logIn();
+    serveChannels(mp4Bytes(4 << 20), 50);
+    Harness harness;
+    auto item = harness.submit(shareLink(QStringLiteral("Cx")));
+    ASSERT_TRUE(TestSupport::waitUntil([&] {
+        return item->phase().kind() == Phase::downloading && item->phase().fraction().has_value();
+    }));
+    harness.manager->cancel(item);
+    ASSERT_TRUE(harness.waitFinished(item));
+    ASSERT_EQ(item->phase().kind(), Phase::failed);
+    EXPECT_TRUE(item->phase().failure().isCancel);
+    EXPECT_EQ(harness.shows, 0);
+    EXPECT_EQ(harness.activeChanges.last(), false);
+    EXPECT_TRUE(logHas(QStringLiteral("已取消：") + shareLink(QStringLiteral("Cx"))));
+    EXPECT_TRUE(QDir(AppPaths::desktop()).entryList(QDir::Files).isEmpty());
+    EXPECT_TRUE(temporaryLeftovers().isEmpty()) << temporaryLeftovers().join(u',').toStdString();
+}
+
+TEST(DownloadManager, RemoveCancelsAndClearFinishedKeepsActiveOnes) {
+    logIn();
+    serveChannels(mp4Bytes(4 << 20), 50);
+    Harness harness;
+    auto running = harness.submit(shareLink(QStringLiteral("Run")));
+    harness.manager->clearFinished();
+    EXPECT_EQ(harness.manager->items().size(), 1);
+    harness.manager->remove(running);
+    EXPECT_TRUE(harness.manager->items().isEmpty());
+    ASSERT_TRUE(harness.waitFinished(running));
+    EXPECT_TRUE(running->phase().failure().isCancel);
+    EXPECT_TRUE(temporaryLeftovers().isEmpty());
+}
+
+TEST(DownloadManager, OneLoginRetriesEveryWaitingChannelsItem) {
+    serveChannels(mp4Bytes(64 * 1024));
+    Harness harness;
+    auto first = harness.submit(shareLink(QStringLiteral("L1")));
+    ASSERT_TRUE(harness.waitFinished(first));
+    // The missing login opens the window by itself, once.
+    ASSERT_EQ(harness.loginWindows.size(), 1);
+    EXPECT_EQ(harness.loginWindows.first()->shown, 1);
+    EXPECT_TRUE(first->autoLoginShown);
+    EXPECT_EQ(harness.manager->yuanbaoLoggedIn(), std::optional<bool>(false));
+    EXPECT_TRUE(first->phase().failure().actions.contains(Failure::Action::loginYuanbao));
+    EXPECT_EQ(harness.shows, 0);
+
+    auto second = harness.submit(shareLink(QStringLiteral("L2")));
+    ASSERT_TRUE(harness.waitFinished(second));
+    // The open window is brought forward, not duplicated.
+    EXPECT_EQ(harness.loginWindows.size(), 1);
+    EXPECT_EQ(harness.loginWindows.first()->shown, 2);
+
+    logIn();
+    harness.loginWindows.first()->finish(true);
+    EXPECT_FALSE(harness.manager->hasLoginWindow());
+    EXPECT_TRUE(first->isActive());
+    EXPECT_TRUE(second->isActive());
+    ASSERT_TRUE(harness.waitFinished(first));
+    ASSERT_TRUE(harness.waitFinished(second));
+    EXPECT_EQ(first->phase().kind(), Phase::done);
+    EXPECT_EQ(second->phase().kind(), Phase::done);
+    EXPECT_EQ(harness.manager->yuanbaoLoggedIn(), std::optional<bool>(true));
+}
+
+TEST(DownloadManager, ACancelledLoginRestartsNothingButShowsThePanel) {
+    serveChannels(mp4Bytes(64 * 1024));
+    Harness harness;
+    auto first = harness.submit(shareLink(QStringLiteral("N1")));
+    ASSERT_TRUE(harness.waitFinished(first));
+    auto second = harness.submit(shareLink(QStringLiteral("N2")));
+    ASSERT_TRUE(harness.waitFinished(second));
+    harness.loginWindows.first()->finish(false);
+    EXPECT_EQ(harness.shows, 1);
+    EXPECT_FALSE(first->isActive());
+    EXPECT_FALSE(second->isActive());
+    // A second failure of the same item shows its failure without opening the window again.
+    harness.manager->retry(first);
+    ASSERT_TRUE(harness.waitFinished(first));
+    EXPECT_EQ(harness.loginWindows.size(), 1);
+    EXPECT_EQ(harness.shows, 2);
+}
+
+TEST(DownloadManagerCommands, AutofillFromTheClipboardOnce) {
+    Harness harness;
+    harness.clipboard->contents = QStringLiteral("复制打开抖音 https://v.douyin.com/MuEswcb/ 看看");
+    harness.manager->prepareForShow();
+    EXPECT_EQ(harness.manager->input(), QStringLiteral("https://v.douyin.com/MuEswcb/"));
+    ASSERT_TRUE(harness.manager->detected().has_value());
+    EXPECT_EQ(harness.manager->detected()->platform, Platform::douyin);
+    EXPECT_EQ(harness.manager->focusTick(), 1);
+    // The user clears the field; the same clipboard link is not put back.
+    harness.manager->setInput(QString());
+    harness.manager->prepareForShow();
+    EXPECT_TRUE(harness.manager->input().isEmpty());
+    EXPECT_EQ(harness.manager->focusTick(), 2);
+    EXPECT_TRUE(harness.manager->items().isEmpty());  // autofill never submits
+}
+
+TEST(DownloadManagerCommands, AutofillSkipsALinkThatIsDownloading) {
+    logIn();
+    serveChannels(mp4Bytes(2 << 20), 40);
+    Harness harness;
+    auto item = harness.submit(shareLink(QStringLiteral("Busy")));
+    harness.clipboard->contents = shareLink(QStringLiteral("Busy"));
+    harness.manager->prepareForShow();
+    EXPECT_TRUE(harness.manager->input().isEmpty());
+    EXPECT_FALSE(harness.manager->lastAutofill().has_value());
+    harness.manager->cancel(item);
+    ASSERT_TRUE(harness.waitFinished(item));
+}
+
+TEST(DownloadManagerCommands, PasteTakesTheLinkOrTheTrimmedText) {
+    Harness harness;
+    harness.clipboard->contents = QStringLiteral("  只是一段话 \n");
+    harness.manager->pasteFromClipboard();
+    EXPECT_EQ(harness.manager->input(), QStringLiteral("只是一段话"));
+    EXPECT_FALSE(harness.manager->detected().has_value());
+    harness.clipboard->contents = QStringLiteral("https://b23.tv/TgEIXkw。打扰了");
+    harness.manager->pasteFromClipboard();
+    EXPECT_EQ(harness.manager->input(), QStringLiteral("https://b23.tv/TgEIXkw"));
+    EXPECT_FALSE(harness.manager->lastAutofill().has_value());
+    harness.clipboard->contents.reset();
+    harness.manager->pasteFromClipboard();
+    EXPECT_EQ(harness.manager->input(), QStringLiteral("https://b23.tv/TgEIXkw"));
+}
+
+TEST(DownloadManagerCommands, RemediesReachTheDesktop) {
+    Harness harness;
+    auto item = std::make_shared<DownloadItem>(QUrl(QStringLiteral("https://b23.tv/x")),
+                                               Platform::bilibili);
+    harness.manager->perform(Failure::Action::copyInstallCommand, item);
+    EXPECT_EQ(harness.clipboard->contents, QStringLiteral("brew install yt-dlp ffmpeg deno"));
+    harness.manager->perform(Failure::Action::openLogs, item);
+    EXPECT_EQ(harness.workspace->opened, QList<QUrl>{QUrl::fromLocalFile(AppPaths::logs())});
+    harness.manager->perform(Failure::Action::openDesktopPrivacy, item);
+    harness.manager->perform(Failure::Action::openFullDiskAccess, item);
+    EXPECT_EQ(harness.workspace->panes, (QList<Workspace::Pane>{Workspace::Pane::filesAndFolders,
+                                                                Workspace::Pane::fullDiskAccess}));
+}
+
+TEST(DownloadManagerCommands, BrowserCookiesAreRememberedAndRetried) {
+    serveClip();
+    Harness harness;
+    auto item = harness.submit(server().origin() + QStringLiteral("/missing.mp4"));
+    ASSERT_TRUE(harness.waitFinished(item));
+    ASSERT_EQ(item->phase().kind(), Phase::failed);
+    harness.manager->perform(Failure::Action::browserCookies(Browser::firefox), item);
+    EXPECT_EQ(harness.manager->cookieBrowser(), Browser(Browser::firefox));
+    EXPECT_EQ(Settings::value(QStringLiteral("cookieBrowser")).toString(), QStringLiteral("firefox"));
+    EXPECT_TRUE(item->isActive());
+    ASSERT_TRUE(harness.waitFinished(item));
+    // A manager made at the next start reads the choice back.
+    Harness next;
+    EXPECT_EQ(next.manager->cookieBrowser(), Browser(Browser::firefox));
+}
+
+TEST(DownloadManagerCommands, ToolUpdateRunsOnceAtATime) {
+    // A yt-dlp that is not Homebrew's answers at once with the manual-update advice.
+    const QString tools = TestSupport::home() + QStringLiteral("/tools");
+    TestSupport::writeFile(tools + QStringLiteral("/yt-dlp"), "#!/bin/sh\nsleep 0.3\necho 2025.01.01\n");
+    QFile::setPermissions(tools + QStringLiteral("/yt-dlp"), QFile::ReadOwner | QFile::ExeOwner | QFile::WriteOwner);
+    Tools::setSearchDirsForTesting({tools});
+    Harness harness;
+    QList<QString> statuses;
+    QObject::connect(harness.manager.get(), &DownloadManager::toolsStatusChanged,
+                     [&] { statuses.append(harness.manager->toolsStatus()); });
+    harness.manager->updateTools();
+    EXPECT_TRUE(harness.manager->updatingTools());
+    EXPECT_EQ(harness.manager->toolsStatus(), QStringLiteral("正在更新 yt-dlp…"));
+    harness.manager->updateTools();
+    EXPECT_EQ(statuses.size(), 1);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !harness.manager->updatingTools(); }));
+    EXPECT_EQ(harness.manager->toolsStatus(),
+              QStringLiteral("yt-dlp 不是用 Homebrew 安装的，请手动更新"));
+    EXPECT_TRUE(logHas(QStringLiteral("更新下载组件：yt-dlp 不是用 Homebrew 安装的，请手动更新")));
+}
+
+TEST(DownloadManagerCommands, StatusRefreshReadsLoginAndTools) {
+    const QString tools = TestSupport::home() + QStringLiteral("/tools");
+    QDir().mkpath(tools);
+    Tools::setSearchDirsForTesting({tools});
+    Harness harness;
+    EXPECT_FALSE(harness.manager->yuanbaoLoggedIn().has_value());
+    harness.manager->refreshStatus();
+    EXPECT_EQ(harness.manager->yuanbaoLoggedIn(), std::optional<bool>(false));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !harness.manager->toolsStatus().isEmpty(); }));
+    EXPECT_EQ(harness.manager->toolsStatus(), QStringLiteral("缺少 yt-dlp"));
+    logIn();
+    harness.manager->setInput(shareLink(QStringLiteral("X")));
+    harness.manager->refreshStatus();
+    EXPECT_EQ(harness.manager->yuanbaoLoggedIn(), std::optional<bool>(true));
+    EXPECT_TRUE(harness.manager->yuanbaoUntil().has_value());
+    EXPECT_FALSE(harness.manager->needsYuanbaoLogin());
+    harness.manager->logoutYuanbao();
+    EXPECT_EQ(harness.manager->yuanbaoLoggedIn(), std::optional<bool>(false));
+    EXPECT_TRUE(harness.manager->needsYuanbaoLogin());
+    EXPECT_TRUE(CookieJar::read().isEmpty());
+}
