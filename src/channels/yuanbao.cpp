@@ -129,7 +129,8 @@ QList<QNetworkCookie> cookies() {
 LoginState loginState() {
     for (const QNetworkCookie& cookie : cookies()) {
         if (!isToken(cookie) || cookie.value().isEmpty()) continue;
-        Settings::setValue(everLoggedInKey(), true);
+        // The login window polls this every 1.5 s: write the settings file only on a change.
+        if (!Settings::boolValue(everLoggedInKey())) Settings::setValue(everLoggedInKey(), true);
         return LoginState::loggedIn(cookie.isSessionCookie()
                                         ? std::nullopt
                                         : std::optional<QDateTime>(cookie.expirationDate()));
