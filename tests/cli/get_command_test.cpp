@@ -1,0 +1,138 @@
+#include "common/http_test_server.h"
+#include "common/test_support.h"
+#include "support/app_paths.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <csignal>
+
+namespace {
+
+QString makeClip(int seconds) {
+    const QString clip = TestSupport::home() + QStringLiteral("/media/clip%1.mp4").arg(seconds);
+    QDir().mkpath(QFileInfo(clip).path());
+    const auto made = TestSupport::run(
+        QStringLiteral("ffmpeg"),
+        {QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-f"),
+         QStringLiteral("lavfi"), QStringLiteral("-i"),
+         QStringLiteral("testsrc=duration=%1:size=320x240:rate=25").arg(seconds),
+         QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+         QStringLiteral("sine=duration=%1").arg(seconds), QStringLiteral("-c:v"),
+         QStringLiteral("libx264"), QStringLiteral("-c:a"), QStringLiteral("aac"),
+         QStringLiteral("-shortest"), clip});
+    EXPECT_EQ(made.exitCode, 0) << made.err.toStdString();
+    return clip;
+}
+
+// Serves files by name; `slow` sends them in small pieces so a download stays running.
+HttpTestServer::Handler serving(const QString& folder, bool slow) {
+    return [folder, slow](const HttpTestServer::Request& request) {
+        const QString path = folder + QString::fromUtf8(request.path());
+        if (!QFileInfo(path).isFile()) return HttpTestServer::Reply::text("not found", 404);
+        HttpTestServer::Reply reply;
+        reply.headers = {{"Content-Type", "video/mp4"}};
+        reply.file = path;
+        if (slow) {
+            reply.throttleBytes = 8 * 1024;
+            reply.throttleMs = 100;
+        }
+        return reply;
+    };
+}
+
+QStringList quorvinTemporaries() {
+    return QDir(AppPaths::temporary()).entryList({QStringLiteral("quorvin-*")},
+                                                 QDir::AllEntries | QDir::NoDotAndDotDot);
+}
+
+QStringList processesMentioning(const QString& needle) {
+    QStringList found;
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        if (!pid.front().isDigit()) continue;
+        QFile status(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (status.open(QIODevice::ReadOnly) && status.readAll().contains(") Z ")) continue;
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (!cmdline.open(QIODevice::ReadOnly)) continue;
+        const QByteArray line = cmdline.readAll().replace('\0', ' ');
+        if (line.contains(needle.toUtf8())) found.append(pid + u' ' + QString::fromUtf8(line));
+    }
+    return found;
+}
+
+}  // namespace
+
+TEST(CliGet, DownloadsALinkAndPrintsWhereItWentTo) {
+    makeClip(2);
+    HttpTestServer server(serving(TestSupport::home() + QStringLiteral("/media"), false));
+    const auto result = TestSupport::run(TestSupport::cliPath(),
+                                         {QStringLiteral("get"), server.origin() + QStringLiteral("/clip2.mp4")});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    const QString saved = AppPaths::desktop() + QStringLiteral("/clip2.mp4");
+    EXPECT_TRUE(result.out.contains(("已保存：" + saved).toUtf8())) << result.out.toStdString();
+    EXPECT_TRUE(result.out.contains("正在解析链接…"));
+    EXPECT_GT(QFileInfo(saved).size(), 1000);
+    EXPECT_TRUE(quorvinTemporaries().isEmpty());
+}
+
+TEST(CliGet, APastedTextOnStandardInput) {
+    makeClip(1);
+    HttpTestServer server(serving(TestSupport::home() + QStringLiteral("/media"), false));
+    const QByteArray pasted = "看看这个视频 " + server.origin().toUtf8() + "/clip1.mp4，很好看";
+    const auto result = TestSupport::run(TestSupport::cliPath(), {QStringLiteral("get")}, pasted);
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(AppPaths::desktop() + QStringLiteral("/clip1.mp4")));
+}
+
+TEST(CliGet, FailuresPrintTitleAndAdviceAndExitNonZero) {
+    HttpTestServer server(serving(TestSupport::home() + QStringLiteral("/media"), false));
+    const auto missing = TestSupport::run(TestSupport::cliPath(),
+                                          {QStringLiteral("get"), server.origin() + QStringLiteral("/gone.mp4")});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.err.contains("视频不存在或已被删除")) << missing.err.toStdString();
+    EXPECT_TRUE(missing.err.contains("请在浏览器里打开链接确认能正常播放"));
+
+    // A Channels link without a stored login says how to log in.
+    const auto channels = TestSupport::run(TestSupport::cliPath(),
+                                           {QStringLiteral("get"), QStringLiteral("https://weixin.qq.com/sph/AbC")});
+    EXPECT_EQ(channels.exitCode, 1);
+    EXPECT_TRUE(channels.err.contains("登录方法")) << channels.err.toStdString();
+
+    const auto noLink = TestSupport::run(TestSupport::cliPath(), {QStringLiteral("get"), QStringLiteral("没有链接")});
+    EXPECT_EQ(noLink.exitCode, 2);
+    EXPECT_TRUE(noLink.err.contains("没有找到链接：没有链接"));
+    EXPECT_TRUE(QDir(AppPaths::desktop()).entryList(QDir::Files).isEmpty());
+}
+
+TEST(CliGet, InterruptCancelsEverythingAndLeavesNothingBehind) {
+    const QString clip = makeClip(30);
+    HttpTestServer server(serving(TestSupport::home() + QStringLiteral("/media"), true));
+    // A query marks this run's processes so survivors can be found by their command line.
+    const QString link = server.origin() + QStringLiteral("/clip30.mp4?run=interrupt-check");
+    QProcess cli;
+    cli.start(TestSupport::cliPath(), {QStringLiteral("get"), link});
+    ASSERT_TRUE(cli.waitForStarted());
+    QByteArray out;
+    ASSERT_TRUE(TestSupport::waitUntil([&] {
+        out += cli.readAllStandardOutput();
+        return out.contains("%") || cli.state() == QProcess::NotRunning;
+    }, std::chrono::seconds(60))) << out.toStdString();
+    ASSERT_EQ(cli.state(), QProcess::Running) << out.toStdString() << cli.readAllStandardError().toStdString();
+    EXPECT_FALSE(processesMentioning(QStringLiteral("interrupt-check")).size() < 2)
+        << "yt-dlp should be running beside quorvin-cli";
+
+    ::kill(pid_t(cli.processId()), SIGINT);
+    ASSERT_TRUE(cli.waitForFinished(20000));
+    EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(cli.exitCode(), 128 + SIGINT);
+    EXPECT_TRUE(processesMentioning(QStringLiteral("interrupt-check")).isEmpty())
+        << processesMentioning(QStringLiteral("interrupt-check")).join(u'\n').toStdString();
+    EXPECT_TRUE(QDir(AppPaths::desktop()).entryList(QDir::Files | QDir::Hidden).isEmpty())
+        << QDir(AppPaths::desktop()).entryList(QDir::Files | QDir::Hidden).join(u',').toStdString();
+    EXPECT_TRUE(quorvinTemporaries().isEmpty()) << quorvinTemporaries().join(u',').toStdString();
+    EXPECT_TRUE(QFileInfo::exists(clip));
+}
