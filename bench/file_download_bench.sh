@@ -34,6 +34,8 @@ url="http://127.0.0.1:$port/video.mp4"
 bytes=$((SIZE_MIB * 1024 * 1024))
 
 peak_kib() { awk -F': ' '/Maximum resident set size/ {print $2}' "$1"; }
+# CPU seconds (user + system): steadier than wall time on a busy machine.
+cpu_s() { awk -F': ' '/User time|System time/ {sum += $2} END {printf "%.2f", sum}' "$1"; }
 
 best_ours=0 best_curl=0 rss_ours=0 rss_curl=0
 for round in $(seq "$ROUNDS"); do
@@ -50,8 +52,8 @@ for round in $(seq "$ROUNDS"); do
   cmp -s "$work/source.mp4" "$work/curl.mp4" || { echo "curl copy differs" >&2; exit 1; }
   rm -f "$work/curl.mp4"
 
-  echo "round $round: FileDownload $ours MB/s (transfer alone $inner MB/s), peak RSS $(( $(peak_kib "$work/time-ours") / 1024 )) MiB;" \
-       "curl $curl_rate MB/s, peak RSS $(( $(peak_kib "$work/time-curl") / 1024 )) MiB"
+  echo "round $round: FileDownload $ours MB/s (transfer alone $inner MB/s), peak RSS $(( $(peak_kib "$work/time-ours") / 1024 )) MiB, CPU $(cpu_s "$work/time-ours") s;" \
+       "curl $curl_rate MB/s, peak RSS $(( $(peak_kib "$work/time-curl") / 1024 )) MiB, CPU $(cpu_s "$work/time-curl") s"
   best_ours=$(awk -v a="$best_ours" -v b="$ours" 'BEGIN {print (b > a) ? b : a}')
   best_curl=$(awk -v a="$best_curl" -v b="$curl_rate" 'BEGIN {print (b > a) ? b : a}')
   rss_ours=$(awk -v a="$rss_ours" -v b="$(peak_kib "$work/time-ours")" 'BEGIN {print (b > a) ? b : a}')

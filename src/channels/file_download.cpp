@@ -86,19 +86,19 @@ QCoro::Task<FileDownload::Result> FileDownload::run(QUrl url, std::shared_ptr<Ca
 
     qint64 written = 0;
     bool writeFailed = false;
-    QByteArray buffer(kReadBufferSize, Qt::Uninitialized);
     const auto drain = [&] {
         while (!writeFailed && pending->bytesAvailable() > 0) {
-            const qint64 got = pending->read(buffer.data(), buffer.size());
-            if (got <= 0) break;
-            if (file.write(buffer.constData(), got) != got) {
+            // readAll() hands over Qt's own buffered chunk without copying it once more.
+            const QByteArray chunk = pending->readAll();
+            if (chunk.isEmpty()) break;
+            if (file.write(chunk) != chunk.size()) {
                 // A full disk: stop the transfer instead of downloading into nothing. The abort
                 // is posted, since aborting here would resume run() inside this very slot.
                 writeFailed = true;
                 QTimer::singleShot(0, pending, [pending] { pending->abort(); });
                 return;
             }
-            written += got;
+            written += chunk.size();
         }
         const QVariant length = pending->header(QNetworkRequest::ContentLengthHeader);
         if (m_onProgress) m_onProgress(written, length.isValid() ? length.toLongLong() : -1);
