@@ -1,0 +1,22 @@
+#pragma once
+
+#include "sites/command_result.h"
+
+#include <QProcessEnvironment>
+#include <QStringList>
+
+#include <optional>
+
+// Short commands run to completion: started by path with an argument list (never through a
+// shell), standard input from the null device, output and error through one channel.
+// Blocking: call it off the main thread.
+namespace Shell {
+
+// With the program's own environment.
+CommandResult run(const QString& path, const QStringList& args);
+
+// With the given environment instead (Tools::run passes the tool environment).
+CommandResult run(const QString& path, const QStringList& args,
+                  const std::optional<QProcessEnvironment>& environment);
+
+}  // namespace Shell

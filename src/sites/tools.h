@@ -1,0 +1,51 @@
+#pragma once
+
+#include "sites/command_result.h"
+
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The external tools (yt-dlp, ffmpeg, brew): where they are, the environment they run with,
+// the status line of the panel and the yt-dlp update. Nothing is cached, so a tool installed
+// while Quorvin runs is found at the next attempt.
+namespace Tools {
+
+// "brew install yt-dlp ffmpeg deno": shown in advice and copied by the install remedy.
+QString installCommand();
+
+// The folders searched, in order: the Homebrew folders, ~/.local/bin and, on Linux, Linuxbrew
+// and /usr/bin (where the distribution's packages live).
+QStringList searchDirs();
+// Tests search their own folders instead (a fake tool first, or a tool missing); an empty list
+// restores the real ones.
+void setSearchDirsForTesting(const QStringList& dirs);
+
+// The first executable file called `name` in the search folders.
+std::optional<QString> find(const QString& name);
+std::optional<QString> ytdlp();
+std::optional<QString> ffmpeg();
+std::optional<QString> brew();
+
+// The program's environment with a fixed PATH, a UTF-8 locale for Python, Homebrew kept quiet
+// and empty proxy variables removed (a proxy with a value is passed on).
+QProcessEnvironment environment();
+
+// Runs a tool to completion with environment(). Blocking.
+CommandResult run(const QString& path, const QStringList& args);
+
+// The one-line tool status for the panel. Blocking: runs yt-dlp --version.
+QString statusText();
+
+// Upgrades yt-dlp through Homebrew and says how it went, in one line. Blocking, possibly for
+// minutes.
+QString update();
+
+// Where Homebrew installs (a yt-dlp elsewhere is not brew's to upgrade).
+QStringList homebrewPrefixes();
+// Tests treat their own folders as Homebrew's; an empty list restores the real ones.
+void setHomebrewPrefixesForTesting(const QStringList& prefixes);
+
+}  // namespace Tools

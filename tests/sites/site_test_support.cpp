@@ -1,0 +1,129 @@
+#include "sites/site_test_support.h"
+
+#include "common/test_support.h"
+#include "sites/tools.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTcpServer>
+
+namespace SiteTest {
+
+QString toolsDir() {
+    const QString dir = TestSupport::home() + QStringLiteral("/fake-tools");
+    QDir().mkpath(dir);
+    return dir;
+}
+
+void searchFakeToolsFirst() {
+    Tools::setSearchDirsForTesting({toolsDir(), QStringLiteral("/usr/bin")});
+}
+
+QString writeTool(const QString& name, const QByteArray& script) {
+    const QString path = TestSupport::writeFile(toolsDir() + QLatin1Char('/') + name, script);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                    QFile::ReadGroup | QFile::ExeGroup);
+    return path;
+}
+
+namespace {
+bool ffmpeg(const QStringList& args) {
+    return TestSupport::run(
+               QStringLiteral("/usr/bin/ffmpeg"),
+               QStringList{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y")} +
+                   args)
+               .exitCode == 0;
+}
+
+QStringList sources(int seconds) {
+    return {QStringLiteral("-f"),
+            QStringLiteral("lavfi"),
+            QStringLiteral("-i"),
+            QStringLiteral("testsrc=duration=%1:size=160x120:rate=10").arg(seconds),
+            QStringLiteral("-f"),
+            QStringLiteral("lavfi"),
+            QStringLiteral("-i"),
+            QStringLiteral("sine=duration=%1").arg(seconds),
+            QStringLiteral("-c:v"),
+            QStringLiteral("libx264"),
+            QStringLiteral("-preset"),
+            QStringLiteral("ultrafast"),
+            QStringLiteral("-c:a"),
+            QStringLiteral("aac")};
+}
+}  // namespace
+
+bool makeClip(const QString& path, int seconds) {
+    QDir().mkpath(QFileInfo(path).path());
+    return ffmpeg(sources(seconds) + QStringList{QStringLiteral("-shortest"),
+                                                 QStringLiteral("-movflags"),
+                                                 QStringLiteral("+faststart"), path});
+}
+
+bool makeDash(const QString& folder, int seconds) {
+    QDir().mkpath(folder);
+    return ffmpeg(sources(seconds) + QStringList{QStringLiteral("-map"), QStringLiteral("0:v"),
+                                                 QStringLiteral("-map"), QStringLiteral("1:a"),
+                                                 QStringLiteral("-f"), QStringLiteral("dash"),
+                                                 QStringLiteral("-adaptation_sets"),
+                                                 QStringLiteral("id=0,streams=v id=1,streams=a"),
+                                                 folder + QStringLiteral("/manifest.mpd")});
+}
+
+QStringList liveProcessesMentioning(const QString& needle) {
+    QStringList found;
+    const QByteArray wanted = needle.toUtf8();
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool numeric = false;
+        entry.toLongLong(&numeric);
+        if (!numeric) continue;
+        QFile stat(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
+        if (!stat.open(QIODevice::ReadOnly)) continue;
+        const QByteArray statText = stat.readAll();
+        const qsizetype close = statText.lastIndexOf(')');
+        if (close < 0 || close + 2 >= statText.size()) continue;
+        const char state = statText[close + 2];
+        if (state == 'Z' || state == 'X') continue;
+        QFile cmdline(QStringLiteral("/proc/") + entry + QStringLiteral("/cmdline"));
+        if (!cmdline.open(QIODevice::ReadOnly)) continue;
+        QByteArray command = cmdline.readAll();
+        command.replace('\0', ' ');
+        if (command.contains(wanted))
+            found << entry + QLatin1Char(' ') + QString::fromUtf8(command);
+    }
+    return found;
+}
+
+QStringList filesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+HttpServer::HttpServer(const QString& folder) {
+    m_process.start(QStringLiteral("python3"),
+                    {QStringLiteral(QUORVIN_FIXTURES "/sites/serve.py"), folder});
+    if (!m_process.waitForStarted(10000)) return;
+    while (m_process.waitForReadyRead(10000)) {
+        const QByteArray line = m_process.readLine().trimmed();
+        if (line.startsWith("PORT ")) {
+            m_port = line.mid(5).toInt();
+            return;
+        }
+    }
+}
+
+HttpServer::~HttpServer() {
+    m_process.kill();
+    m_process.waitForFinished(5000);
+}
+
+QString HttpServer::url(const QString& path) const {
+    return QStringLiteral("http://127.0.0.1:%1/%2").arg(m_port).arg(path);
+}
+
+int closedPort() {
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return server.serverPort();  // closed again when `server` goes
+}
+
+}  // namespace SiteTest

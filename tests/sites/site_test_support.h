@@ -1,0 +1,67 @@
+#pragma once
+
+#include "sites/failure.h"
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <qcoro/qcorotask.h>
+
+#include <memory>
+#include <variant>
+
+class DownloadItem;
+
+// Helpers of the site downloader tests: fake tools, media made with ffmpeg's test sources, and
+// a loopback HTTP server over a folder.
+namespace SiteTest {
+
+// A folder in the test's home for fake tools; Tools searches it first, then /usr/bin.
+QString toolsDir();
+void searchFakeToolsFirst();
+// Writes an executable script into toolsDir() and returns its path.
+QString writeTool(const QString& name, const QByteArray& script);
+
+// A short clip (H.264 picture and AAC sound) at `path`.
+bool makeClip(const QString& path, int seconds);
+// The same as DASH with separate picture and sound streams: folder/manifest.mpd.
+bool makeDash(const QString& folder, int seconds);
+
+// Live (not zombie) processes whose command line mentions `needle`.
+QStringList liveProcessesMentioning(const QString& needle);
+
+// Every file directly in a folder.
+QStringList filesIn(const QString& folder);
+
+// python3 serving a folder on 127.0.0.1 for the lifetime of the object.
+class HttpServer {
+public:
+    explicit HttpServer(const QString& folder);
+    ~HttpServer();
+    bool isListening() const { return m_port > 0; }
+    QString url(const QString& path) const;
+
+private:
+    QProcess m_process;
+    int m_port = 0;
+};
+
+// A port on 127.0.0.1 that nothing listens on.
+int closedPort();
+
+// Runs a coroutine to its end in a nested event loop and returns its value or the Failure it
+// threw. QCoro::waitFor alone cannot carry an exception out: its loop never ends.
+template <typename T>
+std::variant<T, Failure> outcome(QCoro::Task<T> task) {
+    auto catching = [](QCoro::Task<T> inner) -> QCoro::Task<std::variant<T, Failure>> {
+        try {
+            co_return co_await inner;
+        } catch (const Failure& failure) {
+            co_return failure;
+        }
+    };
+    return QCoro::waitFor(catching(std::move(task)));
+}
+
+}  // namespace SiteTest
