@@ -1,0 +1,51 @@
+#pragma once
+
+#include "core/platform.h"
+#include "sites/failure.h"
+
+#include <QString>
+
+#include <chrono>
+#include <optional>
+
+// Reads yt-dlp's free-form output to tell the user which stage a download is in before the
+// transfer starts, remembers when the tool last said anything, and explains a stall. One per
+// download attempt; main thread only. Times can be passed in for reproducible tests.
+class StallMonitor {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // Seconds of silence (outside post-processing) after which the tool is stopped.
+    static constexpr double limit = 90.0;
+    // The limit in force: `limit`, unless a test has shortened it.
+    static double limitInEffect();
+    static void setLimitForTesting(std::optional<double> seconds);
+
+    explicit StallMonitor(Platform platform, Clock::time_point now = Clock::now());
+
+    // Records an output line: refreshes the last-heard time and may move the stage.
+    void heard(const QString& line, Clock::time_point now = Clock::now());
+
+    double silentSeconds(Clock::time_point now = Clock::now()) const;
+    // The stage and, after ten seconds, how long the attempt has taken.
+    QString statusText(Clock::time_point now = Clock::now()) const;
+    // Why the tool was stopped, with advice that fits the platform.
+    Failure failure() const;
+
+    Platform platform() const { return m_platform; }
+    const QString& stage() const { return m_stage; }
+    bool gotTitle() const { return m_gotTitle; }
+    bool stalled() const { return m_stalled; }
+    bool postProcessing() const { return m_postProcessing; }
+    void setGotTitle() { m_gotTitle = true; }
+    void setStalled() { m_stalled = true; }
+
+private:
+    const Platform m_platform;
+    const Clock::time_point m_started;
+    Clock::time_point m_lastHeard;
+    QString m_stage;
+    bool m_gotTitle = false;
+    bool m_stalled = false;
+    bool m_postProcessing = false;
+};

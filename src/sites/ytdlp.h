@@ -1,0 +1,47 @@
+#pragma once
+
+#include "core/cancel_token.h"
+#include "core/platform.h"
+#include "sites/browser.h"
+#include "sites/failure.h"
+
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <qcoro/qcorotask.h>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+
+class DownloadItem;
+
+// The site downloader: every platform except Channels goes through yt-dlp.
+namespace YtDlp {
+
+// Downloads the item's video to the Desktop and returns the saved file's path. Updates the
+// item's title, thumbnail and phase on the main thread as yt-dlp reports them. Throws a Failure
+// on every unsuccessful outcome, Failure::cancelled() once `cancel` has been cancelled (which
+// also terminates yt-dlp's whole process group). `browser`: whose cookies yt-dlp should read.
+QCoro::Task<QString> download(DownloadItem* item, std::optional<Browser> browser,
+                              std::shared_ptr<CancelToken> cancel);
+
+// yt-dlp's command line for one attempt, in its fixed order.
+QStringList arguments(const QUrl& url, const QString& ffmpegPath, const QString& workingFolder,
+                      std::optional<Browser> browser);
+
+// One "@@PROG " line per progress update: downloaded|total|estimate|speed|vcodec.
+QString progressTemplate();
+
+// The working folder of an item's attempt: "quorvin-dl-" + its id, in the temporary folder.
+QString workingFolder(const DownloadItem& item);
+
+// What the row shows for yt-dlp's error output (its standard error).
+Failure failure(const QString& text, Platform platform, std::optional<Browser> browser);
+
+// The watchdog looks every 5 s; tests that shorten the stall limit look more often.
+std::chrono::milliseconds watchdogTick();
+void setWatchdogTickForTesting(std::optional<std::chrono::milliseconds> tick);
+
+}  // namespace YtDlp

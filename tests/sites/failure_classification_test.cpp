@@ -1,0 +1,207 @@
+#include "common/test_support.h"
+#include "sites/site_test_support.h"
+#include "sites/tools.h"
+#include "sites/ytdlp.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+namespace {
+
+using Action = Failure::Action;
+
+class Classification : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // No browser installed unless a test installs one.
+        m_root = TestSupport::home() + QStringLiteral("/root");
+        QDir().mkpath(m_root);
+        Browser::setInstallRootForTesting(m_root);
+    }
+    void install(const QString& path) { TestSupport::writeFile(m_root + path, "x"); }
+
+    QString m_root;
+};
+
+Failure classify(const char* text, Platform platform = Platform::youtube,
+                 std::optional<Browser> browser = std::nullopt) {
+    return YtDlp::failure(QString::fromUtf8(text), platform, browser);
+}
+
+}  // namespace
+
+TEST_F(Classification, DefaultFailureQuotesTheLastErrorLine) {
+    const Failure empty = classify("");
+    EXPECT_EQ(empty.title, u"下载失败");
+    EXPECT_EQ(empty.advice, u"可能是网站改版了，先点「更新下载组件」再重试。\n详情：未知错误");
+    EXPECT_EQ(empty.actions, (QList<Action>{Action::updateTools, Action::retry, Action::openLogs}));
+    EXPECT_FALSE(empty.isCancel);
+
+    const Failure quoted = classify(
+        "[x] a: Downloading\nERROR: [x] a: Something broke\nWARNING: ignoring later trouble\n");
+    EXPECT_EQ(quoted.advice,
+              u"可能是网站改版了，先点「更新下载组件」再重试。\n详情：[x] a: Something broke");
+
+    EXPECT_TRUE(classify("one\ntwo\n\n").advice.endsWith(u"详情：two"));
+    // An ffmpeg message that is not about a missing ffmpeg falls through to the default.
+    EXPECT_EQ(classify("ERROR: Postprocessing: ffmpeg exited with code 1").title, u"下载失败");
+}
+
+TEST_F(Classification, CookieProblemsOnlyWhenABrowserWasLent) {
+    const char* denied =
+        "ERROR: Unsupported URL\nPermissionError: [Errno 1] Operation Not Permitted";
+    const Failure safari = classify(denied, Platform::youtube, Browser::safari);
+    EXPECT_EQ(safari.title, u"没有权限读取 Safari 的登录信息");
+    EXPECT_EQ(
+        safari.advice,
+        u"读取 Safari 的 cookie 需要「完全磁盘访问权限」。请在设置里给「Quorvin」打开这个权限，"
+        u"或者在菜单「⋯ › 浏览器登录信息」里改用 Chrome。");
+    EXPECT_EQ(safari.actions, (QList<Action>{Action::openFullDiskAccess, Action::retry}));
+
+    const Failure firefox = classify(denied, Platform::youtube, Browser::firefox);
+    EXPECT_EQ(firefox.title, u"读取 Firefox 的登录信息失败");
+    EXPECT_EQ(firefox.advice,
+              u"macOS 弹出钥匙串窗口时，请点「始终允许」。如果没有弹窗或仍然失败，确认 Firefox "
+              u"里打开过这个网站，或在菜单「⋯ › 浏览器登录信息」里换一个浏览器。\n详情："
+              u"Unsupported URL");
+    EXPECT_EQ(firefox.actions, QList<Action>{Action::retry});
+
+    EXPECT_EQ(classify("ERROR: could not find chrome cookies database", Platform::youtube,
+                       Browser::chrome)
+                  .title,
+              u"读取 Chrome 的登录信息失败");
+    // Without a lent browser the same words go through the general table.
+    EXPECT_EQ(classify(denied).title, u"暂不支持这个网址");
+    EXPECT_EQ(classify("ERROR: Operation not permitted").title, u"下载失败");
+}
+
+TEST_F(Classification, RowsWithoutRemedies) {
+    const Failure unsupported = classify("ERROR: Unsupported URL: https://example.com/");
+    EXPECT_EQ(unsupported.title, u"暂不支持这个网址");
+    EXPECT_EQ(unsupported.advice,
+              u"确认复制的是具体视频的页面地址，而不是网站首页或个人主页。打开那条视频后再复制链接"
+              u"试试。");
+    EXPECT_TRUE(unsupported.actions.isEmpty());
+
+    EXPECT_EQ(classify("ERROR: This video is DRM protected").title, u"视频受 DRM 版权保护");
+    EXPECT_EQ(classify("ERROR: This video is DRM protected").advice,
+              u"付费或有版权保护的内容无法下载。");
+    const Failure geo = classify("ERROR: [vimeo] 1: This video is not available in your country");
+    EXPECT_EQ(geo.title, u"地区限制");
+    EXPECT_EQ(geo.advice, u"这个视频在你所在的地区不可观看。");
+    EXPECT_TRUE(geo.actions.isEmpty());
+    EXPECT_EQ(classify("ERROR: This video is geo-restricted").title, u"地区限制");
+    EXPECT_EQ(classify("not available from your location due to geo restriction").title,
+              u"地区限制");
+}
+
+TEST_F(Classification, DouyinFreshCookiesAlwaysOffersTheBrowser) {
+    install(QStringLiteral("/usr/bin/firefox"));
+    const Failure failure =
+        classify("ERROR: [Douyin] 7: Fresh cookies (not necessarily logged in) are needed",
+                 Platform::douyin, Browser::edge);
+    EXPECT_EQ(failure.title, u"抖音需要浏览器的登录信息");
+    EXPECT_EQ(failure.advice,
+              u"抖音会拦截不带 cookie 的请求。请先用 Edge 打开一次 douyin.com（不登录也可以），"
+              u"然后点「使用 Edge 的登录信息重试」。");
+    EXPECT_EQ(failure.actions, QList<Action>{Action::browserCookies(Browser::edge)});
+    EXPECT_EQ(classify("fresh cookies", Platform::douyin).actions,
+              QList<Action>{Action::browserCookies(Browser::firefox)});
+}
+
+TEST_F(Classification, PreconditionFailedNamesBilibiliOrThisSite) {
+    const Failure bilibili =
+        classify("ERROR: [BiliBili] 1: HTTP Error 412: Precondition Failed", Platform::bilibili);
+    EXPECT_EQ(bilibili.title, u"B站拦截了这次请求");
+    EXPECT_EQ(bilibili.advice,
+              u"网站要求带上浏览器的登录信息。请确认 Chrome 里打开过 "
+              u"bilibili.com（登录后还能下载更高画质），"
+              u"然后点「使用 Chrome 的登录信息重试」。");
+    EXPECT_EQ(bilibili.actions, QList<Action>{Action::browserCookies(Browser::chrome)});
+    const Failure douyin = classify("HTTP Error 412", Platform::douyin, Browser::chrome);
+    EXPECT_EQ(douyin.title, u"抖音拦截了这次请求");
+    EXPECT_TRUE(douyin.advice.contains(u"里打开过 这个网站（"));
+    EXPECT_EQ(douyin.actions, QList<Action>{Action::retry});
+}
+
+TEST_F(Classification, BotCheckOffersCookiesOnceThenRetry) {
+    install(QStringLiteral("/usr/bin/google-chrome"));
+    const char* bot =
+        "ERROR: [youtube] x: Sign in to confirm you’re not a bot. Use --cookies-from-browser";
+    const Failure first = classify(bot);
+    EXPECT_EQ(first.title, u"YouTube 要求验证不是机器人");
+    EXPECT_EQ(first.advice, u"在 Chrome 里登录 YouTube，然后点「使用 Chrome 的登录信息重试」。");
+    EXPECT_EQ(first.actions, QList<Action>{Action::browserCookies(Browser::chrome)});
+    EXPECT_EQ(classify(bot, Platform::youtube, Browser::chrome).actions,
+              QList<Action>{Action::retry});
+}
+
+TEST_F(Classification, MembersComeBeforeLoginAndNetwork) {
+    const Failure members =
+        classify("ERROR: Join this channel to get access to members-only content. Timed out.",
+                 Platform::youtube);
+    EXPECT_EQ(members.title, u"这是会员专享内容");
+    EXPECT_EQ(members.advice, u"需要在 Chrome 里登录有会员的账号，再用浏览器登录信息重试。");
+    EXPECT_EQ(classify("该视频为大会员专享", Platform::bilibili).title, u"这是会员专享内容");
+    EXPECT_EQ(classify("付费内容", Platform::bilibili, Browser::firefox).actions,
+              QList<Action>{Action::retry});
+
+    const Failure login = classify("ERROR: [instagram] x: Requires authentication; login required",
+                                   Platform::instagram, Browser::firefox);
+    EXPECT_EQ(login.title, u"这个视频需要登录才能看");
+    EXPECT_EQ(login.advice, u"在 Firefox 里登录 Instagram 后，点「使用 Firefox 的登录信息重试」。");
+    EXPECT_EQ(login.actions, QList<Action>{Action::retry});
+    EXPECT_EQ(classify("ERROR: Private video. Sign in if you've been granted access").title,
+              u"这个视频需要登录才能看");
+}
+
+TEST_F(Classification, MissingVideos) {
+    for (const char* text : {"ERROR: [youtube] x: Video unavailable",
+                             "ERROR: Unable to download webpage: HTTP Error 404: Not Found",
+                             "ERROR: [generic] No video formats found!", "ERROR: 视频不存在"}) {
+        const Failure failure = classify(text);
+        EXPECT_EQ(failure.title, u"视频不存在或已被删除") << text;
+        EXPECT_EQ(failure.advice,
+                  u"链接可能复制不完整，或者视频已被删除、设为私密。请在浏览器里打开链接确认能正常"
+                  u"播放。");
+        EXPECT_EQ(failure.actions, QList<Action>{Action::retry});
+    }
+}
+
+TEST_F(Classification, NetworkTroubleDependsOnTheVpnRoute) {
+    const char* timeout =
+        "WARNING: retrying\nERROR: [youtube] x: Unable to download webpage: "
+        "<urlopen error timed out> (caused by TransportError('timed out'))\n";
+    const Failure youtube = classify(timeout, Platform::youtube);
+    EXPECT_EQ(youtube.title, u"连接 YouTube 超时");
+    EXPECT_EQ(youtube.advice,
+              u"YouTube 在国内需要 VPN 才能访问。如果没开，请开启后点「重试」；如果已经开着，"
+              u"可能是线路太慢，换一个节点再试。");
+    EXPECT_EQ(youtube.actions, QList<Action>{Action::retry});
+
+    const Failure weibo = classify(timeout, Platform::weibo);
+    EXPECT_EQ(weibo.title, u"网络连接失败");
+    EXPECT_EQ(
+        weibo.advice,
+        u"连不上 微博 的服务器。请检查网络；如果开着 VPN 或代理，试试切换后点「重试」。\n详情："
+        u"[youtube] x: Unable to download webpage: <urlopen error timed out> (caused by "
+        u"TransportError('timed out'))");
+    EXPECT_EQ(classify("[SSL: CERTIFICATE_VERIFY_FAILED]", Platform::other).title, u"网络连接失败");
+    EXPECT_EQ(classify("Connection refused", Platform::other).title, u"网络连接失败");
+}
+
+TEST_F(Classification, MissingFfmpeg) {
+    const Failure failure = classify("ERROR: ffmpeg not found. Please install or provide the path");
+    EXPECT_EQ(failure.title, u"缺少 ffmpeg");
+    EXPECT_EQ(failure.advice,
+              u"合并画面和声音需要 ffmpeg。打开「终端」运行：brew install yt-dlp ffmpeg deno");
+    EXPECT_EQ(failure.actions, (QList<Action>{Action::copyInstallCommand, Action::retry}));
+    EXPECT_EQ(classify("ffmpeg is not installed").title, u"缺少 ffmpeg");
+}
+
+TEST_F(Classification, SuggestsTheFirstInstalledBrowser) {
+    install(QStringLiteral("/usr/bin/firefox"));
+    EXPECT_EQ(classify("not a bot").actions,
+              QList<Action>{Action::browserCookies(Browser::firefox)});
+}
