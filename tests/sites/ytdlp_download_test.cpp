@@ -1,0 +1,187 @@
+// YtDlp::download with the real yt-dlp and ffmpeg against media made here and served on
+// 127.0.0.1.
+
+#include "common/test_support.h"
+#include "core/download_item.h"
+#include "sites/site_test_support.h"
+#include "sites/tools.h"
+#include "sites/ytdlp.h"
+#include "support/app_paths.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+
+namespace {
+
+class RealYtDlp : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!QFileInfo(QStringLiteral("/usr/bin/yt-dlp")).isExecutable()) {
+            GTEST_SKIP() << "yt-dlp is not installed (scripts/setup.sh installs it)";
+        }
+        Tools::setSearchDirsForTesting({QStringLiteral("/usr/bin")});
+        www = TestSupport::home() + QStringLiteral("/www");
+        QDir().mkpath(www);
+    }
+
+    std::unique_ptr<DownloadItem> itemFor(const QString& url) {
+        auto item = std::make_unique<DownloadItem>(QUrl(url), Platform::other);
+        QObject::connect(item.get(), &DownloadItem::phaseChanged,
+                         [this, raw = item.get()] { phases.append(raw->phase()); });
+        return item;
+    }
+
+    std::variant<QString, Failure> download(
+        DownloadItem& item, std::shared_ptr<CancelToken> cancel = CancelToken::make()) {
+        return SiteTest::outcome(YtDlp::download(&item, std::nullopt, cancel));
+    }
+
+    // The streams (codec types) of a media file, by ffprobe.
+    static QStringList streamsOf(const QString& file) {
+        return QString::fromUtf8(
+                   TestSupport::run(
+                       QStringLiteral("/usr/bin/ffprobe"),
+                       {QStringLiteral("-v"), QStringLiteral("error"),
+                        QStringLiteral("-show_entries"), QStringLiteral("stream=codec_type"),
+                        QStringLiteral("-of"), QStringLiteral("csv=p=0"), file})
+                       .out)
+            .split(u'\n', Qt::SkipEmptyParts);
+    }
+
+    QString www;
+    QList<Phase> phases;
+};
+
+QString savedFile(const std::variant<QString, Failure>& outcome) {
+    if (const auto* failure = std::get_if<Failure>(&outcome)) {
+        ADD_FAILURE() << failure->title.toStdString() << ": " << failure->advice.toStdString();
+        return {};
+    }
+    return std::get<QString>(outcome);
+}
+
+Failure failureOf(const std::variant<QString, Failure>& outcome) {
+    EXPECT_TRUE(std::holds_alternative<Failure>(outcome));
+    return std::holds_alternative<Failure>(outcome) ? std::get<Failure>(outcome) : Failure{};
+}
+
+}  // namespace
+
+TEST_F(RealYtDlp, PlainMp4LandsOnTheDesktop) {
+    ASSERT_TRUE(SiteTest::makeClip(www + QStringLiteral("/clip.mp4"), 2));
+    SiteTest::HttpServer server(www);
+    ASSERT_TRUE(server.isListening());
+    auto item = itemFor(server.url(QStringLiteral("clip.mp4")));
+    const QString file = savedFile(download(*item));
+    EXPECT_EQ(file, AppPaths::desktop() + QStringLiteral("/clip.mp4"));
+    EXPECT_EQ(QFileInfo(file).size(), QFileInfo(www + QStringLiteral("/clip.mp4")).size());
+    EXPECT_EQ(item->title(), u"clip");
+    EXPECT_EQ(item->thumbnail(), std::nullopt);
+    EXPECT_TRUE(phases.contains(Phase::makeDownloading(std::nullopt, QStringLiteral("开始下载…"))));
+    const bool progressed = std::any_of(phases.begin(), phases.end(), [](const Phase& p) {
+        return p.kind() == Phase::downloading && p.fraction() && *p.fraction() > 0;
+    });
+    EXPECT_TRUE(progressed);
+    EXPECT_FALSE(QFileInfo::exists(YtDlp::workingFolder(*item)));
+}
+
+TEST_F(RealYtDlp, DashWithSeparateStreamsIsMergedIntoOneMp4) {
+    ASSERT_TRUE(SiteTest::makeDash(www + QStringLiteral("/dash"), 2));
+    SiteTest::HttpServer server(www);
+    auto item = itemFor(server.url(QStringLiteral("dash/manifest.mpd")));
+    const QString file = savedFile(download(*item));
+    EXPECT_TRUE(file.startsWith(AppPaths::desktop() + u'/'));
+    EXPECT_TRUE(file.endsWith(u".mp4"));
+    EXPECT_EQ(streamsOf(file), (QStringList{"video", "audio"}));
+    // Two streams: the picture without a label, then the sound with one, each ending in the
+    // merging phase.
+    const bool sound = std::any_of(phases.begin(), phases.end(), [](const Phase& p) {
+        return p.kind() == Phase::downloading && p.text().startsWith(u"声音 · ");
+    });
+    EXPECT_TRUE(sound);
+    EXPECT_GE(phases.count(Phase::makeWorking(QStringLiteral("正在处理（合并画面和声音）…"))), 2);
+    EXPECT_EQ(SiteTest::filesIn(AppPaths::desktop()).size(), 1);
+}
+
+TEST_F(RealYtDlp, PageWithOgVideo) {
+    ASSERT_TRUE(SiteTest::makeClip(www + QStringLiteral("/media/film.mp4"), 1));
+    SiteTest::HttpServer server(www);
+    TestSupport::writeFile(
+        www + QStringLiteral("/watch.html"),
+        QStringLiteral(
+            "<html><head><title>Page</title><meta property=\"og:title\" content=\"测试视频\">"
+            "<meta property=\"og:video\" content=\"%1\"></head><body></body></html>")
+            .arg(server.url(QStringLiteral("media/film.mp4")))
+            .toUtf8());
+    auto item = itemFor(server.url(QStringLiteral("watch.html")));
+    const QString file = savedFile(download(*item));
+    EXPECT_EQ(QFileInfo(file).dir().path(), AppPaths::desktop());
+    EXPECT_EQ(item->title(), u"测试视频");
+    EXPECT_EQ(QFileInfo(file).fileName(), u"测试视频.mp4");
+    EXPECT_EQ(streamsOf(file), (QStringList{"video", "audio"}));
+}
+
+TEST_F(RealYtDlp, MissingFileIsClassifiedAsGone) {
+    SiteTest::HttpServer server(www);
+    auto item = itemFor(server.url(QStringLiteral("nothing-here.mp4")));
+    const Failure failure = failureOf(download(*item));
+    EXPECT_EQ(failure.title, u"视频不存在或已被删除");
+    EXPECT_TRUE(SiteTest::filesIn(AppPaths::desktop()).isEmpty());
+}
+
+TEST_F(RealYtDlp, RefusedConnectionIsANetworkFailure) {
+    auto item = itemFor(QStringLiteral("http://127.0.0.1:%1/clip.mp4").arg(SiteTest::closedPort()));
+    const Failure failure = failureOf(download(*item));
+    EXPECT_EQ(failure.title, u"网络连接失败");
+    EXPECT_TRUE(failure.advice.startsWith(u"连不上 其他网站 的服务器。"));
+    EXPECT_TRUE(failure.advice.contains(u"refused")) << failure.advice.toStdString();
+}
+
+TEST_F(RealYtDlp, PageWithoutVideoIsUnsupported) {
+    TestSupport::writeFile(www + QStringLiteral("/about.html"),
+                           "<html><head><title>About us</title></head><body>Text</body></html>");
+    SiteTest::HttpServer server(www);
+    auto item = itemFor(server.url(QStringLiteral("about.html")));
+    const Failure failure = failureOf(download(*item));
+    EXPECT_EQ(failure.title, u"暂不支持这个网址");
+    EXPECT_TRUE(failure.actions.isEmpty());
+}
+
+TEST_F(RealYtDlp, CancelDuringTheMergeLeavesNothingBehind) {
+    // A merge that takes as long as the clip plays (ffmpeg reading at native rate).
+    QFile::link(QStringLiteral(QUORVIN_FIXTURES "/sites/slow_ffmpeg.sh"),
+                SiteTest::toolsDir() + QStringLiteral("/ffmpeg"));
+    QFile::link(QStringLiteral("/usr/bin/ffprobe"),
+                SiteTest::toolsDir() + QStringLiteral("/ffprobe"));
+    Tools::setSearchDirsForTesting({SiteTest::toolsDir(), QStringLiteral("/usr/bin")});
+    ASSERT_TRUE(SiteTest::makeDash(www + QStringLiteral("/dash"), 20));
+    SiteTest::HttpServer server(www);
+    auto item = itemFor(server.url(QStringLiteral("dash/manifest.mpd")));
+    const QString folder = YtDlp::workingFolder(*item);
+
+    const auto cancel = CancelToken::make();
+    bool sawMerge = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        // ffmpeg is merging once it runs with the working folder on its command line.
+        const QStringList merging = SiteTest::liveProcessesMentioning(QStringLiteral("-re "));
+        for (const QString& process : merging) {
+            if (process.contains(folder)) sawMerge = true;
+        }
+        if (sawMerge) {
+            poll.stop();
+            QTimer::singleShot(300, [cancel] { cancel->cancel(); });
+        }
+    });
+    poll.start(50);
+    const Failure failure = failureOf(download(*item, cancel));
+    EXPECT_TRUE(sawMerge);
+    EXPECT_EQ(failure, Failure::cancelled());
+    EXPECT_TRUE(SiteTest::liveProcessesMentioning(folder).isEmpty())
+        << SiteTest::liveProcessesMentioning(folder).join(u'\n').toStdString();
+    EXPECT_FALSE(QFileInfo::exists(folder));
+    EXPECT_TRUE(SiteTest::filesIn(AppPaths::desktop()).isEmpty());
+}
