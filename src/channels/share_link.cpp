@@ -1,6 +1,7 @@
 #include "channels/share_link.h"
 
 #include <QRegularExpression>
+#include <QStringMatcher>
 
 namespace Channels {
 
@@ -11,7 +12,8 @@ std::optional<QString> shareLink(const QString& text) {
         QStringLiteral("/sph/[A-Za-z0-9_\\-]+"));
     // Most pasted texts hold no share link; a plain search rules that out far faster than the
     // expression over a long text.
-    if (!text.contains(QStringLiteral("/sph/"))) return std::nullopt;
+    static const QStringMatcher sharePath(QStringLiteral("/sph/"));
+    if (sharePath.indexIn(text) < 0) return std::nullopt;
     const QRegularExpressionMatch match = pattern.match(text);
     if (!match.hasMatch()) return std::nullopt;
     QString link = match.captured(0);
