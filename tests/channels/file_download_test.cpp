@@ -4,14 +4,19 @@
 #include "channels/save.h"
 #include "channels/video_info.h"
 #include "support/app_paths.h"
+#include "support/temp_files.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTcpServer>
+#include <QThread>
+#include <QTimer>
 
 #include <thread>
 
@@ -29,6 +34,14 @@ QStringList temporaryFiles() {
 QByteArray contentsOf(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Makes an entry look an hour old, so that only a lease can keep clean-up away from it.
+void backdate(const QString& path) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                 QFileDevice::FileModificationTime));
 }
 
 class FileDownloadTest : public ::testing::Test {
@@ -80,7 +93,9 @@ TEST_F(FileDownloadTest, StreamsTheBodyIntoANewTemporaryFile) {
     EXPECT_EQ(reports.back().written, body.size());
     for (size_t i = 0; i < reports.size(); ++i) {
         EXPECT_EQ(reports[i].total, body.size());
-        if (i > 0) EXPECT_GE(reports[i].written, reports[i - 1].written);
+        if (i > 0) {
+            EXPECT_GE(reports[i].written, reports[i - 1].written);
+        }
     }
 
     const auto requests = server().requests();
@@ -207,6 +222,159 @@ TEST_F(FileDownloadTest, CancelBeforeRunDoesNothing) {
     const auto outcome = outcomeOf(download.run(server().url(u"/v"_qs)));
     ASSERT_TRUE(outcome.value);
     EXPECT_EQ(contentsOf(outcome.value->file).size(), 10'000);
+}
+
+TEST_F(FileDownloadTest, ProgressArrivesOnTheMainThreadCoalesced) {
+    // About 70 pieces over more than a second: a report per piece would be ~70 reports.
+    const QByteArray body = mp4Bytes(1'100'000);
+    Reply reply = Reply::text(body, 200, "video/mp4");
+    reply.throttleBytes = 16 * 1024;
+    reply.throttleMs = 15;
+    serve(reply);
+    QList<qint64> writtenSeen;
+    QList<qint64> times;
+    bool offMainThread = false;
+    QElapsedTimer clock;
+    clock.start();
+    FileDownload download([&](qint64 written, qint64) {
+        if (QThread::currentThread() != QCoreApplication::instance()->thread())
+            offMainThread = true;
+        writtenSeen.append(written);
+        times.append(clock.elapsed());
+    });
+    const auto outcome = outcomeOf(download.run(server().url(u"/v"_qs)));
+    ASSERT_TRUE(outcome.value);
+    EXPECT_EQ(contentsOf(outcome.value->file), body);
+    EXPECT_FALSE(offMainThread);
+    ASSERT_GE(writtenSeen.size(), 2);
+    EXPECT_EQ(writtenSeen.back(), body.size());
+    // Every report but the final one is at least ~100 ms after the previous one (some slack for
+    // the delivery itself); the count follows from it.
+    for (qsizetype i = 1; i + 1 < times.size(); ++i) {
+        EXPECT_GE(times[i] - times[i - 1], 60) << "report " << i;
+        EXPECT_GE(writtenSeen[i], writtenSeen[i - 1]);
+    }
+    EXPECT_LE(writtenSeen.size(), clock.elapsed() / 100 + 3);
+}
+
+TEST_F(FileDownloadTest, TransferGoesOnWhileTheMainThreadIsBusy) {
+    const QByteArray body = mp4Bytes(3'000'000);
+    Reply reply = Reply::text(body, 200, "video/mp4");
+    reply.throttleBytes = 64 * 1024;
+    reply.throttleMs = 10;
+    serve(reply);
+    qint64 before = -1;
+    qint64 after = -1;
+    FileDownload download([&](qint64, qint64) {
+        if (before >= 0) return;
+        const QStringList files = temporaryFiles();
+        if (files.size() != 1) return;
+        const QString path = AppPaths::temporary() + u'/' + files.first();
+        before = QFileInfo(path).size();
+        // The main thread does nothing else for a while: the body must keep reaching the disk.
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        after = QFileInfo(path).size();
+    });
+    const auto outcome = outcomeOf(download.run(server().url(u"/v"_qs)));
+    ASSERT_TRUE(outcome.value);
+    EXPECT_EQ(contentsOf(outcome.value->file), body);
+    ASSERT_GE(before, 0);
+    EXPECT_GE(after - before, 512 * 1024) << "before " << before << ", after " << after;
+}
+
+TEST_F(FileDownloadTest, RunningTransferFileSurvivesStartUpCleanUp) {
+    Reply reply = Reply::text(mp4Bytes(1'000'000), 200, "video/mp4");
+    reply.stallAfter = 100'000;
+    serve(reply);
+    const QString stray =
+        TestSupport::writeFile(AppPaths::temporary() + u"/quorvin-stray.mp4"_qs, "x");
+    backdate(stray);
+
+    FileDownload download(nullptr);
+    QString running;
+    QStringList removed;
+    bool survived = false;
+    const auto cleanUpWhileRunning = [&] {
+        for (const QString& name : temporaryFiles()) {
+            if (name != u"quorvin-stray.mp4"_qs) running = AppPaths::temporary() + u'/' + name;
+        }
+        if (!running.isEmpty()) {
+            backdate(running);
+            removed = TempFiles::removeAbandoned(AppPaths::temporary(), std::chrono::seconds(0));
+            survived = QFile::exists(running);
+        }
+        download.cancel();
+    };
+    QTimer::singleShot(700, cleanUpWhileRunning);
+    const auto outcome = outcomeOf(download.run(server().url(u"/v"_qs)));
+    EXPECT_EQ(outcome.problem, Problem::cancelled());
+    ASSERT_FALSE(running.isEmpty());
+    EXPECT_TRUE(survived);
+    EXPECT_EQ(removed, QStringList{stray});  // clean-up did run, and spared only the leased file
+    EXPECT_TRUE(temporaryFiles().isEmpty()) << temporaryFiles().join(u' ').toStdString();
+}
+
+TEST_F(FileDownloadTest, ResultKeepsTheFileLeasedUntilReleased) {
+    serve(Reply::text(mp4Bytes(50'000), 200, "video/mp4"));
+    FileDownload download(nullptr);
+    auto outcome = outcomeOf(download.run(server().url(u"/v"_qs)));
+    ASSERT_TRUE(outcome.value);
+    const QString file = outcome.value->file;
+    ASSERT_TRUE(outcome.value->lease);
+    EXPECT_TRUE(outcome.value->lease->isHeld());
+    backdate(file);
+
+    FileDownload::Result copy = *outcome.value;
+    outcome.value.reset();
+    EXPECT_TRUE(
+        TempFiles::removeAbandoned(AppPaths::temporary(), std::chrono::seconds(0)).isEmpty());
+    EXPECT_TRUE(QFile::exists(file));
+    EXPECT_EQ(contentsOf(file).size(), 50'000);
+
+    copy.lease.reset();  // the last holder lets go
+    EXPECT_EQ(TempFiles::removeAbandoned(AppPaths::temporary(), std::chrono::seconds(0)),
+              QStringList{file});
+}
+
+TEST_F(FileDownloadTest, NeitherSendsNorKeepsCookies) {
+    server().setHandler([](const HttpTestServer::Request& request) {
+        if (request.path() == "/first") {
+            Reply redirect = Reply::text("", 302);
+            redirect.headers.append(
+                qMakePair(QByteArray("Set-Cookie"), QByteArray("seen=1; Path=/")));
+            redirect.headers.append(qMakePair(QByteArray("Location"), QByteArray("/second")));
+            return redirect;
+        }
+        return Reply::text(mp4Bytes(10'000), 200, "video/mp4");
+    });
+    FileDownload download(nullptr);
+    const auto outcome = outcomeOf(download.run(server().url(u"/first"_qs)));
+    ASSERT_TRUE(outcome.value);
+    EXPECT_EQ(outcome.value->response.status, 200);
+    EXPECT_TRUE(outcome.value->response.url.path().endsWith(u"/second"_qs));
+    const auto requests = server().requests();
+    ASSERT_EQ(requests.size(), 2);
+    EXPECT_EQ(requests[1].path(), "/second");
+    EXPECT_FALSE(requests[1].header("Cookie"));
+}
+
+TEST_F(FileDownloadTest, DestroyedWhileRunningRemovesItsFile) {
+    Reply reply = Reply::text(mp4Bytes(1'000'000), 200, "video/mp4");
+    reply.stallAfter = 100'000;
+    serve(reply);
+    bool reported = false;
+    {
+        auto download = std::make_unique<FileDownload>([&](qint64, qint64) { reported = true; });
+        // The task is dropped on purpose: nobody awaits it once its object is gone.
+        QCoro::Task<FileDownload::Result> task = download->run(server().url(u"/v"_qs));
+        ASSERT_TRUE(TestSupport::waitUntil([&] { return reported; }, std::chrono::seconds(10)));
+        ASSERT_EQ(temporaryFiles().size(), 1);
+        download.reset();
+        reported = false;
+        EXPECT_TRUE(TestSupport::waitUntil([] { return temporaryFiles().isEmpty(); },
+                                           std::chrono::seconds(10)));
+        EXPECT_FALSE(reported);  // no report reaches a callback whose object is gone
+    }
 }
 
 }  // namespace
