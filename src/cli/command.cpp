@@ -1,4 +1,5 @@
 #include "cli/command.h"
+#include "support/write_all.h"
 
 #include <QList>
 
@@ -10,20 +11,6 @@ namespace {
 QList<CliCommand>& registry() {
     static QList<CliCommand> list;
     return list;
-}
-
-void writeAll(int fd, const QByteArray& bytes) {
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, size_t(left));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        data += n;
-        left -= n;
-    }
 }
 
 }  // namespace

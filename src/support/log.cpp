@@ -1,6 +1,7 @@
 #include "support/log.h"
 
 #include "support/app_paths.h"
+#include "support/write_all.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -47,17 +48,7 @@ void write(const QString& message) {
     // command line write to the same file at once.
     const int fd = ::open(nativePath.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0) return;
-    const char* data = line.constData();
-    qsizetype left = line.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, size_t(left));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
-        data += n;
-        left -= n;
-    }
+    writeAll(fd, line);
     ::close(fd);
 }
 
