@@ -3,14 +3,23 @@
 #include "sites/failure.h"
 
 void CancelToken::cancel() {
-    std::map<int, Stopper> stoppers;
-    {
-        QMutexLocker lock(&m_mutex);
-        if (m_cancelled.exchange(true, std::memory_order_acq_rel)) return;
-        stoppers.swap(m_stoppers);
+    QMutexLocker lock(&m_mutex);
+    if (m_cancelled.exchange(true, std::memory_order_acq_rel)) return;
+    m_cancellingThread = QThread::currentThreadId();
+    // One stopper at a time, each run outside the lock: aborting a transfer may resume a
+    // coroutine at once, which unregisters other stoppers as it unwinds (those then never run).
+    while (!m_stoppers.empty()) {
+        auto next = m_stoppers.begin();
+        const int id = next->first;
+        Stopper stopper = std::move(next->second);
+        m_stoppers.erase(next);
+        m_running = id;
+        lock.unlock();
+        stopper();
+        lock.relock();
+        m_running = 0;
+        m_stopperDone.wakeAll();
     }
-    // Called outside the lock: a stopper may unregister other stoppers as it unwinds.
-    for (auto& [id, stopper] : stoppers) stopper();
 }
 
 int CancelToken::onCancel(Stopper stopper) {
@@ -29,6 +38,9 @@ int CancelToken::onCancel(Stopper stopper) {
 void CancelToken::removeStopper(int id) {
     QMutexLocker lock(&m_mutex);
     m_stoppers.erase(id);
+    while (m_running == id && m_cancellingThread != QThread::currentThreadId()) {
+        m_stopperDone.wait(&m_mutex);
+    }
 }
 
 void CancelToken::throwIfCancelled() const {

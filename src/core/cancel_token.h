@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QMutex>
+#include <QThread>
+#include <QWaitCondition>
 
 #include <atomic>
 #include <functional>
@@ -23,6 +25,8 @@ public:
     // Registers a stopper and returns its id. When the token is cancelled already, the stopper
     // runs at once (and 0 is returned).
     int onCancel(Stopper stopper);
+    // Unregisters a stopper. If cancel() is running it on another thread right now, waits until
+    // it has returned, so whatever it uses may be destroyed afterwards.
     void removeStopper(int id);
 
     // Throws Failure::cancelled() when the token has been cancelled.
@@ -31,7 +35,10 @@ public:
 private:
     std::atomic<bool> m_cancelled{false};
     QMutex m_mutex;
-    std::map<int, Stopper> m_stoppers;
+    QWaitCondition m_stopperDone;
+    std::map<int, Stopper> m_stoppers;  // registered; after cancel(): the ones still to run
+    int m_running = 0;                  // the stopper cancel() is running now, 0 when none
+    Qt::HANDLE m_cancellingThread = nullptr;
     int m_nextId = 1;
 };
 

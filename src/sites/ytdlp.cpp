@@ -6,6 +6,7 @@
 #include "sites/stall_monitor.h"
 #include "sites/tools.h"
 #include "support/app_paths.h"
+#include "support/temp_files.h"
 #include "support/log.h"
 
 #include <QDir>
@@ -123,6 +124,9 @@ QCoro::Task<QString> download(DownloadItem* item, std::optional<Browser> browser
     const QString folder = workingFolder(*item);
     QDir().mkpath(folder);
     const FolderRemover remover(folder);
+    // Leased while this run uses it, so the start-up clean-up of another Quorvin process leaves
+    // it alone; released just before the remover deletes it.
+    const TempFiles::Lease lease(folder);
 
     Runner runner(*ytdlpPath, arguments(url, *ffmpegPath, folder, browser));
     StallMonitor monitor(platform);

@@ -5,6 +5,9 @@
 
 #include <QSignalSpy>
 
+#include <atomic>
+#include <thread>
+
 namespace {
 
 QUrl urlWithHostAndPathOf(int characters) {
@@ -134,4 +137,33 @@ TEST(CancelToken, StoppersRunOnceAndLateOnesAtOnce) {
         CancelScope scope(token, [&] { ++late; });
     }
     EXPECT_EQ(late, 2);
+}
+
+TEST(CancelToken, AScopeEndingDuringItsStopperWaitsForIt) {
+    auto token = CancelToken::make();
+    std::atomic<bool> inStopper{false};
+    std::atomic<bool> stopperDone{false};
+    auto scope = std::make_unique<CancelScope>(token, [&] {
+        inStopper = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        stopperDone = true;
+    });
+    std::thread canceller([&] { token->cancel(); });
+    while (!inStopper) std::this_thread::yield();
+    scope.reset();  // must not return while the stopper still runs on the other thread
+    EXPECT_TRUE(stopperDone);
+    canceller.join();
+}
+
+TEST(CancelToken, AStopperMayEndOtherScopesOnItsOwnThread) {
+    auto token = CancelToken::make();
+    int ran = 0;
+    std::unique_ptr<CancelScope> second;
+    CancelScope first(token, [&] {
+        ++ran;
+        second.reset();  // unwinding: the later stopper is dropped, without waiting on itself
+    });
+    second = std::make_unique<CancelScope>(token, [&] { ran += 10; });
+    token->cancel();
+    EXPECT_EQ(ran, 1);
 }
