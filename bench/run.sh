@@ -6,6 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 for program in build/bench/*_bench; do
   [ -x "$program" ] || continue
+  # A program with a script of its own is driven by that script below.
+  [ -f "bench/$(basename "$program").sh" ] && continue
   echo "== $(basename "$program")"
   "$program" "$@"
 done
