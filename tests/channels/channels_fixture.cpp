@@ -1,16 +1,10 @@
 #include "channels/channels_fixture.h"
 
+#include "common/service_server.h"
+
 namespace ChannelsTest {
 
-HttpTestServer& server() {
-    static HttpTestServer* instance = [] {
-        auto* created = new HttpTestServer;
-        qputenv("QUORVIN_YUANBAO_ORIGIN", created->origin().toUtf8());
-        qputenv("QUORVIN_CHANNELS_ORIGIN", created->origin().toUtf8());
-        return created;
-    }();
-    return *instance;
-}
+HttpTestServer& server() { return serviceServer(); }
 
 namespace {
 // Before main(): no test can read an origin before the override is in place.

@@ -2,6 +2,7 @@
 
 #include "channels/cookie_jar.h"
 #include "channels/yuanbao.h"
+#include "common/service_server.h"
 #include "common/test_support.h"
 #include "support/app_paths.h"
 
@@ -13,15 +14,7 @@
 
 namespace ManagerTest {
 
-HttpTestServer& server() {
-    static HttpTestServer* instance = [] {
-        auto* created = new HttpTestServer;
-        qputenv("QUORVIN_YUANBAO_ORIGIN", created->origin().toUtf8());
-        qputenv("QUORVIN_CHANNELS_ORIGIN", created->origin().toUtf8());
-        return created;
-    }();
-    return *instance;
-}
+HttpTestServer& server() { return serviceServer(); }
 
 namespace {
 // Before main(): the engine reads the origins once, so they must point here from the start.
