@@ -47,14 +47,14 @@ const PlatformInfo& info(Platform::Case value) { return kPlatforms[value]; }
 bool onAny(QStringView host, const PlatformInfo& platform) {
     for (const char* domain : platform.domains) {
         if (domain == nullptr) break;
-        if (hostBelongsTo(host, QString::fromLatin1(domain))) return true;
+        if (hostBelongsTo(host, QLatin1StringView(domain))) return true;
     }
     return false;
 }
 
 }  // namespace
 
-bool hostBelongsTo(QStringView host, QStringView domain) {
+bool hostBelongsTo(QStringView host, QLatin1StringView domain) {
     if (host == domain) return true;
     return host.size() > domain.size() && host.endsWith(domain) &&
            host[host.size() - domain.size() - 1] == QLatin1Char('.');

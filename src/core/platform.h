@@ -68,4 +68,4 @@ private:
 };
 
 // True when host equals domain or ends with "." + domain (both lower case).
-bool hostBelongsTo(QStringView host, QStringView domain);
+bool hostBelongsTo(QStringView host, QLatin1StringView domain);

@@ -100,9 +100,10 @@ TEST(PlatformDetect, HostMatchingRules) {
 }
 
 TEST(PlatformHosts, BelongsOnlyAtLabelBoundaries) {
-    EXPECT_TRUE(hostBelongsTo(u"b23.tv", u"b23.tv"));
-    EXPECT_TRUE(hostBelongsTo(u"a.b.b23.tv", u"b23.tv"));
-    EXPECT_FALSE(hostBelongsTo(u"xb23.tv", u"b23.tv"));
-    EXPECT_FALSE(hostBelongsTo(u"23.tv", u"b23.tv"));
-    EXPECT_FALSE(hostBelongsTo(u"", u"b23.tv"));
+    const QLatin1StringView domain("b23.tv");
+    EXPECT_TRUE(hostBelongsTo(u"b23.tv", domain));
+    EXPECT_TRUE(hostBelongsTo(u"a.b.b23.tv", domain));
+    EXPECT_FALSE(hostBelongsTo(u"xb23.tv", domain));
+    EXPECT_FALSE(hostBelongsTo(u"23.tv", domain));
+    EXPECT_FALSE(hostBelongsTo(u"", domain));
 }
