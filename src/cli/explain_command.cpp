@@ -82,11 +82,14 @@ int runExplain(const QStringList& arguments) {
     if (json) {
         QJsonArray actions;
         for (const Failure::Action& action : failure.actions) actions.append(action.key());
-        const QJsonObject object{{QStringLiteral("title"), failure.title},
-                                 {QStringLiteral("advice"), failure.advice},
-                                 {QStringLiteral("actions"), actions}};
-        Cli::out(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) +
-                 QLatin1Char('\n'));
+        // Keys in the documented order (title, advice, actions); a QJsonObject would sort them.
+        const auto compact = [](const QJsonArray& array) {
+            return QJsonDocument(array).toJson(QJsonDocument::Compact);
+        };
+        const QByteArray title = compact({failure.title}).chopped(1).mid(1);
+        const QByteArray advice = compact({failure.advice}).chopped(1).mid(1);
+        Cli::out(QString::fromUtf8("{\"title\":" + title + ",\"advice\":" + advice +
+                                   ",\"actions\":" + compact(actions) + "}\n"));
         return 0;
     }
     QString text = failure.title + QLatin1Char('\n') + failure.advice + QLatin1Char('\n');

@@ -17,7 +17,13 @@ QJsonObject explainJson(const QStringList& args, const QByteArray& input) {
     const TestSupport::ProcessResult result = explain(args + QStringList{"--json"}, input);
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(result.out.count('\n'), 1);  // one line
-    return QJsonDocument::fromJson(result.out).object();
+    // The keys come in the documented order, for readers that do not parse JSON.
+    EXPECT_TRUE(result.out.startsWith("{\"title\":")) << result.out.toStdString();
+    EXPECT_LT(result.out.indexOf(",\"advice\":"), result.out.indexOf(",\"actions\":["));
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(result.out, &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << result.out.toStdString();
+    return document.object();
 }
 
 QStringList actions(const QJsonObject& object) {
