@@ -68,6 +68,21 @@ TEST(FirstURL, RealShareTextsOfEverySite) {
     for (const ShareText& share : cases) EXPECT_EQ(taken(share.text), share.link) << share.text;
 }
 
+// How links reach the clipboard from chats, notes and web pages.
+TEST(FirstURL, LinksInMarkupAndInvisibleSeparators) {
+    EXPECT_EQ(taken("[视频](https://youtu.be/abc)"), "https://youtu.be/abc");
+    EXPECT_EQ(taken("<a href=\"https://vimeo.com/1\">看</a>"), "https://vimeo.com/1");
+    EXPECT_EQ(taken("【标题】 http://t.cn/A6abc12\u200b"), "http://t.cn/A6abc12");
+    EXPECT_EQ(taken("https://b23.tv/abc\u00a0后面"), "https://b23.tv/abc");
+    EXPECT_EQ(taken("「https://b23.tv/abc」"), "https://b23.tv/abc");
+    EXPECT_EQ(taken("https://b23.tv/abc）"), "https://b23.tv/abc");
+    EXPECT_EQ(taken("https://www.instagram.com/reel/ABC/?igsh=MWQ1ZGUxMzBkMA=="),
+              "https://www.instagram.com/reel/ABC/?igsh=MWQ1ZGUxMzBkMA==");
+    EXPECT_EQ(taken("https://v.kuaishou.com/KxYz12 “作品”该作品在快手被播放过1万次，复制此消息"),
+              "https://v.kuaishou.com/KxYz12");
+    EXPECT_EQ(taken("http://127.0.0.1:8080/v.mp4"), "http://127.0.0.1:8080/v.mp4");
+}
+
 TEST(FirstURL, LinksWithoutScheme) {
     EXPECT_EQ(taken("v.douyin.com/MuEswcb/ 复制打开"), "http://v.douyin.com/MuEswcb/");
     EXPECT_EQ(taken("打开www.youtube.com/watch?v=x看看"), "http://www.youtube.com/watch?v=x");
