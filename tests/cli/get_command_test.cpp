@@ -50,20 +50,6 @@ QStringList quorvinTemporaries() {
                                                  QDir::AllEntries | QDir::NoDotAndDotDot);
 }
 
-QStringList processesMentioning(const QString& needle) {
-    QStringList found;
-    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        if (!pid.front().isDigit()) continue;
-        QFile status(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (status.open(QIODevice::ReadOnly) && status.readAll().contains(") Z ")) continue;
-        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        if (!cmdline.open(QIODevice::ReadOnly)) continue;
-        const QByteArray line = cmdline.readAll().replace('\0', ' ');
-        if (line.contains(needle.toUtf8())) found.append(pid + u' ' + QString::fromUtf8(line));
-    }
-    return found;
-}
-
 }  // namespace
 
 TEST(CliGet, DownloadsALinkAndPrintsWhereItWentTo) {
@@ -122,15 +108,15 @@ TEST(CliGet, InterruptCancelsEverythingAndLeavesNothingBehind) {
         return out.contains("%") || cli.state() == QProcess::NotRunning;
     }, std::chrono::seconds(60))) << out.toStdString();
     ASSERT_EQ(cli.state(), QProcess::Running) << out.toStdString() << cli.readAllStandardError().toStdString();
-    EXPECT_FALSE(processesMentioning(QStringLiteral("interrupt-check")).size() < 2)
+    EXPECT_FALSE(TestSupport::liveProcessesMentioning(QStringLiteral("interrupt-check")).size() < 2)
         << "yt-dlp should be running beside quorvin-cli";
 
     ::kill(pid_t(cli.processId()), SIGINT);
     ASSERT_TRUE(cli.waitForFinished(20000));
     EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(cli.exitCode(), 128 + SIGINT);
-    EXPECT_TRUE(processesMentioning(QStringLiteral("interrupt-check")).isEmpty())
-        << processesMentioning(QStringLiteral("interrupt-check")).join(u'\n').toStdString();
+    EXPECT_TRUE(TestSupport::liveProcessesMentioning(QStringLiteral("interrupt-check")).isEmpty())
+        << TestSupport::liveProcessesMentioning(QStringLiteral("interrupt-check")).join(u'\n').toStdString();
     EXPECT_TRUE(QDir(AppPaths::desktop()).entryList(QDir::Files | QDir::Hidden).isEmpty())
         << QDir(AppPaths::desktop()).entryList(QDir::Files | QDir::Hidden).join(u',').toStdString();
     EXPECT_TRUE(quorvinTemporaries().isEmpty()) << quorvinTemporaries().join(u',').toStdString();

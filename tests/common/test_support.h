@@ -32,6 +32,9 @@ ProcessResult run(const QString& program, const QStringList& arguments,
 // Path of the built quorvin-cli.
 QString cliPath();
 
+// Live (not zombie) processes whose command line mentions `needle`, as "pid command line".
+QStringList liveProcessesMentioning(const QString& needle);
+
 // Writes a file (creating folders) and returns its path.
 QString writeFile(const QString& path, const QByteArray& contents);
 

@@ -2,6 +2,8 @@
 
 #include "sites/failure.h"
 
+#include "common/test_support.h"
+
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -28,8 +30,7 @@ bool makeClip(const QString& path, int seconds);
 // The same as DASH with separate picture and sound streams: folder/manifest.mpd.
 bool makeDash(const QString& folder, int seconds);
 
-// Live (not zombie) processes whose command line mentions `needle`.
-QStringList liveProcessesMentioning(const QString& needle);
+using TestSupport::liveProcessesMentioning;
 
 // Every file directly in a folder.
 QStringList filesIn(const QString& folder);
