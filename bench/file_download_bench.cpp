@@ -10,7 +10,7 @@
 // bench/file_download_bench.sh compares `fetch` with `curl -o FILE` on a 1 GiB file.
 
 #include "channels/file_download.h"
-#include "channels/problem.h"
+#include "net/problem.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

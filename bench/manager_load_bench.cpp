@@ -8,7 +8,7 @@
 #include "channels/cookie_jar.h"
 #include "channels/yuanbao.h"
 #include "common/http_test_server.h"
-#include "core/download_manager.h"
+#include "manager/download_manager.h"
 #include "support/app_paths.h"
 
 #include <QCoreApplication>

@@ -26,7 +26,7 @@ if [ -r /etc/os-release ] && grep -q 'VERSION_CODENAME=bookworm' /etc/os-release
 fi
 
 packages=(
-  build-essential cmake ninja-build pkg-config git curl python3 procps
+  build-essential cmake ninja-build pkg-config git curl python3 procps clang-format
   qt6-base-dev qt6-base-dev-tools qt6-declarative-dev qt6-tools-dev
   qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts
   qml6-module-qtquick-window qml6-module-qtqml-workerscript qml6-module-qtquick-templates

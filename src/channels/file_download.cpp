@@ -1,7 +1,7 @@
 #include "channels/file_download.h"
 
-#include "channels/net.h"
-#include "channels/problem.h"
+#include "net/net.h"
+#include "net/problem.h"
 #include "channels/video_info.h"
 #include "support/app_paths.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "channels/http_response.h"
+#include "net/http_response.h"
 #include "core/cancel_token.h"
 #include "support/temp_files.h"
 

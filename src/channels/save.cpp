@@ -1,6 +1,6 @@
 #include "channels/save.h"
 
-#include "channels/problem.h"
+#include "net/problem.h"
 #include "support/app_paths.h"
 
 #include <QDir>

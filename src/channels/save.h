@@ -1,6 +1,6 @@
 #pragma once
 
-#include "channels/http_response.h"
+#include "net/http_response.h"
 
 #include <QString>
 

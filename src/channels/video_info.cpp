@@ -1,7 +1,7 @@
 #include "channels/video_info.h"
 
 #include "channels/json_reading.h"
-#include "channels/net.h"
+#include "net/net.h"
 #include "channels/origin.h"
 
 #include <QDateTime>

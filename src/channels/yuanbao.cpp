@@ -2,7 +2,7 @@
 
 #include "channels/cookie_jar.h"
 #include "channels/json_reading.h"
-#include "channels/net.h"
+#include "net/net.h"
 #include "channels/origin.h"
 #include "support/log.h"
 #include "support/settings.h"

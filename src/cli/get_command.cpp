@@ -1,8 +1,8 @@
 // quorvin-cli get: downloads links through the same manager as the tray app, without a display.
 
 #include "cli/command.h"
-#include "core/download_manager.h"
-#include "platform/termination_signals.h"
+#include "manager/download_manager.h"
+#include "support/termination_signals.h"
 #include "support/temp_files.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "core/cancel_token.h"
 
-#include "sites/failure.h"
+#include "core/failure.h"
 
 void CancelToken::cancel() {
     QMutexLocker lock(&m_mutex);

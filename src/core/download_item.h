@@ -2,7 +2,7 @@
 
 #include "core/cancel_token.h"
 #include "core/platform.h"
-#include "sites/failure.h"
+#include "core/failure.h"
 
 #include <QObject>
 #include <QString>

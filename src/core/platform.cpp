@@ -1,6 +1,6 @@
 #include "core/platform.h"
 
-#include "channels/share_link.h"
+#include "core/share_link.h"
 #include "core/link_detector.h"
 
 #include <array>

@@ -1,6 +1,6 @@
 #include "legacy/legacy.h"
 
-#include "sites/shell.h"
+#include "support/shell.h"
 #include "support/app_paths.h"
 #include "support/log.h"
 

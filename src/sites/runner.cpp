@@ -1,6 +1,6 @@
 #include "sites/runner.h"
 
-#include "sites/failure.h"
+#include "core/failure.h"
 #include "sites/tools.h"
 #include "support/app_paths.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/platform.h"
-#include "sites/failure.h"
+#include "core/failure.h"
 
 #include <QString>
 

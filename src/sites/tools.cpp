@@ -1,6 +1,6 @@
 #include "sites/tools.h"
 
-#include "sites/shell.h"
+#include "support/shell.h"
 #include "support/app_paths.h"
 #include "support/log.h"
 

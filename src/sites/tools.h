@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sites/command_result.h"
+#include "support/command_result.h"
 
 #include <QProcessEnvironment>
 #include <QString>

@@ -2,8 +2,8 @@
 
 #include "core/cancel_token.h"
 #include "core/platform.h"
-#include "sites/browser.h"
-#include "sites/failure.h"
+#include "core/browser.h"
+#include "core/failure.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "channels/cookie_jar.h"
-#include "channels/problem.h"
+#include "net/problem.h"
 #include "common/http_test_server.h"
 #include "common/test_support.h"
 

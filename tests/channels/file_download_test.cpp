@@ -1,6 +1,6 @@
 #include "channels/file_download.h"
 #include "channels/channels_fixture.h"
-#include "channels/net.h"
+#include "net/net.h"
 #include "channels/save.h"
 #include "channels/video_info.h"
 #include "support/app_paths.h"

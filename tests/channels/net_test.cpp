@@ -1,4 +1,4 @@
-#include "channels/net.h"
+#include "net/net.h"
 #include "channels/channels_fixture.h"
 #include "channels/yuanbao.h"
 #include "support/settings.h"

@@ -1,6 +1,6 @@
 #include "channels/video_info.h"
 #include "channels/channels_fixture.h"
-#include "channels/net.h"
+#include "net/net.h"
 
 #include <gtest/gtest.h>
 

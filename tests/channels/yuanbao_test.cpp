@@ -1,6 +1,6 @@
 #include "channels/yuanbao.h"
 #include "channels/channels_fixture.h"
-#include "channels/net.h"
+#include "net/net.h"
 #include "support/app_paths.h"
 #include "support/settings.h"
 

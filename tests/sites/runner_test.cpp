@@ -1,7 +1,7 @@
 #include "sites/runner.h"
 #include "common/test_support.h"
-#include "sites/failure.h"
-#include "sites/shell.h"
+#include "core/failure.h"
+#include "support/shell.h"
 #include "sites/site_test_support.h"
 #include "support/app_paths.h"
 

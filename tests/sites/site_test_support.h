@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sites/failure.h"
+#include "core/failure.h"
 
 #include "common/test_support.h"
 

@@ -1,6 +1,6 @@
 #include "sites/tools.h"
 #include "common/test_support.h"
-#include "sites/shell.h"
+#include "support/shell.h"
 #include "sites/site_test_support.h"
 #include "support/app_paths.h"
 

@@ -1,4 +1,4 @@
-#include "sites/browser.h"
+#include "core/browser.h"
 
 #include "support/settings.h"
 

@@ -1,6 +1,6 @@
 #include "channels/cookie_jar.h"
 #include "common/test_support.h"
-#include "core/manager_fixture.h"
+#include "manager/manager_fixture.h"
 #include "sites/tools.h"
 #include "support/app_paths.h"
 #include "support/settings.h"

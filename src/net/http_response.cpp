@@ -1,4 +1,4 @@
-#include "channels/http_response.h"
+#include "net/http_response.h"
 
 std::optional<QByteArray> HttpResponse::header(QByteArrayView name) const {
     for (const auto& [key, value] : headers) {

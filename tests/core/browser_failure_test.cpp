@@ -1,6 +1,6 @@
 #include "common/test_support.h"
-#include "sites/browser.h"
-#include "sites/failure.h"
+#include "core/browser.h"
+#include "core/failure.h"
 #include "support/settings.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
-#include "core/download_manager.h"
+#include "manager/download_manager.h"
 
 #include "channels/file_download.h"
-#include "channels/net.h"
-#include "channels/problem.h"
+#include "net/net.h"
+#include "net/problem.h"
 #include "channels/save.h"
 #include "channels/video_info.h"
 #include "channels/yuanbao.h"

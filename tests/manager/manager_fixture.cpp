@@ -1,4 +1,4 @@
-#include "core/manager_fixture.h"
+#include "manager/manager_fixture.h"
 
 #include "channels/cookie_jar.h"
 #include "channels/yuanbao.h"

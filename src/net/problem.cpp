@@ -1,4 +1,4 @@
-#include "channels/problem.h"
+#include "net/problem.h"
 
 #include <ostream>
 

@@ -2,9 +2,9 @@
 
 #include "core/download_item.h"
 #include "core/platform.h"
-#include "platform/desktop_services.h"
-#include "sites/browser.h"
-#include "sites/failure.h"
+#include "manager/desktop_services.h"
+#include "core/browser.h"
+#include "core/failure.h"
 
 #include <QDateTime>
 #include <QObject>

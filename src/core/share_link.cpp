@@ -1,4 +1,4 @@
-#include "channels/share_link.h"
+#include "core/share_link.h"
 
 #include <QRegularExpression>
 #include <QStringMatcher>

@@ -1,5 +1,5 @@
-#include "channels/problem.h"
-#include "channels/net.h"
+#include "net/problem.h"
+#include "net/net.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sites/browser.h"
+#include "core/browser.h"
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "sites/shell.h"
+#include "support/shell.h"
 
 #include <QProcess>
 

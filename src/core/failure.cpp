@@ -1,4 +1,4 @@
-#include "sites/failure.h"
+#include "core/failure.h"
 
 #include <QHashFunctions>
 

@@ -1,4 +1,4 @@
-#include "channels/net.h"
+#include "net/net.h"
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "channels/net_response.h"
-#include "channels/problem.h"
+#include "net/net_response.h"
+#include "net/problem.h"
 #include "core/cancel_token.h"
 
 #include <QCoro/QCoroTask>
