@@ -22,12 +22,17 @@ QString pastedText(qsizetype bytes, const QString& tail) {
 }
 
 void firstURLLinkAtTheEnd(benchmark::State& state) {
-    const QString text = pastedText(state.range(0), QStringLiteral(" https://v.douyin.com/MuEswcb/"));
+    const QString text =
+        pastedText(state.range(0), QStringLiteral(" https://v.douyin.com/MuEswcb/"));
     for (auto _ : state) benchmark::DoNotOptimize(Platform::firstURL(text));
     state.SetBytesProcessed(state.iterations() * state.range(0));
     state.SetComplexityN(state.range(0));
 }
-BENCHMARK(firstURLLinkAtTheEnd)->RangeMultiplier(4)->Range(64 << 10, 1 << 20)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+BENCHMARK(firstURLLinkAtTheEnd)
+    ->RangeMultiplier(4)
+    ->Range(64 << 10, 1 << 20)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
 
 void firstURLNoLink(benchmark::State& state) {
     const QString text = pastedText(state.range(0), QString());
@@ -35,7 +40,11 @@ void firstURLNoLink(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * state.range(0));
     state.SetComplexityN(state.range(0));
 }
-BENCHMARK(firstURLNoLink)->RangeMultiplier(4)->Range(64 << 10, 1 << 20)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+BENCHMARK(firstURLNoLink)
+    ->RangeMultiplier(4)
+    ->Range(64 << 10, 1 << 20)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
 
 void firstURLAsciiLinkSoup(benchmark::State& state) {
     // Many links of other schemes and mail addresses before the first web link.

@@ -22,10 +22,10 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <sys/resource.h>
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace {
 
@@ -47,7 +47,10 @@ QByteArray sourceBytes(int index, qint64 size) {
         bytes.append(stamp).append(block.constData(), block.size() - stamp.size());
     }
     bytes.truncate(size);
-    return bytes.replace(0, 12, QByteArray("\x00\x00\x00\x20" "ftypisom", 12));
+    return bytes.replace(0, 12,
+                         QByteArray("\x00\x00\x00\x20"
+                                    "ftypisom",
+                                    12));
 }
 
 HttpTestServer::Reply json(const QJsonObject& object) {
@@ -98,14 +101,15 @@ int main(int argc, char** argv) {
         }
         if (request.path() == "/finder-preview/api/feed/get_feed_info") {
             const QString id = body.value(QStringLiteral("exportId")).toString().mid(1);
-            return json({{QStringLiteral("errCode"), 0},
-                         {QStringLiteral("data"),
-                          QJsonObject{{QStringLiteral("feedInfo"),
-                                       QJsonObject{{QStringLiteral("description"), id},
-                                                   {QStringLiteral("h264VideoInfo"),
-                                                    QJsonObject{{QStringLiteral("videoUrl"),
-                                                                 origin + QStringLiteral("/v/") +
-                                                                     id + QStringLiteral(".mp4")}}}}}}}});
+            return json(
+                {{QStringLiteral("errCode"), 0},
+                 {QStringLiteral("data"),
+                  QJsonObject{{QStringLiteral("feedInfo"),
+                               QJsonObject{{QStringLiteral("description"), id},
+                                           {QStringLiteral("h264VideoInfo"),
+                                            QJsonObject{{QStringLiteral("videoUrl"),
+                                                         origin + QStringLiteral("/v/") + id +
+                                                             QStringLiteral(".mp4")}}}}}}}});
         }
         HttpTestServer::Reply reply;
         reply.file = media + u'/' + QString::fromUtf8(request.path()).section(u'/', -1);
@@ -139,7 +143,8 @@ int main(int argc, char** argv) {
     QObject::connect(&timer, &QTimer::timeout, [&] {
         lateness.append(std::max(0.0, double(tick.nsecsElapsed()) / 1e6 - 10.0));
         tick.restart();
-        if (std::all_of(items.begin(), items.end(), [](const auto& item) { return item->isFinished(); })) {
+        if (std::all_of(items.begin(), items.end(),
+                        [](const auto& item) { return item->isFinished(); })) {
             app.quit();
         }
     });
@@ -158,12 +163,14 @@ int main(int argc, char** argv) {
         }
         QFile saved(phase.file());
         QCryptographicHash hash(QCryptographicHash::Sha256);
-        if (saved.open(QIODevice::ReadOnly) && hash.addData(&saved) && hash.result() == digests[i]) {
+        if (saved.open(QIODevice::ReadOnly) && hash.addData(&saved) &&
+            hash.result() == digests[i]) {
             ++identical;
         }
     }
-    const QStringList leftovers = QDir(QDir::tempPath()).entryList({QStringLiteral("quorvin-*")},
-                                                                   QDir::AllEntries | QDir::NoDotAndDotDot);
+    const QStringList leftovers =
+        QDir(QDir::tempPath())
+            .entryList({QStringLiteral("quorvin-*")}, QDir::AllEntries | QDir::NoDotAndDotDot);
     std::sort(lateness.begin(), lateness.end());
     const auto percentile = [&](double p) {
         return lateness.isEmpty() ? 0.0 : lateness[qsizetype(p * double(lateness.size() - 1))];
@@ -171,9 +178,10 @@ int main(int argc, char** argv) {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     const double total = double(downloads) * double(megabytes);
-    std::printf("downloads: %d x %lld MiB, %d byte-identical, %d failed, %lld temporary leftovers\n",
-                downloads, static_cast<long long>(megabytes), identical, failed,
-                static_cast<long long>(leftovers.size()));
+    std::printf(
+        "downloads: %d x %lld MiB, %d byte-identical, %d failed, %lld temporary leftovers\n",
+        downloads, static_cast<long long>(megabytes), identical, failed,
+        static_cast<long long>(leftovers.size()));
     std::printf("wall: %.2f s (%.0f MiB/s)\n", seconds, total / seconds);
     std::printf("peak RSS: %.1f MiB\n", double(usage.ru_maxrss) / 1024.0);
     std::printf("main-thread timer lateness: p50 %.2f ms, p99 %.2f ms, max %.2f ms (%lld ticks)\n",

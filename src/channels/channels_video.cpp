@@ -11,7 +11,13 @@ constexpr qsizetype kMaxNameCharacters = 60;
 
 bool isLineBreak(QChar c) {
     switch (c.unicode()) {
-        case 0x0A: case 0x0B: case 0x0C: case 0x0D: case 0x85: case 0x2028: case 0x2029:
+        case 0x0A:
+        case 0x0B:
+        case 0x0C:
+        case 0x0D:
+        case 0x85:
+        case 0x2028:
+        case 0x2029:
             return true;
         default:
             return false;
@@ -19,7 +25,9 @@ bool isLineBreak(QChar c) {
 }
 
 // White space that is not a line break.
-bool isHorizontalSpace(QChar c) { return c.isSpace() && !isLineBreak(c); }
+bool isHorizontalSpace(QChar c) {
+    return c.isSpace() && !isLineBreak(c);
+}
 
 QString trimmed(const QString& text, bool (*strip)(QChar)) {
     qsizetype begin = 0, end = text.size();
@@ -54,8 +62,8 @@ QString withoutForbidden(QString text) {
 QString ChannelsVideo::suggestedFilename() const {
     QString name = withoutForbidden(firstNonBlankLine(title));
     if (Graphemes::count(name) > kMaxNameCharacters) {
-        name = trimmed(Graphemes::prefix(name, kMaxNameCharacters), isHorizontalSpace) +
-               QChar(0x2026);
+        name =
+            trimmed(Graphemes::prefix(name, kMaxNameCharacters), isHorizontalSpace) + QChar(0x2026);
     }
     if (name.isEmpty()) {
         // The author's nickname is the user's to choose: it must not bring a path separator or

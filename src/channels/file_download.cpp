@@ -1,8 +1,8 @@
 #include "channels/file_download.h"
 
+#include "channels/video_info.h"
 #include "net/net.h"
 #include "net/problem.h"
-#include "channels/video_info.h"
 #include "support/app_paths.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "net/http_response.h"
 #include "core/cancel_token.h"
+#include "net/http_response.h"
 #include "support/temp_files.h"
 
 #include <QCoro/QCoroTask>

@@ -1,8 +1,8 @@
 #include "channels/video_info.h"
 
 #include "channels/json_reading.h"
-#include "net/net.h"
 #include "channels/origin.h"
+#include "net/net.h"
 
 #include <QDateTime>
 #include <QJsonArray>

@@ -2,8 +2,8 @@
 
 #include "channels/cookie_jar.h"
 #include "channels/json_reading.h"
-#include "net/net.h"
 #include "channels/origin.h"
+#include "net/net.h"
 #include "support/log.h"
 #include "support/settings.h"
 

@@ -3,8 +3,8 @@
 
 #include <QList>
 
-#include <cerrno>
 #include <unistd.h>
+#include <cerrno>
 
 namespace {
 
@@ -17,8 +17,12 @@ QList<CliCommand>& registry() {
 
 namespace Cli {
 
-void registerCommand(const CliCommand& command) { registry().append(command); }
-const QList<CliCommand>& commands() { return registry(); }
+void registerCommand(const CliCommand& command) {
+    registry().append(command);
+}
+const QList<CliCommand>& commands() {
+    return registry();
+}
 
 QByteArray readStandardInput() {
     QByteArray bytes;
@@ -32,7 +36,11 @@ QByteArray readStandardInput() {
     return bytes;
 }
 
-void out(const QString& text) { writeAll(STDOUT_FILENO, text.toUtf8()); }
-void err(const QString& text) { writeAll(STDERR_FILENO, text.toUtf8()); }
+void out(const QString& text) {
+    writeAll(STDOUT_FILENO, text.toUtf8());
+}
+void err(const QString& text) {
+    writeAll(STDERR_FILENO, text.toUtf8());
+}
 
 }  // namespace Cli

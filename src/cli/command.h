@@ -6,7 +6,7 @@
 // QUORVIN_CLI_COMMAND, so adding one touches nothing else.
 struct CliCommand {
     const char* name;
-    const char* usage;    // one line for the help text
+    const char* usage;                         // one line for the help text
     int (*run)(const QStringList& arguments);  // arguments after the subcommand's name
 };
 
@@ -23,10 +23,10 @@ void err(const QString& text);
 
 }  // namespace Cli
 
-#define QUORVIN_CLI_COMMAND(identifier, ...)                                  \
-    namespace {                                                               \
-    const bool identifier##Registered = [] {                                  \
-        Cli::registerCommand(CliCommand{__VA_ARGS__});                        \
-        return true;                                                          \
-    }();                                                                      \
+#define QUORVIN_CLI_COMMAND(identifier, ...)           \
+    namespace {                                        \
+    const bool identifier##Registered = [] {           \
+        Cli::registerCommand(CliCommand{__VA_ARGS__}); \
+        return true;                                   \
+    }();                                               \
     }

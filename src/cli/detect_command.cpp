@@ -7,8 +7,9 @@ namespace {
 
 int runDetect(const QStringList& arguments) {
     if (!arguments.isEmpty()) {
-        Cli::err(QStringLiteral("quorvin-cli detect: takes no arguments; paste the text on "
-                                "standard input\n"));
+        Cli::err(
+            QStringLiteral("quorvin-cli detect: takes no arguments; paste the text on "
+                           "standard input\n"));
         return 2;
     }
     // Invalid UTF-8 turns into replacement characters, which end a link like any other symbol.
@@ -25,6 +26,7 @@ int runDetect(const QStringList& arguments) {
 
 }  // namespace
 
-QUORVIN_CLI_COMMAND(detect, "detect", "detect            read a pasted text on standard input; print "
+QUORVIN_CLI_COMMAND(detect, "detect",
+                    "detect            read a pasted text on standard input; print "
                     "the link and its platform, tab-separated (empty line: no link)",
                     runDetect)

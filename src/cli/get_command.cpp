@@ -2,8 +2,8 @@
 
 #include "cli/command.h"
 #include "manager/download_manager.h"
-#include "support/termination_signals.h"
 #include "support/temp_files.h"
+#include "support/termination_signals.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -11,8 +11,8 @@
 #include <QHash>
 #include <QObject>
 
-#include <csignal>
 #include <unistd.h>
+#include <csignal>
 
 namespace {
 
@@ -113,7 +113,8 @@ int runGet(const QStringList& arguments) {
     for (const QString& text : texts) {
         manager.setInput(text);
         if (!manager.detected()) {
-            Cli::err(QStringLiteral("quorvin-cli get: 没有找到链接：%1\n").arg(text.trimmed().left(200)));
+            Cli::err(QStringLiteral("quorvin-cli get: 没有找到链接：%1\n")
+                         .arg(text.trimmed().left(200)));
             ++badInput;
             continue;
         }
@@ -151,9 +152,11 @@ int runGet(const QStringList& arguments) {
         QString message = QStringLiteral("%1：%2\n").arg(failure.title, failure.advice);
         if (failure.actions.contains(Failure::Action(Failure::Action::loginYuanbao))) {
             message += QStringLiteral(
-                "登录方法：打开 Quorvin，在面板的「⋯」菜单里选择登录元宝并扫码，然后再运行这条命令。\n");
+                "登录方法：打开 "
+                "Quorvin，在面板的「⋯」菜单里选择登录元宝并扫码，然后再运行这条命令。\n");
         }
-        Cli::err(QStringLiteral("[%1] ").arg(DownloadManager::absoluteString(item->url())) + message);
+        Cli::err(QStringLiteral("[%1] ").arg(DownloadManager::absoluteString(item->url())) +
+                 message);
     }
     if (stopSignal != 0) return 128 + stopSignal;
     return failed > 0 ? 1 : 0;
@@ -161,6 +164,7 @@ int runGet(const QStringList& arguments) {
 
 }  // namespace
 
-QUORVIN_CLI_COMMAND(get, "get", "get [LINK…]       download links (or a share text on standard input) "
+QUORVIN_CLI_COMMAND(get, "get",
+                    "get [LINK…]       download links (or a share text on standard input) "
                     "to the Desktop, showing progress",
                     runGet)

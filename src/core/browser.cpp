@@ -17,20 +17,28 @@ const char* const kSettingsKey = "cookieBrowser";
 
 QString Browser::rawValue() const {
     switch (m_case) {
-        case chrome: return QStringLiteral("chrome");
-        case edge: return QStringLiteral("edge");
-        case firefox: return QStringLiteral("firefox");
-        case safari: return QStringLiteral("safari");
+        case chrome:
+            return QStringLiteral("chrome");
+        case edge:
+            return QStringLiteral("edge");
+        case firefox:
+            return QStringLiteral("firefox");
+        case safari:
+            return QStringLiteral("safari");
     }
     return {};
 }
 
 QString Browser::name() const {
     switch (m_case) {
-        case chrome: return QStringLiteral("Chrome");
-        case edge: return QStringLiteral("Edge");
-        case firefox: return QStringLiteral("Firefox");
-        case safari: return QStringLiteral("Safari");
+        case chrome:
+            return QStringLiteral("Chrome");
+        case edge:
+            return QStringLiteral("Edge");
+        case firefox:
+            return QStringLiteral("Firefox");
+        case safari:
+            return QStringLiteral("Safari");
     }
     return {};
 }
@@ -100,4 +108,6 @@ void Browser::setPreferred(std::optional<Browser> browser) {
     }
 }
 
-void Browser::setInstallRootForTesting(const QString& root) { installRoot() = root; }
+void Browser::setInstallRootForTesting(const QString& root) {
+    installRoot() = root;
+}

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/cancel_token.h"
-#include "core/platform.h"
 #include "core/failure.h"
+#include "core/platform.h"
 
 #include <QObject>
 #include <QString>
@@ -36,11 +36,11 @@ public:
     }
 
     Kind kind() const { return m_kind; }
-    QString text() const { return m_text; }                          // working, downloading
-    std::optional<double> fraction() const { return m_fraction; }    // downloading
-    QString file() const { return m_file; }                          // done: the saved file
-    qint64 size() const { return m_size; }                           // done
-    const Failure& failure() const { return m_failure; }             // failed
+    QString text() const { return m_text; }                        // working, downloading
+    std::optional<double> fraction() const { return m_fraction; }  // downloading
+    QString file() const { return m_file; }                        // done: the saved file
+    qint64 size() const { return m_size; }                         // done
+    const Failure& failure() const { return m_failure; }           // failed
 
     bool isActive() const { return m_kind == working || m_kind == downloading; }
     bool isFinished() const { return !isActive(); }

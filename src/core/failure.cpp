@@ -4,15 +4,23 @@
 
 QString Failure::Action::key() const {
     switch (m_kind) {
-        case retry: return QStringLiteral("retry");
-        case loginYuanbao: return QStringLiteral("loginYuanbao");
+        case retry:
+            return QStringLiteral("retry");
+        case loginYuanbao:
+            return QStringLiteral("loginYuanbao");
         case useBrowserCookies:
-            return QStringLiteral("useBrowserCookies:") + (m_browser ? m_browser->rawValue() : QString());
-        case openDesktopPrivacy: return QStringLiteral("openDesktopPrivacy");
-        case openFullDiskAccess: return QStringLiteral("openFullDiskAccess");
-        case updateTools: return QStringLiteral("updateTools");
-        case copyInstallCommand: return QStringLiteral("copyInstallCommand");
-        case openLogs: return QStringLiteral("openLogs");
+            return QStringLiteral("useBrowserCookies:") +
+                   (m_browser ? m_browser->rawValue() : QString());
+        case openDesktopPrivacy:
+            return QStringLiteral("openDesktopPrivacy");
+        case openFullDiskAccess:
+            return QStringLiteral("openFullDiskAccess");
+        case updateTools:
+            return QStringLiteral("updateTools");
+        case copyInstallCommand:
+            return QStringLiteral("copyInstallCommand");
+        case openLogs:
+            return QStringLiteral("openLogs");
     }
     return {};
 }
@@ -22,5 +30,6 @@ Failure Failure::cancelled() {
 }
 
 size_t qHash(const Failure::Action& action, size_t seed) {
-    return qHashMulti(seed, int(action.kind()), action.browser() ? int(action.browser()->value()) : -1);
+    return qHashMulti(seed, int(action.kind()),
+                      action.browser() ? int(action.browser()->value()) : -1);
 }

@@ -12,20 +12,45 @@ constexpr qsizetype kMaxSchemeLength = 32;
 bool isAsciiAlnum(char16_t c) {
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
 }
-bool isAsciiLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+bool isAsciiLetter(char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
 
-bool isSchemeChar(char16_t c) { return isAsciiAlnum(c) || c == u'+' || c == u'-' || c == u'.'; }
+bool isSchemeChar(char16_t c) {
+    return isAsciiAlnum(c) || c == u'+' || c == u'-' || c == u'.';
+}
 
-bool isLabelChar(char16_t c) { return isAsciiAlnum(c) || c == u'-' || c == u'_'; }
+bool isLabelChar(char16_t c) {
+    return isAsciiAlnum(c) || c == u'-' || c == u'_';
+}
 
 // ASCII characters that may stand inside a link: unreserved, reserved and the percent sign.
 bool isAsciiLinkChar(char16_t c) {
     if (isAsciiAlnum(c)) return true;
     switch (c) {
-        case u'-': case u'.': case u'_': case u'~': case u':': case u'/': case u'?':
-        case u'#': case u'[': case u']': case u'@': case u'!': case u'$': case u'&':
-        case u'\'': case u'(': case u')': case u'*': case u'+': case u',': case u';':
-        case u'=': case u'%':
+        case u'-':
+        case u'.':
+        case u'_':
+        case u'~':
+        case u':':
+        case u'/':
+        case u'?':
+        case u'#':
+        case u'[':
+        case u']':
+        case u'@':
+        case u'!':
+        case u'$':
+        case u'&':
+        case u'\'':
+        case u'(':
+        case u')':
+        case u'*':
+        case u'+':
+        case u',':
+        case u';':
+        case u'=':
+        case u'%':
             return true;
         default:
             return false;
@@ -34,8 +59,12 @@ bool isAsciiLinkChar(char16_t c) {
 
 bool isEastAsianScript(QChar::Script script) {
     switch (script) {
-        case QChar::Script_Han: case QChar::Script_Hiragana: case QChar::Script_Katakana:
-        case QChar::Script_Hangul: case QChar::Script_Bopomofo: case QChar::Script_Yi:
+        case QChar::Script_Han:
+        case QChar::Script_Hiragana:
+        case QChar::Script_Katakana:
+        case QChar::Script_Hangul:
+        case QChar::Script_Bopomofo:
+        case QChar::Script_Yi:
             return true;
         default:
             return false;
@@ -64,9 +93,14 @@ bool isNonAsciiLinkChar(char32_t cp) {
     }
     const QChar::Category category = QChar::category(cp);
     switch (category) {
-        case QChar::Letter_Uppercase: case QChar::Letter_Lowercase: case QChar::Letter_Titlecase:
-        case QChar::Letter_Modifier: case QChar::Letter_Other: case QChar::Mark_NonSpacing:
-        case QChar::Mark_SpacingCombining: case QChar::Mark_Enclosing:
+        case QChar::Letter_Uppercase:
+        case QChar::Letter_Lowercase:
+        case QChar::Letter_Titlecase:
+        case QChar::Letter_Modifier:
+        case QChar::Letter_Other:
+        case QChar::Mark_NonSpacing:
+        case QChar::Mark_SpacingCombining:
+        case QChar::Mark_Enclosing:
         case QChar::Number_DecimalDigit:
             return !isEastAsianScript(QChar::script(cp));
         default:
@@ -86,7 +120,13 @@ bool linkCharAt(QStringView text, qsizetype i, qsizetype* units) {
 
 bool isTrailingPunctuation(char16_t c) {
     switch (c) {
-        case u'.': case u',': case u';': case u':': case u'!': case u'?': case u'\'':
+        case u'.':
+        case u',':
+        case u';':
+        case u':':
+        case u'!':
+        case u'?':
+        case u'\'':
         case u'"':
             return true;
         default:
@@ -101,15 +141,17 @@ const QSet<QString>& bareHostTopLevelDomains() {
     static const QSet<QString> domains = [] {
         QSet<QString> set;
         const char* list[] = {
-            "com", "net", "org", "edu", "gov", "mil", "int", "info", "biz", "name", "pro",
-            "io", "co", "me", "tv", "cc", "ly", "gl", "gd", "be", "it", "fm", "am", "to",
-            "so", "app", "dev", "xyz", "top", "site", "online", "store", "tech", "link",
-            "live", "video", "vip", "club", "shop", "wang", "ren", "ink", "art", "fun",
-            "cn", "hk", "tw", "mo", "jp", "kr", "sg", "my", "th", "vn", "ph", "id", "in",
-            "uk", "de", "fr", "ru", "us", "ca", "au", "nz", "br", "es", "nl", "se", "no",
-            "fi", "dk", "ch", "at", "eu", "ie", "pt", "gr", "cz", "hu", "ro", "ua", "tr",
-            "il", "ae", "sa", "za", "mx", "ar", "cl", "pe", "ws", "la", "ai", "gg", "im",
-            "watch", "news", "blog", "media", "social", "world", "today", "wiki", "cloud",
+            "com",    "net",   "org",   "edu",  "gov",   "mil",   "int",   "info", "biz",  "name",
+            "pro",    "io",    "co",    "me",   "tv",    "cc",    "ly",    "gl",   "gd",   "be",
+            "it",     "fm",    "am",    "to",   "so",    "app",   "dev",   "xyz",  "top",  "site",
+            "online", "store", "tech",  "link", "live",  "video", "vip",   "club", "shop", "wang",
+            "ren",    "ink",   "art",   "fun",  "cn",    "hk",    "tw",    "mo",   "jp",   "kr",
+            "sg",     "my",    "th",    "vn",   "ph",    "id",    "in",    "uk",   "de",   "fr",
+            "ru",     "us",    "ca",    "au",   "nz",    "br",    "es",    "nl",   "se",   "no",
+            "fi",     "dk",    "ch",    "at",   "eu",    "ie",    "pt",    "gr",   "cz",   "hu",
+            "ro",     "ua",    "tr",    "il",   "ae",    "sa",    "za",    "mx",   "ar",   "cl",
+            "pe",     "ws",    "la",    "ai",   "gg",    "im",    "watch", "news", "blog", "media",
+            "social", "world", "today", "wiki", "cloud",
         };
         for (const char* domain : list) set.insert(QString::fromLatin1(domain));
         return set;
@@ -166,8 +208,17 @@ private:
         const char16_t before = m_text[k - 1].unicode();
         if (before >= 0x80 || isLabelChar(before)) return false;
         switch (before) {
-            case u'.': case u'@': case u'/': case u'%': case u'+': case u'~': case u'#':
-            case u'?': case u'&': case u'$': case u'\\':
+            case u'.':
+            case u'@':
+            case u'/':
+            case u'%':
+            case u'+':
+            case u'~':
+            case u'#':
+            case u'?':
+            case u'&':
+            case u'$':
+            case u'\\':
                 return false;
             default:
                 return true;
@@ -183,12 +234,18 @@ private:
             qsizetype units = 1;
             if (!linkCharAt(m_text, i, &units)) break;
             const char16_t c = m_text[i].unicode();
-            if (c == u'(') ++round;
-            else if (c == u'[') ++square;
-            else if (c == u'{') ++curly;
-            else if (c == u')' && round-- == 0) break;
-            else if (c == u']' && square-- == 0) break;
-            else if (c == u'}' && curly-- == 0) break;
+            if (c == u'(')
+                ++round;
+            else if (c == u'[')
+                ++square;
+            else if (c == u'{')
+                ++curly;
+            else if (c == u')' && round-- == 0)
+                break;
+            else if (c == u']' && square-- == 0)
+                break;
+            else if (c == u'}' && curly-- == 0)
+                break;
             i += units;
         }
         return i;

@@ -1,7 +1,7 @@
 #include "core/platform.h"
 
-#include "core/share_link.h"
 #include "core/link_detector.h"
+#include "core/share_link.h"
 
 #include <array>
 
@@ -25,13 +25,21 @@ const std::array<PlatformInfo, 16> kPlatforms = {{
     {"channels", "视频号", "视", {hex(0xFFB340), hex(0xF08C00)}, 2, {"weixin.qq.com"}},
     {"bilibili", "B站", "B", {hex(0xFB7299)}, 1, {"bilibili.com", "b23.tv", "bili2233.cn"}},
     {"douyin", "抖音", "抖", {hex(0x1C1E2A)}, 1, {"douyin.com", "iesdouyin.com"}},
-    {"xiaohongshu", "小红书", "书", {hex(0xFF2442)}, 1,
+    {"xiaohongshu",
+     "小红书",
+     "书",
+     {hex(0xFF2442)},
+     1,
      {"xiaohongshu.com", "xhslink.com", "xhslink.cn"}},
     {"weibo", "微博", "微", {hex(0xE6162D)}, 1, {"weibo.com", "weibo.cn"}},
     {"zhihu", "知乎", "知", {hex(0x0066FF)}, 1, {"zhihu.com"}},
     {"youtube", "YouTube", "▶", {hex(0xFF0033)}, 1, {"youtube.com", "youtu.be"}},
     {"tiktok", "TikTok", "♪", {hex(0x111111)}, 1, {"tiktok.com"}},
-    {"instagram", "Instagram", "◎", {hex(0xFEDA75), hex(0xD62976), hex(0x4F5BD5)}, 3,
+    {"instagram",
+     "Instagram",
+     "◎",
+     {hex(0xFEDA75), hex(0xD62976), hex(0x4F5BD5)},
+     3,
      {"instagram.com"}},
     {"twitter", "X", "X", {hex(0x14171A)}, 1, {"x.com", "twitter.com"}},
     {"facebook", "Facebook", "f", {hex(0x1877F2)}, 1, {"facebook.com", "fb.watch"}},
@@ -42,7 +50,9 @@ const std::array<PlatformInfo, 16> kPlatforms = {{
     {"other", "其他网站", "•", {hex(0x8E8E93)}, 1, {}},
 }};
 
-const PlatformInfo& info(Platform::Case value) { return kPlatforms[value]; }
+const PlatformInfo& info(Platform::Case value) {
+    return kPlatforms[value];
+}
 
 bool onAny(QStringView host, const PlatformInfo& platform) {
     for (const char* domain : platform.domains) {
@@ -60,9 +70,15 @@ bool hostBelongsTo(QStringView host, QLatin1StringView domain) {
            host[host.size() - domain.size() - 1] == QLatin1Char('.');
 }
 
-QString Platform::rawValue() const { return QString::fromLatin1(info(m_case).rawValue); }
-QString Platform::name() const { return QString::fromUtf8(info(m_case).name); }
-QString Platform::mark() const { return QString::fromUtf8(info(m_case).mark); }
+QString Platform::rawValue() const {
+    return QString::fromLatin1(info(m_case).rawValue);
+}
+QString Platform::name() const {
+    return QString::fromUtf8(info(m_case).name);
+}
+QString Platform::mark() const {
+    return QString::fromUtf8(info(m_case).mark);
+}
 
 QList<Rgb> Platform::colors() const {
     const auto& entry = info(m_case);
@@ -74,7 +90,9 @@ Rgb Platform::color() const {
     return entry.colors[entry.colorCount / 2];
 }
 
-bool Platform::needsVPNInChina() const { return m_case >= youtube && m_case <= dailymotion; }
+bool Platform::needsVPNInChina() const {
+    return m_case >= youtube && m_case <= dailymotion;
+}
 
 std::optional<Platform> Platform::fromRawValue(QStringView raw) {
     for (int i = 0; i < int(kPlatforms.size()); ++i) {

@@ -7,8 +7,7 @@ namespace Channels {
 
 std::optional<QString> shareLink(const QString& text) {
     static const QRegularExpression pattern(
-        QStringLiteral("https?://") +
-        QRegularExpression::escape(QString::fromUtf16(kShareHost)) +
+        QStringLiteral("https?://") + QRegularExpression::escape(QString::fromUtf16(kShareHost)) +
         QStringLiteral("/sph/[A-Za-z0-9_\\-]+"));
     // Most pasted texts hold no share link; a plain search rules that out far faster than the
     // expression over a long text.

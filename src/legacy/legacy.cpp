@@ -1,8 +1,8 @@
 #include "legacy/legacy.h"
 
-#include "support/shell.h"
 #include "support/app_paths.h"
 #include "support/log.h"
+#include "support/shell.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,9 +10,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <unistd.h>
 #include <cerrno>
 #include <csignal>
-#include <unistd.h>
 
 namespace {
 
@@ -29,7 +29,9 @@ Legacy::DynamicStore& dynamicStore() {
     return store;
 }
 
-QString oldSupportEntry(const QString& name) { return AppPaths::oldSupport() + u'/' + name; }
+QString oldSupportEntry(const QString& name) {
+    return AppPaths::oldSupport() + u'/' + name;
+}
 
 void removeEntry(const QString& path) {
     const QFileInfo info(path);
@@ -70,12 +72,12 @@ void undoProxy(const Legacy::Session& session) {
     if (currentURL != session.ourPACURL) return;
     const QString networksetup = commandPaths().networksetup;
     if (!session.priorPACURL.isEmpty() && !session.priorPACURL.contains(u"/quorvin.pac")) {
-        Shell::run(networksetup, {QStringLiteral("-setautoproxyurl"), session.serviceName,
-                                  session.priorPACURL});
+        Shell::run(networksetup,
+                   {QStringLiteral("-setautoproxyurl"), session.serviceName, session.priorPACURL});
     }
-    Shell::run(networksetup, {QStringLiteral("-setautoproxystate"), session.serviceName,
-                              session.priorPACEnabled ? QStringLiteral("on")
-                                                      : QStringLiteral("off")});
+    Shell::run(networksetup,
+               {QStringLiteral("-setautoproxystate"), session.serviceName,
+                session.priorPACEnabled ? QStringLiteral("on") : QStringLiteral("off")});
 }
 
 void stopOldEngine(const Legacy::Session& session) {
@@ -115,17 +117,29 @@ std::optional<Session> Session::decode(const QByteArray& json) {
     if (!enginePath || !serviceID || !serviceName || !priorPACURL || !ourPACURL) {
         return std::nullopt;
     }
-    return Session{qint32(pidValue), *enginePath,   *serviceID, *serviceName,
+    return Session{qint32(pidValue), *enginePath,  *serviceID, *serviceName,
                    enabled.toBool(), *priorPACURL, *ourPACURL};
 }
 
-const Commands& commands() { return commandPaths(); }
-void setCommandsForTesting(const Commands& replacement) { commandPaths() = replacement; }
-void setDynamicStoreForTesting(DynamicStore store) { dynamicStore() = std::move(store); }
+const Commands& commands() {
+    return commandPaths();
+}
+void setCommandsForTesting(const Commands& replacement) {
+    commandPaths() = replacement;
+}
+void setDynamicStoreForTesting(DynamicStore store) {
+    dynamicStore() = std::move(store);
+}
 
-QString sessionFile() { return oldSupportEntry(QStringLiteral("session.json")); }
-QString certificateFile() { return oldSupportEntry(QStringLiteral("ca.pem")); }
-QString keyFile() { return oldSupportEntry(QStringLiteral("ca.key")); }
+QString sessionFile() {
+    return oldSupportEntry(QStringLiteral("session.json"));
+}
+QString certificateFile() {
+    return oldSupportEntry(QStringLiteral("ca.pem"));
+}
+QString keyFile() {
+    return oldSupportEntry(QStringLiteral("ca.key"));
+}
 
 void migrateLogs() {
     if (!QFileInfo(AppPaths::oldLogs()).isDir()) return;
@@ -138,10 +152,10 @@ void migrateLogs() {
 
 void cleanUpSilently() {
     // An undo the previous edition did not finish: its record takes the place of the session.
-    const QStringList entries = QDir(AppPaths::oldSupport())
-                                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                                   QDir::NoDotAndDotDot,
-                                               QDir::Name);
+    const QStringList entries =
+        QDir(AppPaths::oldSupport())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                       QDir::Name);
     for (const QString& entry : entries) {
         if (!entry.startsWith(u"session.undoing.")) continue;
         const QString path = oldSupportEntry(entry);
@@ -165,13 +179,16 @@ void cleanUpSilently() {
         QFile::remove(sessionFile());
     }
 
-    for (const char* name : {"engine-config.yaml", "data.db", "data.db-shm", "data.db-wal", "cache"}) {
+    for (const char* name :
+         {"engine-config.yaml", "data.db", "data.db-shm", "data.db-wal", "cache"}) {
         removeEntry(oldSupportEntry(QString::fromLatin1(name)));
     }
     removeOldSupportIfEmpty();
 }
 
-bool hasOldCertificate() { return QFileInfo::exists(certificateFile()); }
+bool hasOldCertificate() {
+    return QFileInfo::exists(certificateFile());
+}
 
 void removeOldCertificate() {
     if (!hasOldCertificate()) return;
@@ -179,18 +196,17 @@ void removeOldCertificate() {
     const QString certificate = certificateFile();
     Shell::run(security, {QStringLiteral("remove-trusted-cert"), certificate});
 
-    const CommandResult fingerprintRun =
-        Shell::run(commandPaths().openssl, {QStringLiteral("x509"), QStringLiteral("-in"),
-                                            certificate, QStringLiteral("-noout"),
-                                            QStringLiteral("-fingerprint"), QStringLiteral("-sha1")});
+    const CommandResult fingerprintRun = Shell::run(
+        commandPaths().openssl,
+        {QStringLiteral("x509"), QStringLiteral("-in"), certificate, QStringLiteral("-noout"),
+         QStringLiteral("-fingerprint"), QStringLiteral("-sha1")});
     const QStringList pieces = fingerprintRun.output.split(u'=', Qt::SkipEmptyParts);
     const QString fingerprint =
         pieces.isEmpty() ? QString() : QString(pieces.last()).remove(u':').trimmed();
     if (!fingerprint.isEmpty()) {
-        Shell::run(security, {QStringLiteral("delete-certificate"), QStringLiteral("-Z"),
-                              fingerprint,
-                              AppPaths::home() +
-                                  QStringLiteral("/Library/Keychains/login.keychain-db")});
+        Shell::run(security,
+                   {QStringLiteral("delete-certificate"), QStringLiteral("-Z"), fingerprint,
+                    AppPaths::home() + QStringLiteral("/Library/Keychains/login.keychain-db")});
     }
 
     const CommandResult verify =

@@ -40,9 +40,9 @@ void setCommandsForTesting(const Commands& replacement);
 using DynamicStore = std::function<std::optional<QVariantMap>(const QString& key)>;
 void setDynamicStoreForTesting(DynamicStore store);
 
-QString sessionFile();     // "session.json" in the old support folder
-QString certificateFile(); // "ca.pem"
-QString keyFile();         // "ca.key"
+QString sessionFile();      // "session.json" in the old support folder
+QString certificateFile();  // "ca.pem"
+QString keyFile();          // "ca.key"
 
 // Moves the old log into place (unless a log exists) and deletes the old log folder.
 void migrateLogs();

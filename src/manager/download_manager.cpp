@@ -1,13 +1,13 @@
 #include "manager/download_manager.h"
 
 #include "channels/file_download.h"
-#include "net/net.h"
-#include "net/problem.h"
 #include "channels/save.h"
 #include "channels/video_info.h"
 #include "channels/yuanbao.h"
 #include "core/background.h"
 #include "core/speed_meter.h"
+#include "net/net.h"
+#include "net/problem.h"
 #include "sites/tools.h"
 #include "sites/ytdlp.h"
 #include "support/app_paths.h"
@@ -58,11 +58,14 @@ DownloadManager::~DownloadManager() {
     }
 }
 
-QString DownloadManager::absoluteString(const QUrl& url) { return url.toString(QUrl::FullyEncoded); }
+QString DownloadManager::absoluteString(const QUrl& url) {
+    return url.toString(QUrl::FullyEncoded);
+}
 
 void DownloadManager::setInput(const QString& text) {
     std::optional<Detected> detected;
-    if (const auto url = Platform::firstURL(text)) detected = Detected{*url, Platform::detect(*url)};
+    if (const auto url = Platform::firstURL(text))
+        detected = Detected{*url, Platform::detect(*url)};
     const bool inputChanges = text != m_input;
     const bool detectedChanges = detected != m_detected;
     m_input = text;

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "core/browser.h"
 #include "core/download_item.h"
+#include "core/failure.h"
 #include "core/platform.h"
 #include "manager/desktop_services.h"
-#include "core/browser.h"
-#include "core/failure.h"
 
 #include <QDateTime>
 #include <QObject>

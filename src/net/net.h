@@ -1,8 +1,8 @@
 #pragma once
 
+#include "core/cancel_token.h"
 #include "net/net_response.h"
 #include "net/problem.h"
-#include "core/cancel_token.h"
 
 #include <QCoro/QCoroTask>
 #include <QNetworkReply>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/platform.h"
 #include "core/failure.h"
+#include "core/platform.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
 #include "sites/tools.h"
 
-#include "support/shell.h"
 #include "support/app_paths.h"
 #include "support/log.h"
+#include "support/shell.h"
 
 #include <QFileInfo>
 #include <QMutex>

@@ -6,8 +6,8 @@
 #include "sites/stall_monitor.h"
 #include "sites/tools.h"
 #include "support/app_paths.h"
-#include "support/temp_files.h"
 #include "support/log.h"
+#include "support/temp_files.h"
 
 #include <QDir>
 #include <QPointer>

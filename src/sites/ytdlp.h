@@ -1,9 +1,9 @@
 #pragma once
 
-#include "core/cancel_token.h"
-#include "core/platform.h"
 #include "core/browser.h"
+#include "core/cancel_token.h"
 #include "core/failure.h"
+#include "core/platform.h"
 
 #include <QString>
 #include <QStringList>

@@ -83,7 +83,9 @@ QString appLog() {
     return value;
 }
 
-QString temporary() { return QDir::tempPath(); }
+QString temporary() {
+    return QDir::tempPath();
+}
 
 void ensureDirectories() {
     for (const QString& folder : {support(), logs()}) {

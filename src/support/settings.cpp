@@ -20,7 +20,9 @@ QVariant value(const QString& key) {
     return settings.value(key);
 }
 
-bool boolValue(const QString& key) { return value(key).toBool(); }
+bool boolValue(const QString& key) {
+    return value(key).toBool();
+}
 
 void setValue(const QString& key, const QVariant& value) {
     QMutexLocker lock(&settingsMutex());

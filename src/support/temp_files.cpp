@@ -32,7 +32,9 @@ Lease::~Lease() {
     if (m_fd >= 0) ::close(m_fd);  // closing the descriptor releases the lock
 }
 
-Lease::Lease(Lease&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+Lease::Lease(Lease&& other) noexcept : m_fd(other.m_fd) {
+    other.m_fd = -1;
+}
 
 Lease& Lease::operator=(Lease&& other) noexcept {
     if (this != &other) {
@@ -47,9 +49,9 @@ QStringList removeAbandoned(const QString& folder, std::chrono::seconds minimumA
     const QDir dir(folder.isEmpty() ? AppPaths::temporary() : folder);
     const QDateTime youngest = QDateTime::currentDateTime().addSecs(-minimumAge.count());
     QStringList removed;
-    const auto entries = dir.entryInfoList({QStringLiteral("quorvin-*")},
-                                           QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System |
-                                               QDir::NoDotAndDotDot);
+    const auto entries =
+        dir.entryInfoList({QStringLiteral("quorvin-*")}, QDir::Files | QDir::Dirs | QDir::Hidden |
+                                                             QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo& entry : entries) {
         if (entry.isSymLink()) continue;  // never follow a link planted in a shared folder
         if (entry.lastModified() > youngest) continue;

@@ -1,7 +1,7 @@
 #include "support/write_all.h"
 
-#include <cerrno>
 #include <unistd.h>
+#include <cerrno>
 
 bool writeAll(int fd, QByteArrayView bytes) {
     const char* data = bytes.data();

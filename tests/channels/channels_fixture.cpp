@@ -4,7 +4,9 @@
 
 namespace ChannelsTest {
 
-HttpTestServer& server() { return serviceServer(); }
+HttpTestServer& server() {
+    return serviceServer();
+}
 
 namespace {
 // Before main(): no test can read an origin before the override is in place.

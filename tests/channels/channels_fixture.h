@@ -1,9 +1,9 @@
 #pragma once
 
 #include "channels/cookie_jar.h"
-#include "net/problem.h"
 #include "common/http_test_server.h"
 #include "common/test_support.h"
+#include "net/problem.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "channels/file_download.h"
 #include "channels/channels_fixture.h"
-#include "net/net.h"
 #include "channels/save.h"
 #include "channels/video_info.h"
+#include "net/net.h"
 #include "support/app_paths.h"
 #include "support/temp_files.h"
 

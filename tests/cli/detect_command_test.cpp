@@ -11,8 +11,9 @@ TestSupport::ProcessResult detect(const QByteArray& input) {
 }  // namespace
 
 TEST(CliDetect, PrintsLinkAndPlatformSeparatedByATab) {
-    const auto result = detect("6.17 jCu:/ 复制打开抖音，看看【兔丸儿的作品】速速换上溪哥专属壁纸 "
-                               "https://v.douyin.com/MuEswcb/");
+    const auto result = detect(
+        "6.17 jCu:/ 复制打开抖音，看看【兔丸儿的作品】速速换上溪哥专属壁纸 "
+        "https://v.douyin.com/MuEswcb/");
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, "https://v.douyin.com/MuEswcb/\tdouyin\n");
     EXPECT_EQ(detect("https://example.org/v.mp4").out, "https://example.org/v.mp4\tother\n");
@@ -41,8 +42,8 @@ TEST(CliDetect, InvalidUtf8AndHugeTextsGetAnAnswer) {
 }
 
 TEST(CliDetect, ArgumentsAreRefusedWithAMessage) {
-    const auto result = TestSupport::run(TestSupport::cliPath(),
-                                         {QStringLiteral("detect"), QStringLiteral("x")});
+    const auto result =
+        TestSupport::run(TestSupport::cliPath(), {QStringLiteral("detect"), QStringLiteral("x")});
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_TRUE(result.err.contains("standard input"));
     const auto unknown = TestSupport::run(TestSupport::cliPath(), {QStringLiteral("nope")});

@@ -16,15 +16,15 @@ namespace {
 QString makeClip(int seconds) {
     const QString clip = TestSupport::home() + QStringLiteral("/media/clip%1.mp4").arg(seconds);
     QDir().mkpath(QFileInfo(clip).path());
-    const auto made = TestSupport::run(
-        QStringLiteral("ffmpeg"),
-        {QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-f"),
-         QStringLiteral("lavfi"), QStringLiteral("-i"),
-         QStringLiteral("testsrc=duration=%1:size=320x240:rate=25").arg(seconds),
-         QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-         QStringLiteral("sine=duration=%1").arg(seconds), QStringLiteral("-c:v"),
-         QStringLiteral("libx264"), QStringLiteral("-c:a"), QStringLiteral("aac"),
-         QStringLiteral("-shortest"), clip});
+    const auto made =
+        TestSupport::run(QStringLiteral("ffmpeg"),
+                         {QStringLiteral("-loglevel"), QStringLiteral("error"),
+                          QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                          QStringLiteral("testsrc=duration=%1:size=320x240:rate=25").arg(seconds),
+                          QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                          QStringLiteral("sine=duration=%1").arg(seconds), QStringLiteral("-c:v"),
+                          QStringLiteral("libx264"), QStringLiteral("-c:a"), QStringLiteral("aac"),
+                          QStringLiteral("-shortest"), clip});
     EXPECT_EQ(made.exitCode, 0) << made.err.toStdString();
     return clip;
 }
@@ -46,8 +46,8 @@ HttpTestServer::Handler serving(const QString& folder, bool slow) {
 }
 
 QStringList quorvinTemporaries() {
-    return QDir(AppPaths::temporary()).entryList({QStringLiteral("quorvin-*")},
-                                                 QDir::AllEntries | QDir::NoDotAndDotDot);
+    return QDir(AppPaths::temporary())
+        .entryList({QStringLiteral("quorvin-*")}, QDir::AllEntries | QDir::NoDotAndDotDot);
 }
 
 }  // namespace
@@ -55,8 +55,9 @@ QStringList quorvinTemporaries() {
 TEST(CliGet, DownloadsALinkAndPrintsWhereItWentTo) {
     makeClip(2);
     HttpTestServer server(serving(TestSupport::home() + QStringLiteral("/media"), false));
-    const auto result = TestSupport::run(TestSupport::cliPath(),
-                                         {QStringLiteral("get"), server.origin() + QStringLiteral("/clip2.mp4")});
+    const auto result =
+        TestSupport::run(TestSupport::cliPath(),
+                         {QStringLiteral("get"), server.origin() + QStringLiteral("/clip2.mp4")});
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
     const QString saved = AppPaths::desktop() + QStringLiteral("/clip2.mp4");
     EXPECT_TRUE(result.out.contains(("已保存：" + saved).toUtf8())) << result.out.toStdString();
@@ -76,19 +77,22 @@ TEST(CliGet, APastedTextOnStandardInput) {
 
 TEST(CliGet, FailuresPrintTitleAndAdviceAndExitNonZero) {
     HttpTestServer server(serving(TestSupport::home() + QStringLiteral("/media"), false));
-    const auto missing = TestSupport::run(TestSupport::cliPath(),
-                                          {QStringLiteral("get"), server.origin() + QStringLiteral("/gone.mp4")});
+    const auto missing =
+        TestSupport::run(TestSupport::cliPath(),
+                         {QStringLiteral("get"), server.origin() + QStringLiteral("/gone.mp4")});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_TRUE(missing.err.contains("视频不存在或已被删除")) << missing.err.toStdString();
     EXPECT_TRUE(missing.err.contains("请在浏览器里打开链接确认能正常播放"));
 
     // A Channels link without a stored login says how to log in.
-    const auto channels = TestSupport::run(TestSupport::cliPath(),
-                                           {QStringLiteral("get"), QStringLiteral("https://weixin.qq.com/sph/AbC")});
+    const auto channels =
+        TestSupport::run(TestSupport::cliPath(),
+                         {QStringLiteral("get"), QStringLiteral("https://weixin.qq.com/sph/AbC")});
     EXPECT_EQ(channels.exitCode, 1);
     EXPECT_TRUE(channels.err.contains("登录方法")) << channels.err.toStdString();
 
-    const auto noLink = TestSupport::run(TestSupport::cliPath(), {QStringLiteral("get"), QStringLiteral("没有链接")});
+    const auto noLink = TestSupport::run(TestSupport::cliPath(),
+                                         {QStringLiteral("get"), QStringLiteral("没有链接")});
     EXPECT_EQ(noLink.exitCode, 2);
     EXPECT_TRUE(noLink.err.contains("没有找到链接：没有链接"));
     EXPECT_TRUE(QDir(AppPaths::desktop()).entryList(QDir::Files).isEmpty());
@@ -103,11 +107,15 @@ TEST(CliGet, InterruptCancelsEverythingAndLeavesNothingBehind) {
     cli.start(TestSupport::cliPath(), {QStringLiteral("get"), link});
     ASSERT_TRUE(cli.waitForStarted());
     QByteArray out;
-    ASSERT_TRUE(TestSupport::waitUntil([&] {
-        out += cli.readAllStandardOutput();
-        return out.contains("%") || cli.state() == QProcess::NotRunning;
-    }, std::chrono::seconds(60))) << out.toStdString();
-    ASSERT_EQ(cli.state(), QProcess::Running) << out.toStdString() << cli.readAllStandardError().toStdString();
+    ASSERT_TRUE(TestSupport::waitUntil(
+        [&] {
+            out += cli.readAllStandardOutput();
+            return out.contains("%") || cli.state() == QProcess::NotRunning;
+        },
+        std::chrono::seconds(60)))
+        << out.toStdString();
+    ASSERT_EQ(cli.state(), QProcess::Running)
+        << out.toStdString() << cli.readAllStandardError().toStdString();
     EXPECT_FALSE(TestSupport::liveProcessesMentioning(QStringLiteral("interrupt-check")).size() < 2)
         << "yt-dlp should be running beside quorvin-cli";
 
@@ -116,7 +124,9 @@ TEST(CliGet, InterruptCancelsEverythingAndLeavesNothingBehind) {
     EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(cli.exitCode(), 128 + SIGINT);
     EXPECT_TRUE(TestSupport::liveProcessesMentioning(QStringLiteral("interrupt-check")).isEmpty())
-        << TestSupport::liveProcessesMentioning(QStringLiteral("interrupt-check")).join(u'\n').toStdString();
+        << TestSupport::liveProcessesMentioning(QStringLiteral("interrupt-check"))
+               .join(u'\n')
+               .toStdString();
     EXPECT_TRUE(QDir(AppPaths::desktop()).entryList(QDir::Files | QDir::Hidden).isEmpty())
         << QDir(AppPaths::desktop()).entryList(QDir::Files | QDir::Hidden).join(u',').toStdString();
     EXPECT_TRUE(quorvinTemporaries().isEmpty()) << quorvinTemporaries().join(u',').toStdString();

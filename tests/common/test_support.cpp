@@ -9,7 +9,9 @@
 
 namespace TestSupport {
 
-QString home() { return qEnvironmentVariable("HOME"); }
+QString home() {
+    return qEnvironmentVariable("HOME");
+}
 
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
     QDeadlineTimer deadline(timeout);
@@ -39,7 +41,9 @@ ProcessResult run(const QString& program, const QStringList& arguments, const QB
     return result;
 }
 
-QString cliPath() { return QStringLiteral(QUORVIN_CLI_PATH); }
+QString cliPath() {
+    return QStringLiteral(QUORVIN_CLI_PATH);
+}
 
 QString writeFile(const QString& path, const QByteArray& contents) {
     QDir().mkpath(QFileInfo(path).path());

@@ -26,8 +26,8 @@ struct ProcessResult {
 
 // Runs a program to completion with the given standard input.
 ProcessResult run(const QString& program, const QStringList& arguments,
-                  const QByteArray& input = {}, std::chrono::milliseconds timeout =
-                                                    std::chrono::seconds(60));
+                  const QByteArray& input = {},
+                  std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
 // Path of the built quorvin-cli.
 QString cliPath();

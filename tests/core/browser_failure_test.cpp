@@ -50,7 +50,9 @@ TEST(Failure, CancelledAndActionEquality) {
     EXPECT_EQ(Action::browserCookies(Browser::chrome), Action::browserCookies(Browser::chrome));
     EXPECT_NE(Action::browserCookies(Browser::chrome), Action::browserCookies(Browser::safari));
     EXPECT_NE(Action::browserCookies(Browser::chrome), Action(Action::retry));
-    EXPECT_EQ(qHash(Action::browserCookies(Browser::edge)), qHash(Action::browserCookies(Browser::edge)));
-    EXPECT_EQ(Action::browserCookies(Browser::edge).key(), QStringLiteral("useBrowserCookies:edge"));
+    EXPECT_EQ(qHash(Action::browserCookies(Browser::edge)),
+              qHash(Action::browserCookies(Browser::edge)));
+    EXPECT_EQ(Action::browserCookies(Browser::edge).key(),
+              QStringLiteral("useBrowserCookies:edge"));
     EXPECT_EQ(Action(Action::openFullDiskAccess).key(), QStringLiteral("openFullDiskAccess"));
 }

@@ -41,8 +41,8 @@ TEST(DownloadItem, ProvisionalTitleKeepsSixtyCharacters) {
     // Non-ASCII paths count user-perceived characters.
     const QString title = DownloadItem::provisionalTitle(
         QUrl(QStringLiteral("https://a.com/") + QStringLiteral("视").repeated(60)));
-    EXPECT_EQ(title, QStringLiteral("a.com/") + QStringLiteral("视").repeated(54) +
-                         QStringLiteral("…"));
+    EXPECT_EQ(title,
+              QStringLiteral("a.com/") + QStringLiteral("视").repeated(54) + QStringLiteral("…"));
 }
 
 TEST(DownloadItem, EachFieldHasItsOwnChangeSignal) {
@@ -78,7 +78,8 @@ TEST(DownloadItem, ActiveAndFinishedAreExclusive) {
 TEST(SpeedMeter, PercentAmountsAndMeasuredRate) {
     SpeedMeter meter;
     const auto t0 = SpeedMeter::Clock::now();
-    EXPECT_EQ(meter.text(524288, 1 << 20, std::nullopt, t0), QStringLiteral("50% · 0.5 MB / 1.0 MB"));
+    EXPECT_EQ(meter.text(524288, 1 << 20, std::nullopt, t0),
+              QStringLiteral("50% · 0.5 MB / 1.0 MB"));
     // 1 MiB more after half a second: 2.0 MB/s.
     EXPECT_EQ(meter.text(524288 + (1 << 20), 4 << 20, std::nullopt, t0 + 500ms),
               QStringLiteral("37% · 1.5 MB / 4.0 MB · 2.0 MB/s"));

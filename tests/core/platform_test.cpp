@@ -4,7 +4,9 @@
 
 namespace {
 
-Platform detect(const char* url) { return Platform::detect(QUrl(QString::fromUtf8(url))); }
+Platform detect(const char* url) {
+    return Platform::detect(QUrl(QString::fromUtf8(url)));
+}
 
 }  // namespace
 

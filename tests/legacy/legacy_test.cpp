@@ -1,5 +1,5 @@
-#include "common/test_support.h"
 #include "legacy/legacy.h"
+#include "common/test_support.h"
 #include "support/app_paths.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,9 @@
 
 namespace {
 
-QString oldSupport(const QString& name) { return AppPaths::oldSupport() + u'/' + name; }
+QString oldSupport(const QString& name) {
+    return AppPaths::oldSupport() + u'/' + name;
+}
 
 // Stand-ins for networksetup, security and openssl: each appends its arguments, one call per
 // line, to calls.txt; "security verify-cert" exits with the status written in verify-status.
@@ -24,7 +26,8 @@ protected:
         Legacy::Commands commands;
         commands.networksetup = tool(QStringLiteral("networksetup"), "");
         commands.security = tool(QStringLiteral("security"),
-                                 "if [ \"$1\" = verify-cert ]; then exit $(cat \"$(dirname \"$0\")/verify-status\"); fi\n");
+                                 "if [ \"$1\" = verify-cert ]; then exit $(cat \"$(dirname "
+                                 "\"$0\")/verify-status\"); fi\n");
         commands.openssl = tool(QStringLiteral("openssl"), "echo 'SHA1 Fingerprint=AB:CD:EF:01'\n");
         Legacy::setCommandsForTesting(commands);
         setVerifyStatus(1);
@@ -37,13 +40,15 @@ protected:
 
     QString tool(const QString& name, const QByteArray& body) {
         const QString path = m_bin + u'/' + name;
-        TestSupport::writeFile(path, "#!/bin/sh\necho \"" + name.toUtf8() + " $*\" >> \"$(dirname \"$0\")/calls.txt\"\n" + body);
+        TestSupport::writeFile(path, "#!/bin/sh\necho \"" + name.toUtf8() +
+                                         " $*\" >> \"$(dirname \"$0\")/calls.txt\"\n" + body);
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         return path;
     }
 
     void setVerifyStatus(int status) {
-        TestSupport::writeFile(m_bin + QStringLiteral("/verify-status"), QByteArray::number(status));
+        TestSupport::writeFile(m_bin + QStringLiteral("/verify-status"),
+                               QByteArray::number(status));
     }
 
     QStringList calls() const {
@@ -122,19 +127,22 @@ TEST_F(LegacyTest, OldLogMovesInUnlessANewOneExists) {
 TEST_F(LegacyTest, UndoesOurProxyAndStopsTheMatchingEngine) {
     QProcess engine;
     startEngine(engine);
-    const QString exe = QFileInfo(QStringLiteral("/proc/%1/exe").arg(engine.processId())).symLinkTarget();
-    TestSupport::writeFile(Legacy::sessionFile(),
-                           session(engine.processId(), exe, true, QStringLiteral("http://corp/proxy.pac"),
-                                   QStringLiteral("http://127.0.0.1:9/quorvin.pac")));
+    const QString exe =
+        QFileInfo(QStringLiteral("/proc/%1/exe").arg(engine.processId())).symLinkTarget();
+    TestSupport::writeFile(
+        Legacy::sessionFile(),
+        session(engine.processId(), exe, true, QStringLiteral("http://corp/proxy.pac"),
+                QStringLiteral("http://127.0.0.1:9/quorvin.pac")));
     currentPAC(QStringLiteral("http://127.0.0.1:9/quorvin.pac"));
     TestSupport::writeFile(oldSupport(QStringLiteral("data.db")), "x");
     TestSupport::writeFile(oldSupport(QStringLiteral("cache/blob")), "x");
 
     Legacy::cleanUpSilently();
 
-    EXPECT_EQ(calls(), (QStringList{
-                           QStringLiteral("networksetup -setautoproxyurl Wi-Fi http://corp/proxy.pac"),
-                           QStringLiteral("networksetup -setautoproxystate Wi-Fi on")}));
+    EXPECT_EQ(
+        calls(),
+        (QStringList{QStringLiteral("networksetup -setautoproxyurl Wi-Fi http://corp/proxy.pac"),
+                     QStringLiteral("networksetup -setautoproxystate Wi-Fi on")}));
     EXPECT_TRUE(engine.waitForFinished(5000));
     EXPECT_EQ(engine.exitStatus(), QProcess::CrashExit);  // ended by SIGTERM
     EXPECT_TRUE(logged(QStringLiteral("已撤销旧版遗留的系统代理改动")));
@@ -144,7 +152,8 @@ TEST_F(LegacyTest, UndoesOurProxyAndStopsTheMatchingEngine) {
 TEST_F(LegacyTest, AChangedSettingIsLeftButTheEngineStopsAndTheRecordGoes) {
     QProcess engine;
     startEngine(engine);
-    const QString exe = QFileInfo(QStringLiteral("/proc/%1/exe").arg(engine.processId())).symLinkTarget();
+    const QString exe =
+        QFileInfo(QStringLiteral("/proc/%1/exe").arg(engine.processId())).symLinkTarget();
     TestSupport::writeFile(Legacy::sessionFile(),
                            session(engine.processId(), exe, false, QString(),
                                    QStringLiteral("http://127.0.0.1:9/quorvin.pac")));
@@ -170,9 +179,10 @@ TEST_F(LegacyTest, AReusedProcessIdIsLeftAlone) {
 }
 
 TEST_F(LegacyTest, PriorAddressesOfTheOldEditionAreNotRestored) {
-    TestSupport::writeFile(Legacy::sessionFile(),
-                           session(0, QString(), false, QStringLiteral("http://127.0.0.1:8/quorvin.pac"),
-                                   QStringLiteral("http://127.0.0.1:9/quorvin.pac")));
+    TestSupport::writeFile(
+        Legacy::sessionFile(),
+        session(0, QString(), false, QStringLiteral("http://127.0.0.1:8/quorvin.pac"),
+                QStringLiteral("http://127.0.0.1:9/quorvin.pac")));
     currentPAC(QStringLiteral("http://127.0.0.1:9/quorvin.pac"));
     Legacy::cleanUpSilently();
     EXPECT_EQ(calls(), QStringList{QStringLiteral("networksetup -setautoproxystate Wi-Fi off")});
@@ -189,13 +199,14 @@ TEST_F(LegacyTest, AnInterruptedUndoIsPickedUpInTheSameRun) {
 }
 
 TEST_F(LegacyTest, MalformedRecordsAreDeletedWithoutUndoing) {
-    for (const QByteArray& bad : {QByteArray("not json"), QByteArray("{\"enginePID\": 1}"),
-                                  QByteArray("{\"enginePID\":\"1\",\"enginePath\":\"\",\"serviceID\":\"\","
-                                             "\"serviceName\":\"\",\"priorPACEnabled\":true,"
-                                             "\"priorPACURL\":\"\",\"ourPACURL\":\"\"}"),
-                                  QByteArray("{\"enginePID\":1.5,\"enginePath\":\"\",\"serviceID\":\"\","
-                                             "\"serviceName\":\"\",\"priorPACEnabled\":true,"
-                                             "\"priorPACURL\":\"\",\"ourPACURL\":\"\"}")}) {
+    for (const QByteArray& bad :
+         {QByteArray("not json"), QByteArray("{\"enginePID\": 1}"),
+          QByteArray("{\"enginePID\":\"1\",\"enginePath\":\"\",\"serviceID\":\"\","
+                     "\"serviceName\":\"\",\"priorPACEnabled\":true,"
+                     "\"priorPACURL\":\"\",\"ourPACURL\":\"\"}"),
+          QByteArray("{\"enginePID\":1.5,\"enginePath\":\"\",\"serviceID\":\"\","
+                     "\"serviceName\":\"\",\"priorPACEnabled\":true,"
+                     "\"priorPACURL\":\"\",\"ourPACURL\":\"\"}")}) {
         EXPECT_FALSE(Legacy::Session::decode(bad).has_value()) << bad.toStdString();
         TestSupport::writeFile(Legacy::sessionFile(), bad);
         Legacy::cleanUpSilently();
@@ -226,13 +237,17 @@ TEST_F(LegacyTest, CertificateRemovalAndItsRefusal) {
     Legacy::removeOldCertificate();
     EXPECT_TRUE(Legacy::hasOldCertificate());
     EXPECT_TRUE(QFileInfo::exists(Legacy::keyFile()));
-    EXPECT_TRUE(logged(QStringLiteral("旧证书仍被信任（可能取消了密码弹窗），保留证书文件以便下次再移除")));
-    const QString keychain = AppPaths::home() + QStringLiteral("/Library/Keychains/login.keychain-db");
-    EXPECT_EQ(calls(), (QStringList{
-                           QStringLiteral("security remove-trusted-cert ") + pem,
-                           QStringLiteral("openssl x509 -in ") + pem + QStringLiteral(" -noout -fingerprint -sha1"),
+    EXPECT_TRUE(
+        logged(QStringLiteral("旧证书仍被信任（可能取消了密码弹窗），保留证书文件以便下次再移除")));
+    const QString keychain =
+        AppPaths::home() + QStringLiteral("/Library/Keychains/login.keychain-db");
+    EXPECT_EQ(calls(),
+              (QStringList{QStringLiteral("security remove-trusted-cert ") + pem,
+                           QStringLiteral("openssl x509 -in ") + pem +
+                               QStringLiteral(" -noout -fingerprint -sha1"),
                            QStringLiteral("security delete-certificate -Z ABCDEF01 ") + keychain,
-                           QStringLiteral("security verify-cert -c ") + pem + QStringLiteral(" -p basic -l -L -q")}));
+                           QStringLiteral("security verify-cert -c ") + pem +
+                               QStringLiteral(" -p basic -l -L -q")}));
 
     setVerifyStatus(1);  // the next offer succeeds
     Legacy::removeOldCertificate();

@@ -23,8 +23,9 @@ QByteArray fileBytes(const QString& path) {
 
 bool logHas(const QString& text) {
     const QStringList lines = logLines();
-    return std::any_of(lines.begin(), lines.end(),
-                       [&](const QString& line) { return line.endsWith(QStringLiteral("] ") + text); });
+    return std::any_of(lines.begin(), lines.end(), [&](const QString& line) {
+        return line.endsWith(QStringLiteral("] ") + text);
+    });
 }
 
 // A short real clip, served by the loopback server at /clip.mp4.
@@ -167,7 +168,8 @@ TEST(DownloadManager, RetryKeepsTheItemAndItsTitle) {
     EXPECT_EQ(item->id(), id);
     EXPECT_EQ(item->title(), QStringLiteral("保留的标题"));
     EXPECT_TRUE(item->isActive());
-    const int runs = int(std::count(harness.activeChanges.begin(), harness.activeChanges.end(), true));
+    const int runs =
+        int(std::count(harness.activeChanges.begin(), harness.activeChanges.end(), true));
     harness.manager->retry(item);  // an active item is left alone
     EXPECT_EQ(std::count(harness.activeChanges.begin(), harness.activeChanges.end(), true), runs);
     ASSERT_TRUE(harness.waitFinished(item));
@@ -321,7 +323,8 @@ TEST(DownloadManagerCommands, BrowserCookiesAreRememberedAndRetried) {
     ASSERT_EQ(item->phase().kind(), Phase::failed);
     harness.manager->perform(Failure::Action::browserCookies(Browser::firefox), item);
     EXPECT_EQ(harness.manager->cookieBrowser(), Browser(Browser::firefox));
-    EXPECT_EQ(Settings::value(QStringLiteral("cookieBrowser")).toString(), QStringLiteral("firefox"));
+    EXPECT_EQ(Settings::value(QStringLiteral("cookieBrowser")).toString(),
+              QStringLiteral("firefox"));
     EXPECT_TRUE(item->isActive());
     ASSERT_TRUE(harness.waitFinished(item));
     // A manager made at the next start reads the choice back.
@@ -332,8 +335,10 @@ TEST(DownloadManagerCommands, BrowserCookiesAreRememberedAndRetried) {
 TEST(DownloadManagerCommands, ToolUpdateRunsOnceAtATime) {
     // A yt-dlp that is not Homebrew's answers at once with the manual-update advice.
     const QString tools = TestSupport::home() + QStringLiteral("/tools");
-    TestSupport::writeFile(tools + QStringLiteral("/yt-dlp"), "#!/bin/sh\nsleep 0.3\necho 2025.01.01\n");
-    QFile::setPermissions(tools + QStringLiteral("/yt-dlp"), QFile::ReadOwner | QFile::ExeOwner | QFile::WriteOwner);
+    TestSupport::writeFile(tools + QStringLiteral("/yt-dlp"),
+                           "#!/bin/sh\nsleep 0.3\necho 2025.01.01\n");
+    QFile::setPermissions(tools + QStringLiteral("/yt-dlp"),
+                          QFile::ReadOwner | QFile::ExeOwner | QFile::WriteOwner);
     Tools::setSearchDirsForTesting({tools});
     Harness harness;
     QList<QString> statuses;

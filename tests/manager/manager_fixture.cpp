@@ -14,7 +14,9 @@
 
 namespace ManagerTest {
 
-HttpTestServer& server() { return serviceServer(); }
+HttpTestServer& server() {
+    return serviceServer();
+}
 
 namespace {
 // Before main(): the engine reads the origins once, so they must point here from the start.
@@ -46,7 +48,9 @@ bool Harness::waitFinished(const DownloadManager::ItemPointer& item, int seconds
                                   std::chrono::seconds(seconds));
 }
 
-QString shareLink(const QString& id) { return QStringLiteral("https://weixin.qq.com/sph/") + id; }
+QString shareLink(const QString& id) {
+    return QStringLiteral("https://weixin.qq.com/sph/") + id;
+}
 
 void logIn() {
     QNetworkCookie cookie("hy_token", "secret-token-value");
@@ -64,16 +68,16 @@ void serveChannels(const QByteArray& videoBytes, int chunkDelayMs) {
         if (path == "/api/weixin/get_parse_result") {
             const QJsonObject body = QJsonDocument::fromJson(request.body).object();
             const QString id = body.value(QStringLiteral("url")).toString().section(u'/', -1);
-            const QString playable = origin + QStringLiteral("/play?token=T-") + id +
-                                     QStringLiteral("&eid=E-") + id;
-            return Reply::json(QJsonDocument(QJsonObject{
-                                                 {QStringLiteral("code"), 0},
-                                                 {QStringLiteral("data"),
-                                                  QJsonObject{{QStringLiteral("wx_export_id"),
-                                                               QStringLiteral("W-") + id},
-                                                              {QStringLiteral("playable_url"),
-                                                               playable}}}})
-                                   .toJson());
+            const QString playable =
+                origin + QStringLiteral("/play?token=T-") + id + QStringLiteral("&eid=E-") + id;
+            return Reply::json(
+                QJsonDocument(
+                    QJsonObject{
+                        {QStringLiteral("code"), 0},
+                        {QStringLiteral("data"),
+                         QJsonObject{{QStringLiteral("wx_export_id"), QStringLiteral("W-") + id},
+                                     {QStringLiteral("playable_url"), playable}}}})
+                    .toJson());
         }
         if (path == "/finder-preview/api/feed/get_feed_info") {
             const QString id = QJsonDocument::fromJson(request.body)
@@ -84,15 +88,16 @@ void serveChannels(const QByteArray& videoBytes, int chunkDelayMs) {
             const QJsonObject feed{
                 {QStringLiteral("description"), QStringLiteral("标题 ") + id},
                 {QStringLiteral("coverUrl"), origin + QStringLiteral("/cover/") + id},
-                {QStringLiteral("authorInfo"), QJsonObject{{QStringLiteral("nickname"), QStringLiteral("作者")}}},
+                {QStringLiteral("authorInfo"),
+                 QJsonObject{{QStringLiteral("nickname"), QStringLiteral("作者")}}},
                 {QStringLiteral("h264VideoInfo"),
                  QJsonObject{{QStringLiteral("videoUrl"),
                               origin + QStringLiteral("/video/") + id + QStringLiteral(".mp4")}}}};
-            return Reply::json(QJsonDocument(QJsonObject{
-                                                 {QStringLiteral("errCode"), 0},
-                                                 {QStringLiteral("data"),
-                                                  QJsonObject{{QStringLiteral("feedInfo"), feed}}}})
-                                   .toJson());
+            return Reply::json(
+                QJsonDocument(QJsonObject{{QStringLiteral("errCode"), 0},
+                                          {QStringLiteral("data"),
+                                           QJsonObject{{QStringLiteral("feedInfo"), feed}}}})
+                    .toJson());
         }
         if (path.startsWith("/video/")) {
             Reply reply;
@@ -109,15 +114,18 @@ void serveChannels(const QByteArray& videoBytes, int chunkDelayMs) {
 }
 
 QByteArray mp4Bytes(qsizetype size) {
-    QByteArray bytes("\x00\x00\x00\x20" "ftypisom", 12);
+    QByteArray bytes(
+        "\x00\x00\x00\x20"
+        "ftypisom",
+        12);
     bytes.reserve(size);
     while (bytes.size() < size) bytes.append(char((bytes.size() * 131) >> 3));
     return bytes;
 }
 
 QStringList temporaryLeftovers() {
-    return QDir(AppPaths::temporary()).entryList({QStringLiteral("quorvin-*")},
-                                                 QDir::AllEntries | QDir::NoDotAndDotDot);
+    return QDir(AppPaths::temporary())
+        .entryList({QStringLiteral("quorvin-*")}, QDir::AllEntries | QDir::NoDotAndDotDot);
 }
 
 QStringList logLines() {

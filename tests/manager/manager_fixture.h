@@ -1,8 +1,8 @@
 #pragma once
 
 #include "common/http_test_server.h"
-#include "manager/download_manager.h"
 #include "manager/desktop_services.h"
+#include "manager/download_manager.h"
 
 #include <QList>
 #include <QString>

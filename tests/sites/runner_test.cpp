@@ -1,9 +1,9 @@
 #include "sites/runner.h"
 #include "common/test_support.h"
 #include "core/failure.h"
-#include "support/shell.h"
 #include "sites/site_test_support.h"
 #include "support/app_paths.h"
+#include "support/shell.h"
 
 #include <gtest/gtest.h>
 #include <qcoro/qcorotask.h>

@@ -1,8 +1,8 @@
 #include "sites/tools.h"
 #include "common/test_support.h"
-#include "support/shell.h"
 #include "sites/site_test_support.h"
 #include "support/app_paths.h"
+#include "support/shell.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
+#include "support/log.h"
 #include "common/test_support.h"
 #include "support/app_paths.h"
 #include "support/byte_count.h"
-#include "support/log.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +32,8 @@ TEST(AppPaths, LinuxFoldersUnderTheHome) {
     EXPECT_EQ(AppPaths::support(), home + QStringLiteral("/.local/share/Quorvin"));
     EXPECT_EQ(AppPaths::logs(), home + QStringLiteral("/.local/state/Quorvin"));
     EXPECT_EQ(AppPaths::appLog(), home + QStringLiteral("/.local/state/Quorvin/app.log"));
-    EXPECT_EQ(AppPaths::oldSupport(), home + QStringLiteral("/Library/Application Support/Pellimor"));
+    EXPECT_EQ(AppPaths::oldSupport(),
+              home + QStringLiteral("/Library/Application Support/Pellimor"));
     EXPECT_EQ(AppPaths::oldLogs(), home + QStringLiteral("/Library/Logs/Pellimor"));
     EXPECT_EQ(AppPaths::desktop(), home + QStringLiteral("/Desktop"));
 }
@@ -55,9 +56,8 @@ TEST(AppPaths, FoldersAreCreatedOwnerOnly) {
                   QFile::Permissions());
     }
     // An existing folder keeps its permissions, and a second call is harmless.
-    QFile::setPermissions(AppPaths::logs(), QFile::ReadOwner | QFile::WriteOwner |
-                                                QFile::ExeOwner | QFile::ReadGroup |
-                                                QFile::ExeGroup);
+    QFile::setPermissions(AppPaths::logs(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                QFile::ReadGroup | QFile::ExeGroup);
     AppPaths::ensureDirectories();
     EXPECT_TRUE(QFileInfo(AppPaths::logs()).permissions() & QFile::ReadGroup);
 }
@@ -67,8 +67,8 @@ TEST(Log, FirstWriteCreatesFolderAndOneLineInTheExactFormat) {
     Log::write(QStringLiteral("App 启动 v1"));
     const QStringList lines = logLines();
     ASSERT_EQ(lines.size(), 1);
-    const QRegularExpression shape(QStringLiteral(
-        R"(^\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\] \[pid (\d+)\] App 启动 v1$)"));
+    const QRegularExpression shape(
+        QStringLiteral(R"(^\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\] \[pid (\d+)\] App 启动 v1$)"));
     const auto match = shape.match(lines.first());
     ASSERT_TRUE(match.hasMatch()) << lines.first().toStdString();
     EXPECT_EQ(match.captured(1).toLongLong(), QCoreApplication::applicationPid());
@@ -108,8 +108,8 @@ TEST(Log, ConcurrentWritersProduceWholeLines) {
     for (auto& thread : threads) thread.join();
     const QStringList lines = logLines();
     ASSERT_EQ(lines.size(), kThreads * kLines);
-    const QRegularExpression shape(QStringLiteral(
-        R"(^\[[^\]]+\] \[pid \d+\] 线程 (\d) 行 \d+ ([a-h])\2{199}$)"));
+    const QRegularExpression shape(
+        QStringLiteral(R"(^\[[^\]]+\] \[pid \d+\] 线程 (\d) 行 \d+ ([a-h])\2{199}$)"));
     for (const QString& line : lines) {
         const auto match = shape.match(line);
         ASSERT_TRUE(match.hasMatch()) << line.toStdString();

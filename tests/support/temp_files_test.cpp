@@ -1,6 +1,6 @@
+#include "support/temp_files.h"
 #include "common/test_support.h"
 #include "support/app_paths.h"
-#include "support/temp_files.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,9 @@
 
 namespace {
 
-QString temporary(const QString& name) { return AppPaths::temporary() + u'/' + name; }
+QString temporary(const QString& name) {
+    return AppPaths::temporary() + u'/' + name;
+}
 
 void makeOld(const QString& path) {
     const time_t hourAgo = time(nullptr) - 3600;
@@ -24,13 +26,16 @@ void makeOld(const QString& path) {
 }  // namespace
 
 TEST(TempFiles, RemovesOnlyAbandonedEntriesOfOurOwn) {
-    const QString abandonedFile = TestSupport::writeFile(temporary(QStringLiteral("quorvin-1.mp4")), "x");
+    const QString abandonedFile =
+        TestSupport::writeFile(temporary(QStringLiteral("quorvin-1.mp4")), "x");
     const QString abandonedFolder = temporary(QStringLiteral("quorvin-dl-2"));
     TestSupport::writeFile(abandonedFolder + QStringLiteral("/part.mp4"), "x");
-    const QString leasedFile = TestSupport::writeFile(temporary(QStringLiteral("quorvin-3.mp4")), "x");
+    const QString leasedFile =
+        TestSupport::writeFile(temporary(QStringLiteral("quorvin-3.mp4")), "x");
     const QString young = TestSupport::writeFile(temporary(QStringLiteral("quorvin-4.mp4")), "x");
     const QString stranger = TestSupport::writeFile(temporary(QStringLiteral("other-5.mp4")), "x");
-    for (const QString& path : {abandonedFile, abandonedFolder, leasedFile, stranger}) makeOld(path);
+    for (const QString& path : {abandonedFile, abandonedFolder, leasedFile, stranger})
+        makeOld(path);
 
     TempFiles::Lease lease(leasedFile);
     ASSERT_TRUE(lease.isHeld());
@@ -60,10 +65,12 @@ TEST(TempFiles, ALeaseHeldByAnotherLiveProcessProtectsTheEntry) {
                  folder});
     ASSERT_TRUE(owner.waitForStarted());
     QByteArray said;
-    ASSERT_TRUE(TestSupport::waitUntil([&] {
-        said += owner.readAllStandardOutput();
-        return said.contains("leased") || owner.state() == QProcess::NotRunning;
-    }, std::chrono::seconds(10)));
+    ASSERT_TRUE(TestSupport::waitUntil(
+        [&] {
+            said += owner.readAllStandardOutput();
+            return said.contains("leased") || owner.state() == QProcess::NotRunning;
+        },
+        std::chrono::seconds(10)));
     ASSERT_EQ(said, "leased\n") << owner.readAllStandardError().toStdString();
     EXPECT_TRUE(TempFiles::removeAbandoned().isEmpty());
     EXPECT_TRUE(QFileInfo::exists(folder));
@@ -74,7 +81,8 @@ TEST(TempFiles, ALeaseHeldByAnotherLiveProcessProtectsTheEntry) {
 }
 
 TEST(TempFiles, SymbolicLinksAreNeverFollowed) {
-    const QString target = TestSupport::writeFile(TestSupport::home() + QStringLiteral("/keep/me.txt"), "x");
+    const QString target =
+        TestSupport::writeFile(TestSupport::home() + QStringLiteral("/keep/me.txt"), "x");
     const QString link = temporary(QStringLiteral("quorvin-link"));
     ASSERT_TRUE(QFile::link(QFileInfo(target).path(), link));
     TempFiles::removeAbandoned(QString(), std::chrono::seconds(0));
