@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#ifdef QUORVIN_TEST_GUI_APP
+#include <QApplication>
+#endif
 #include <QDir>
 #include <QTemporaryDir>
 
@@ -30,7 +33,13 @@ int main(int argc, char** argv) {
     qputenv("TMPDIR", root + "/tmp");
     qunsetenv("XDG_DESKTOP_DIR");
 
+#ifdef QUORVIN_TEST_GUI_APP
+    // Desktop tests draw offscreen unless a test sets up a display of its own.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+#else
     QCoreApplication app(argc, argv);
+#endif
     QCoreApplication::setApplicationName(QStringLiteral("Quorvin"));
     QCoreApplication::setOrganizationName(QStringLiteral("Quorvin"));
     return RUN_ALL_TESTS();
