@@ -4,6 +4,7 @@
 #include "net/net.h"
 #include "net/problem.h"
 #include "support/app_paths.h"
+#include "support/names.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -32,7 +33,7 @@ Problem cannotKeepTemporary() {
 }
 
 QString newTemporaryPath() {
-    return AppPaths::temporary() + QStringLiteral("/quorvin-") +
+    return AppPaths::temporary() + u'/' + Names::temporaryPrefix() +
            QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(".mp4");
 }
 

@@ -2,6 +2,7 @@
 
 #include "net/problem.h"
 #include "support/app_paths.h"
+#include "support/names.h"
 
 #include <QDir>
 #include <QFile>
@@ -44,7 +45,7 @@ int placeWithoutReplacing(const QByteArray& source, const QByteArray& destinatio
 // Copies `source` into a new hidden file in `folder` and flushes it to disk; returns its path.
 // On failure nothing is left behind and `*error` holds the errno.
 QString copyBeside(const QString& source, const QString& folder, int* error) {
-    const QString part = folder + QStringLiteral("/.quorvin-") +
+    const QString part = folder + QStringLiteral("/.") + Names::temporaryPrefix() +
                          QUuid::createUuid().toString(QUuid::WithoutBraces) +
                          QStringLiteral(".part");
     const QByteArray partPath = QFile::encodeName(part);

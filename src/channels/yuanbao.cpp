@@ -17,10 +17,6 @@ namespace {
 
 const QString kService = QStringLiteral("腾讯元宝");
 
-QString everLoggedInKey() {
-    return QString::fromLatin1(Yuanbao::kEverLoggedInKey);
-}
-
 bool isToken(const QNetworkCookie& cookie) {
     return cookie.name() == Yuanbao::kTokenCookie;
 }
@@ -130,12 +126,12 @@ LoginState loginState() {
     for (const QNetworkCookie& cookie : cookies()) {
         if (!isToken(cookie) || cookie.value().isEmpty()) continue;
         // The login window polls this every 1.5 s: write the settings file only on a change.
-        if (!Settings::boolValue(everLoggedInKey())) Settings::setValue(everLoggedInKey(), true);
+        if (!Settings::yuanbaoEverLoggedIn()) Settings::setYuanbaoEverLoggedIn(true);
         return LoginState::loggedIn(cookie.isSessionCookie()
                                         ? std::nullopt
                                         : std::optional<QDateTime>(cookie.expirationDate()));
     }
-    return LoginState::loggedOut(Settings::boolValue(everLoggedInKey()));
+    return LoginState::loggedOut(Settings::yuanbaoEverLoggedIn());
 }
 
 void logout() {
@@ -148,14 +144,14 @@ void logout() {
         return domain.compare(parent, Qt::CaseInsensitive) == 0 ||
                domain.endsWith(QLatin1Char('.') + parent, Qt::CaseInsensitive);
     });
-    Settings::setValue(everLoggedInKey(), false);
+    Settings::setYuanbaoEverLoggedIn(false);
     Log::write(QStringLiteral("已退出元宝登录"));
 }
 
 QCoro::Task<ParseResult> parse(QString shareURL, std::shared_ptr<CancelToken> cancel) {
     const QList<QNetworkCookie> kept = cookies();
     if (std::none_of(kept.begin(), kept.end(), isToken)) {
-        throw Problem::needLogin(Settings::boolValue(everLoggedInKey()));
+        throw Problem::needLogin(Settings::yuanbaoEverLoggedIn());
     }
 
     QNetworkRequest request(QUrl(origin() + QStringLiteral("/api/weixin/get_parse_result")));

@@ -35,8 +35,6 @@ QString parentDomain();
 
 // The name of the login cookie.
 inline constexpr char kTokenCookie[] = "hy_token";
-// The settings key that tells an expired login from one that never existed.
-inline constexpr char kEverLoggedInKey[] = "yuanbaoEverLoggedIn";
 
 // True when `cookie` applies to `forHost`: its domain without one leading dot equals the host,
 // or the host ends with "." and that domain. Cookies of other sites never match.

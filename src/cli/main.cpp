@@ -1,6 +1,7 @@
 // quorvin-cli: Quorvin's engines without a display, for support, scripts and tests.
 
 #include "cli/command.h"
+#include "support/names.h"
 
 #include <QCoreApplication>
 
@@ -23,8 +24,8 @@ void printUsage() {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Quorvin"));
-    QCoreApplication::setOrganizationName(QStringLiteral("Quorvin"));
+    QCoreApplication::setApplicationName(Names::app());
+    QCoreApplication::setOrganizationName(Names::app());
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVIN_VERSION));
 
     QStringList arguments = QCoreApplication::arguments().mid(1);

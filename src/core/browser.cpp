@@ -11,8 +11,6 @@ QString& installRoot() {
     return root;
 }
 
-const char* const kSettingsKey = "cookieBrowser";
-
 }  // namespace
 
 QString Browser::rawValue() const {
@@ -95,17 +93,14 @@ Browser Browser::suggested() {
 }
 
 std::optional<Browser> Browser::preferred() {
-    const QVariant value = Settings::value(QString::fromLatin1(kSettingsKey));
-    if (!value.isValid()) return std::nullopt;
-    return fromRawValue(value.toString());
+    const std::optional<QString> raw = Settings::cookieBrowser();
+    if (!raw) return std::nullopt;
+    return fromRawValue(*raw);
 }
 
 void Browser::setPreferred(std::optional<Browser> browser) {
-    if (browser) {
-        Settings::setValue(QString::fromLatin1(kSettingsKey), browser->rawValue());
-    } else {
-        Settings::remove(QString::fromLatin1(kSettingsKey));
-    }
+    Settings::setCookieBrowser(browser ? std::optional<QString>(browser->rawValue())
+                                       : std::nullopt);
 }
 
 void Browser::setInstallRootForTesting(const QString& root) {

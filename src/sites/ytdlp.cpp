@@ -7,6 +7,7 @@
 #include "sites/tools.h"
 #include "support/app_paths.h"
 #include "support/log.h"
+#include "support/names.h"
 #include "support/temp_files.h"
 
 #include <QDir>
@@ -90,7 +91,7 @@ QStringList arguments(const QUrl& url, const QString& ffmpegPath, const QString&
 }
 
 QString workingFolder(const DownloadItem& item) {
-    return AppPaths::temporary() + QStringLiteral("/quorvin-dl-") +
+    return AppPaths::temporary() + u'/' + Names::workFolderPrefix() +
            item.id().toString(QUuid::WithoutBraces).toUpper();
 }
 

@@ -1,5 +1,7 @@
 #include "support/app_paths.h"
 
+#include "support/names.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -50,13 +52,13 @@ QString home() {
 
 QString support() {
     static const QString value =
-        xdgFolder("XDG_DATA_HOME", QStringLiteral(".local/share")) + QStringLiteral("/Quorvin");
+        xdgFolder("XDG_DATA_HOME", QStringLiteral(".local/share")) + u'/' + Names::app();
     return value;
 }
 
 QString logs() {
     static const QString value =
-        xdgFolder("XDG_STATE_HOME", QStringLiteral(".local/state")) + QStringLiteral("/Quorvin");
+        xdgFolder("XDG_STATE_HOME", QStringLiteral(".local/state")) + u'/' + Names::app();
     return value;
 }
 

@@ -1,5 +1,7 @@
 #include "support/settings.h"
 
+#include "support/names.h"
+
 #include <QMutex>
 #include <QSettings>
 
@@ -10,13 +12,56 @@ QMutex& settingsMutex() {
     return mutex;
 }
 
+const QString kCookieBrowser = QStringLiteral("cookieBrowser");
+const QString kYuanbaoEverLoggedIn = QStringLiteral("yuanbaoEverLoggedIn");
+const QString kWelcomed2 = QStringLiteral("welcomed2");
+const QString kSkipOldCertPrompt = QStringLiteral("skipOldCertPrompt");
+
 }  // namespace
 
 namespace Settings {
 
+std::optional<QString> cookieBrowser() {
+    const QVariant stored = value(kCookieBrowser);
+    if (!stored.isValid()) return std::nullopt;
+    return stored.toString();
+}
+
+void setCookieBrowser(const std::optional<QString>& rawValue) {
+    if (rawValue) {
+        setValue(kCookieBrowser, *rawValue);
+    } else {
+        remove(kCookieBrowser);
+    }
+}
+
+bool yuanbaoEverLoggedIn() {
+    return boolValue(kYuanbaoEverLoggedIn);
+}
+
+void setYuanbaoEverLoggedIn(bool value) {
+    setValue(kYuanbaoEverLoggedIn, value);
+}
+
+bool welcomed2() {
+    return boolValue(kWelcomed2);
+}
+
+void setWelcomed2(bool value) {
+    setValue(kWelcomed2, value);
+}
+
+bool skipOldCertPrompt() {
+    return boolValue(kSkipOldCertPrompt);
+}
+
+void setSkipOldCertPrompt(bool value) {
+    setValue(kSkipOldCertPrompt, value);
+}
+
 QVariant value(const QString& key) {
     QMutexLocker lock(&settingsMutex());
-    QSettings settings(QStringLiteral("Quorvin"), QStringLiteral("Quorvin"));
+    QSettings settings(Names::app(), Names::app());
     return settings.value(key);
 }
 
@@ -26,14 +71,14 @@ bool boolValue(const QString& key) {
 
 void setValue(const QString& key, const QVariant& value) {
     QMutexLocker lock(&settingsMutex());
-    QSettings settings(QStringLiteral("Quorvin"), QStringLiteral("Quorvin"));
+    QSettings settings(Names::app(), Names::app());
     settings.setValue(key, value);
     settings.sync();
 }
 
 void remove(const QString& key) {
     QMutexLocker lock(&settingsMutex());
-    QSettings settings(QStringLiteral("Quorvin"), QStringLiteral("Quorvin"));
+    QSettings settings(Names::app(), Names::app());
     settings.remove(key);
     settings.sync();
 }

@@ -7,8 +7,9 @@
 
 #include <optional>
 
-// Short commands run to completion: started by path with an argument list (never through a
-// shell), standard input from the null device, output and error through one channel.
+// Short commands run to completion. The name is the one callers know; no shell is involved: the
+// program is started directly by path with an argument list, so nothing in an argument is ever
+// interpreted. Standard input from the null device, output and error through one channel.
 // Blocking: call it off the main thread.
 namespace Shell {
 

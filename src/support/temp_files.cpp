@@ -1,6 +1,7 @@
 #include "support/temp_files.h"
 
 #include "support/app_paths.h"
+#include "support/names.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -49,9 +50,9 @@ QStringList removeAbandoned(const QString& folder, std::chrono::seconds minimumA
     const QDir dir(folder.isEmpty() ? AppPaths::temporary() : folder);
     const QDateTime youngest = QDateTime::currentDateTime().addSecs(-minimumAge.count());
     QStringList removed;
-    const auto entries =
-        dir.entryInfoList({QStringLiteral("quorvin-*")}, QDir::Files | QDir::Dirs | QDir::Hidden |
-                                                             QDir::System | QDir::NoDotAndDotDot);
+    const auto entries = dir.entryInfoList(
+        {Names::temporaryPrefix() + u'*'},
+        QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo& entry : entries) {
         if (entry.isSymLink()) continue;  // never follow a link planted in a shared folder
         if (entry.lastModified() > youngest) continue;

@@ -1,6 +1,8 @@
 // Entry point of every test program: a private home folder per process, then GoogleTest inside
 // a QCoreApplication so network, process and coroutine code has its event loop.
 
+#include "support/names.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -40,7 +42,7 @@ int main(int argc, char** argv) {
 #else
     QCoreApplication app(argc, argv);
 #endif
-    QCoreApplication::setApplicationName(QStringLiteral("Quorvin"));
-    QCoreApplication::setOrganizationName(QStringLiteral("Quorvin"));
+    QCoreApplication::setApplicationName(Names::app());
+    QCoreApplication::setOrganizationName(Names::app());
     return RUN_ALL_TESTS();
 }
