@@ -11,8 +11,6 @@
 #include <QFile>
 #include <QFuture>
 #include <QNetworkAccessManager>
-#include <QNetworkCookie>
-#include <QNetworkCookieJar>
 #include <QPointer>
 #include <QPromise>
 #include <QThread>
@@ -36,15 +34,6 @@ QString newTemporaryPath() {
     return AppPaths::temporary() + u'/' + Names::temporaryPrefix() +
            QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(".mp4");
 }
-
-// A video server has no business with the user's cookies, and a cookie it sets (even on a
-// redirect) must not travel to the next request.
-class NoCookies final : public QNetworkCookieJar {
-public:
-    using QNetworkCookieJar::QNetworkCookieJar;
-    QList<QNetworkCookie> cookiesForUrl(const QUrl&) const override { return {}; }
-    bool setCookiesFromUrl(const QList<QNetworkCookie>&, const QUrl&) override { return false; }
-};
 
 // The object on the transfers' thread that every transfer's network manager hangs from: posting
 // to it runs code on that thread, and its children are the transfers still running.
@@ -151,8 +140,8 @@ void FileDownload::Transfer::start() {
     // A child of the worker object, so that stopWorker() finds its reply. Deleted later, never
     // during the reply's own finished signal.
     auto* manager = new QNetworkAccessManager(worker);
-    manager->setCookieJar(new NoCookies(manager));
-    manager->setCache(nullptr);
+    // A video server has no business with the user's cookies.
+    Net::makeStateless(*manager);
     reply = manager->get(request);
     reply->setReadBufferSize(kReadBufferSize);
     // The connections keep this state alive until the reply is deleted.
@@ -290,10 +279,7 @@ QCoro::Task<FileDownload::Result> FileDownload::run(QUrl url, std::shared_ptr<Ca
     request.setTransferTimeout(int(m_timeout.count()));
     request.setRawHeader("User-Agent", Net::kUserAgent);
     request.setRawHeader("Referer", (Channels::webOrigin() + QLatin1Char('/')).toUtf8());
-    // Belt and braces next to the manager's jar: no cookie taken or left, nothing cached.
-    request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
-    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    Net::makeStateless(request);
 
     const auto transfer = std::make_shared<Transfer>();
     transfer->request = request;

@@ -153,8 +153,6 @@ QCoro::Task<ChannelsVideo> videoInfo(QString token, QString exportId,
 
     QNetworkRequest request(address);
     request.setTransferTimeout(20'000);
-    request.setRawHeader("Content-Type", "application/json");
-    request.setRawHeader("Accept", "application/json, text/plain, */*");
     request.setRawHeader("Origin", webOrigin().toUtf8());
     request.setRawHeader("Referer", referer.toString(QUrl::FullyEncoded).toUtf8());
     request.setRawHeader("User-Agent", Net::kUserAgent);
@@ -163,9 +161,7 @@ QCoro::Task<ChannelsVideo> videoInfo(QString token, QString exportId,
         {QStringLiteral("baseReq"), QJsonObject{{QStringLiteral("generalToken"), token}}},
         {QStringLiteral("exportId"), exportId},
     };
-    const QByteArray payload = QJsonDocument(body).toJson(QJsonDocument::Compact);
-    const Net::Response response =
-        co_await Net::send(request, QByteArrayLiteral("POST"), payload, kService, cancel);
+    const Net::Response response = co_await Net::postJson(request, body, kService, cancel);
     co_return readReply(response);
 }
 

@@ -4,6 +4,7 @@
 #include "channels/json_reading.h"
 #include "channels/origin.h"
 #include "net/net.h"
+#include "support/domains.h"
 #include "support/log.h"
 #include "support/settings.h"
 
@@ -104,11 +105,10 @@ QString parentDomain() {
 }
 
 bool appliesTo(const QNetworkCookie& cookie, const QString& forHost) {
-    QString domain = cookie.domain().toLower();
+    QString domain = cookie.domain();
     if (domain.startsWith(QLatin1Char('.'))) domain.remove(0, 1);
     if (domain.isEmpty()) return false;
-    const QString target = forHost.toLower();
-    return target == domain || target.endsWith(QLatin1Char('.') + domain);
+    return hostBelongsTo(forHost, domain, Qt::CaseInsensitive);
 }
 
 QList<QNetworkCookie> cookies() {
@@ -141,8 +141,7 @@ void logout() {
     CookieJar::removeIf([&](const QNetworkCookie& cookie) {
         QString domain = cookie.domain();
         if (domain.startsWith(QLatin1Char('.'))) domain.remove(0, 1);
-        return domain.compare(parent, Qt::CaseInsensitive) == 0 ||
-               domain.endsWith(QLatin1Char('.') + parent, Qt::CaseInsensitive);
+        return hostBelongsTo(domain, parent, Qt::CaseInsensitive);
     });
     Settings::setYuanbaoEverLoggedIn(false);
     Log::write(QStringLiteral("已退出元宝登录"));
@@ -164,8 +163,6 @@ QCoro::Task<ParseResult> parse(QString shareURL, std::shared_ptr<CancelToken> ca
     for (const QNetworkCookie& cookie : kept)
         pairs.append(cookie.toRawForm(QNetworkCookie::NameAndValueOnly));
     request.setRawHeader("Cookie", pairs.join("; "));
-    request.setRawHeader("Content-Type", "application/json");
-    request.setRawHeader("Accept", "application/json, text/plain, */*");
     request.setRawHeader("Origin", origin().toUtf8());
     request.setRawHeader("Referer", home().toString(QUrl::FullyEncoded).toUtf8());
     request.setRawHeader("User-Agent", kUserAgent);
@@ -175,9 +172,7 @@ QCoro::Task<ParseResult> parse(QString shareURL, std::shared_ptr<CancelToken> ca
         {QStringLiteral("url"), shareURL},
         {QStringLiteral("scene"), 1},
     };
-    const QByteArray payload = QJsonDocument(body).toJson(QJsonDocument::Compact);
-    const Net::Response response =
-        co_await Net::send(request, QByteArrayLiteral("POST"), payload, kService, cancel);
+    const Net::Response response = co_await Net::postJson(request, body, kService, cancel);
     co_return readReply(response);
 }
 

@@ -64,12 +64,6 @@ bool onAny(QStringView host, const PlatformInfo& platform) {
 
 }  // namespace
 
-bool hostBelongsTo(QStringView host, QLatin1StringView domain) {
-    if (host == domain) return true;
-    return host.size() > domain.size() && host.endsWith(domain) &&
-           host[host.size() - domain.size() - 1] == QLatin1Char('.');
-}
-
 QString Platform::rawValue() const {
     return QString::fromLatin1(info(m_case).rawValue);
 }

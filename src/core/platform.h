@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/domains.h"
+
 #include <QList>
 #include <QString>
 #include <QUrl>
@@ -66,6 +68,3 @@ public:
 private:
     Case m_case;
 };
-
-// True when host equals domain or ends with "." + domain (both lower case).
-bool hostBelongsTo(QStringView host, QLatin1StringView domain);

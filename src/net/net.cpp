@@ -2,8 +2,9 @@
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
-#include <QNetworkCookie>
-#include <QNetworkCookieJar>
+#include "net/no_cookie_jar.h"
+
+#include <QJsonDocument>
 #include <QPointer>
 
 #include <QCoro/QCoroNetworkReply>
@@ -12,15 +13,6 @@
 #include <stdexcept>
 
 namespace {
-
-// A jar that keeps nothing and offers nothing: the shared session must never carry a login
-// cookie to a host it was not meant for, nor remember what a server set.
-class NoCookies final : public QNetworkCookieJar {
-public:
-    using QNetworkCookieJar::QNetworkCookieJar;
-    QList<QNetworkCookie> cookiesForUrl(const QUrl&) const override { return {}; }
-    bool setCookiesFromUrl(const QList<QNetworkCookie>&, const QUrl&) override { return false; }
-};
 
 // Qt's transport errors and the user-facing cause they stand for. Order matters only for
 // reading: each error appears once.
@@ -59,11 +51,21 @@ QNetworkAccessManager& session() {
     // Main-thread object, created on first use and kept for the whole run.
     static QNetworkAccessManager* manager = [] {
         auto* created = new QNetworkAccessManager(QCoreApplication::instance());
-        created->setCookieJar(new NoCookies(created));
-        created->setCache(nullptr);
+        makeStateless(*created);
         return created;
     }();
     return *manager;
+}
+
+void makeStateless(QNetworkAccessManager& manager) {
+    manager.setCookieJar(new NoCookieJar(&manager));
+    manager.setCache(nullptr);
+}
+
+void makeStateless(QNetworkRequest& request) {
+    request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
+    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
 }
 
 bool isTransportError(const QNetworkReply& reply) {
@@ -112,10 +114,7 @@ Problem problem(std::exception_ptr error, const QString& service) {
 QCoro::Task<Response> send(QNetworkRequest request, QByteArray verb, QByteArray body,
                            QString service, std::shared_ptr<CancelToken> cancel) {
     if (cancel && cancel->isCancelled()) throw Problem::cancelled();
-    // Belt and braces next to the jar: this request never takes or leaves cookies on its own.
-    request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
-    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    makeStateless(request);
 
     std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> reply(
         session().sendCustomRequest(request, verb, body),
@@ -143,6 +142,15 @@ QCoro::Task<Response> send(QNetworkRequest request, QByteArray verb, QByteArray 
     response.body = reply->readAll();
     response.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     co_return response;
+}
+
+QCoro::Task<Response> postJson(QNetworkRequest request, QJsonObject body, QString service,
+                               std::shared_ptr<CancelToken> cancel) {
+    request.setRawHeader("Content-Type", "application/json");
+    request.setRawHeader("Accept", "application/json, text/plain, */*");
+    const QByteArray payload = QJsonDocument(body).toJson(QJsonDocument::Compact);
+    co_return co_await send(std::move(request), QByteArrayLiteral("POST"), payload,
+                            std::move(service), std::move(cancel));
 }
 
 }  // namespace Net

@@ -5,6 +5,7 @@
 #include "net/problem.h"
 
 #include <QCoro/QCoroTask>
+#include <QJsonObject>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
@@ -26,11 +27,21 @@ QString userAgent();
 // cookie by itself and caches nothing: a request that needs cookies carries them as a header.
 QNetworkAccessManager& session();
 
+// Gives `manager` a jar that stores and sends nothing (NoCookieJar) and no cache.
+void makeStateless(QNetworkAccessManager& manager);
+// Belt and braces next to the manager's jar: `request` takes no cookie, leaves none, and its
+// answer is not cached.
+void makeStateless(QNetworkRequest& request);
+
 // Sends `request` with `verb` and `body` on session() and returns the whole body and status.
 // Any status is returned; a transport failure throws the Problem of problem() for `service`,
 // and a cancelled token throws Problem::cancelled(). Main thread only.
 QCoro::Task<Response> send(QNetworkRequest request, QByteArray verb, QByteArray body,
                            QString service, std::shared_ptr<CancelToken> cancel = nullptr);
+
+// send() of a POST whose body is `body` as compact JSON, announced and accepted as JSON.
+QCoro::Task<Response> postJson(QNetworkRequest request, QJsonObject body, QString service,
+                               std::shared_ptr<CancelToken> cancel = nullptr);
 
 // A Qt transport error as a Problem naming `service`. `cancelledByUs` tells an abort we asked
 // for (the user cancelled) from one Qt made itself (its transfer time-out aborts the reply).

@@ -1,5 +1,7 @@
 #include "sites/stall_monitor.h"
 
+#include "support/text_search.h"
+
 #include <atomic>
 #include <cmath>
 
@@ -13,13 +15,6 @@ std::atomic<double>& limitOverride() {
 bool startsWithAny(const QString& text, std::initializer_list<const char*> prefixes) {
     for (const char* prefix : prefixes) {
         if (text.startsWith(QLatin1String(prefix))) return true;
-    }
-    return false;
-}
-
-bool containsAny(const QString& text, std::initializer_list<const char*> needles) {
-    for (const char* needle : needles) {
-        if (text.contains(QLatin1String(needle))) return true;
     }
     return false;
 }

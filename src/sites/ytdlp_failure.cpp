@@ -181,13 +181,6 @@ const std::vector<Row>& table() {
 }
 // clang-format on
 
-bool containsAny(const QString& low, const QStringList& needles) {
-    for (const QString& needle : needles) {
-        if (low.contains(needle.toLower())) return true;
-    }
-    return false;
-}
-
 // The line quoted as "详情": the last line mentioning ERROR (without its "ERROR: " prefixes),
 // else the last line.
 QString detailOf(const QString& text) {
