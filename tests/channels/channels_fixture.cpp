@@ -22,13 +22,4 @@ QNetworkCookie cookie(const QByteArray& name, const QByteArray& value, const QSt
     return made;
 }
 
-QByteArray mp4Bytes(qsizetype size) {
-    QByteArray bytes(
-        "\x00\x00\x00\x20"
-        "ftypisom",
-        12);
-    while (bytes.size() < size) bytes.append(char(bytes.size() * 7));
-    return bytes.left(qMax<qsizetype>(size, 12));
-}
-
 }  // namespace ChannelsTest

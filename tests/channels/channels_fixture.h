@@ -2,6 +2,7 @@
 
 #include "channels/cookie_jar.h"
 #include "common/http_test_server.h"
+#include "common/test_media.h"
 #include "common/test_support.h"
 #include "net/problem.h"
 
@@ -55,7 +56,6 @@ Outcome<T> outcomeOf(QCoro::Task<T>&& task,
 QNetworkCookie cookie(const QByteArray& name, const QByteArray& value, const QString& domain,
                       std::optional<QDateTime> expires = std::nullopt);
 
-// A minimal MP4 head: any four bytes, then "ftyp", then padding up to `size` bytes.
-QByteArray mp4Bytes(qsizetype size = 4096);
+using TestMedia::mp4Bytes;
 
 }  // namespace ChannelsTest

@@ -1,4 +1,5 @@
 #include "common/http_test_server.h"
+#include "common/test_media.h"
 #include "common/test_support.h"
 #include "support/app_paths.h"
 
@@ -15,17 +16,7 @@ namespace {
 
 QString makeClip(int seconds) {
     const QString clip = TestSupport::home() + QStringLiteral("/media/clip%1.mp4").arg(seconds);
-    QDir().mkpath(QFileInfo(clip).path());
-    const auto made =
-        TestSupport::run(QStringLiteral("ffmpeg"),
-                         {QStringLiteral("-loglevel"), QStringLiteral("error"),
-                          QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                          QStringLiteral("testsrc=duration=%1:size=320x240:rate=25").arg(seconds),
-                          QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                          QStringLiteral("sine=duration=%1").arg(seconds), QStringLiteral("-c:v"),
-                          QStringLiteral("libx264"), QStringLiteral("-c:a"), QStringLiteral("aac"),
-                          QStringLiteral("-shortest"), clip});
-    EXPECT_EQ(made.exitCode, 0) << made.err.toStdString();
+    EXPECT_TRUE(TestMedia::makeClip(clip, seconds, QSize(320, 240), 25));
     return clip;
 }
 
@@ -45,11 +36,6 @@ HttpTestServer::Handler serving(const QString& folder, bool slow) {
     };
 }
 
-QStringList quorvinTemporaries() {
-    return QDir(AppPaths::temporary())
-        .entryList({QStringLiteral("quorvin-*")}, QDir::AllEntries | QDir::NoDotAndDotDot);
-}
-
 }  // namespace
 
 TEST(CliGet, DownloadsALinkAndPrintsWhereItWentTo) {
@@ -63,7 +49,7 @@ TEST(CliGet, DownloadsALinkAndPrintsWhereItWentTo) {
     EXPECT_TRUE(result.out.contains(("已保存：" + saved).toUtf8())) << result.out.toStdString();
     EXPECT_TRUE(result.out.contains("正在解析链接…"));
     EXPECT_GT(QFileInfo(saved).size(), 1000);
-    EXPECT_TRUE(quorvinTemporaries().isEmpty());
+    EXPECT_TRUE(TestSupport::temporaryLeftovers().isEmpty());
 }
 
 TEST(CliGet, APastedTextOnStandardInput) {
@@ -129,6 +115,7 @@ TEST(CliGet, InterruptCancelsEverythingAndLeavesNothingBehind) {
                .toStdString();
     EXPECT_TRUE(QDir(AppPaths::desktop()).entryList(QDir::Files | QDir::Hidden).isEmpty())
         << QDir(AppPaths::desktop()).entryList(QDir::Files | QDir::Hidden).join(u',').toStdString();
-    EXPECT_TRUE(quorvinTemporaries().isEmpty()) << quorvinTemporaries().join(u',').toStdString();
+    EXPECT_TRUE(TestSupport::temporaryLeftovers().isEmpty())
+        << TestSupport::temporaryLeftovers().join(u',').toStdString();
     EXPECT_TRUE(QFileInfo::exists(clip));
 }

@@ -1,5 +1,8 @@
 #include "common/test_support.h"
 
+#include "support/app_paths.h"
+#include "support/names.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -8,6 +11,20 @@
 #include <QProcess>
 
 namespace TestSupport {
+
+QStringList logLines() {
+    QFile file(AppPaths::appLog());
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    QString text = QString::fromUtf8(file.readAll());
+    if (text.isEmpty()) return {};
+    if (text.endsWith(QLatin1Char('\n'))) text.chop(1);
+    return text.split(QLatin1Char('\n'));
+}
+
+QStringList temporaryLeftovers() {
+    return QDir(AppPaths::temporary())
+        .entryList({Names::temporaryPrefix() + u'*'}, QDir::AllEntries | QDir::NoDotAndDotDot);
+}
 
 QString home() {
     return qEnvironmentVariable("HOME");

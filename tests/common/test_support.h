@@ -35,6 +35,12 @@ QString cliPath();
 // Live (not zombie) processes whose command line mentions `needle`, as "pid command line".
 QStringList liveProcessesMentioning(const QString& needle);
 
+// The lines of the log file, without the final line break; none when there is no log.
+QStringList logLines();
+
+// Entries of the temporary folder named like Quorvin's temporary files and folders.
+QStringList temporaryLeftovers();
+
 // Writes a file (creating folders) and returns its path.
 QString writeFile(const QString& path, const QByteArray& contents);
 

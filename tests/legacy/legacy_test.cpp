@@ -74,14 +74,8 @@ protected:
                        QVariantMap{{QStringLiteral("ProxyAutoConfigURLString"), url}});
     }
 
-    static QStringList logLines() {
-        QFile file(AppPaths::appLog());
-        if (!file.open(QIODevice::ReadOnly)) return {};
-        return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
-    }
-
     static bool logged(const QString& message) {
-        const QStringList lines = logLines();
+        const QStringList lines = TestSupport::logLines();
         return std::any_of(lines.begin(), lines.end(),
                            [&](const QString& line) { return line.endsWith(message); });
     }

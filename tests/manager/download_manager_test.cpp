@@ -31,16 +31,7 @@ bool logHas(const QString& text) {
 // A short real clip, served by the loopback server at /clip.mp4.
 QString serveClip() {
     const QString clip = TestSupport::home() + QStringLiteral("/media/clip.mp4");
-    QDir().mkpath(QFileInfo(clip).path());
-    const auto made = TestSupport::run(
-        QStringLiteral("ffmpeg"),
-        {QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-f"),
-         QStringLiteral("lavfi"), QStringLiteral("-i"),
-         QStringLiteral("testsrc=duration=2:size=160x120:rate=15"), QStringLiteral("-f"),
-         QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("sine=duration=2"),
-         QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-c:a"),
-         QStringLiteral("aac"), QStringLiteral("-shortest"), clip});
-    EXPECT_EQ(made.exitCode, 0) << made.err.toStdString();
+    EXPECT_TRUE(TestMedia::makeClip(clip, 2, QSize(160, 120), 15));
     server().setHandler([clip](const HttpTestServer::Request& request) {
         HttpTestServer::Reply reply;
         if (request.path() != "/clip.mp4") return HttpTestServer::Reply::text("no", 404);

@@ -113,25 +113,4 @@ void serveChannels(const QByteArray& videoBytes, int chunkDelayMs) {
     });
 }
 
-QByteArray mp4Bytes(qsizetype size) {
-    QByteArray bytes(
-        "\x00\x00\x00\x20"
-        "ftypisom",
-        12);
-    bytes.reserve(size);
-    while (bytes.size() < size) bytes.append(char((bytes.size() * 131) >> 3));
-    return bytes;
-}
-
-QStringList temporaryLeftovers() {
-    return QDir(AppPaths::temporary())
-        .entryList({QStringLiteral("quorvin-*")}, QDir::AllEntries | QDir::NoDotAndDotDot);
-}
-
-QStringList logLines() {
-    QFile file(AppPaths::appLog());
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
-}
-
 }  // namespace ManagerTest

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "common/http_test_server.h"
+#include "common/test_media.h"
+#include "common/test_support.h"
 #include "manager/desktop_services.h"
 #include "manager/download_manager.h"
 
@@ -67,12 +69,8 @@ void logIn();
 // `chunkDelayMs` > 0 sends the video in slow pieces, to keep a download running.
 void serveChannels(const QByteArray& videoBytes, int chunkDelayMs = 0);
 
-QByteArray mp4Bytes(qsizetype size);
-
-// Temporary entries ("quorvin-…") left in the temporary folder.
-QStringList temporaryLeftovers();
-
-// Lines of the log file.
-QStringList logLines();
+using TestMedia::mp4Bytes;
+using TestSupport::logLines;
+using TestSupport::temporaryLeftovers;
 
 }  // namespace ManagerTest

@@ -1,5 +1,6 @@
 #include "sites/site_test_support.h"
 
+#include "common/test_media.h"
 #include "common/test_support.h"
 #include "sites/tools.h"
 
@@ -26,48 +27,15 @@ QString writeTool(const QString& name, const QByteArray& script) {
     return path;
 }
 
-namespace {
-bool ffmpeg(const QStringList& args) {
-    return TestSupport::run(
-               QStringLiteral("/usr/bin/ffmpeg"),
-               QStringList{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y")} +
-                   args)
-               .exitCode == 0;
-}
-
-QStringList sources(int seconds) {
-    return {QStringLiteral("-f"),
-            QStringLiteral("lavfi"),
-            QStringLiteral("-i"),
-            QStringLiteral("testsrc=duration=%1:size=160x120:rate=10").arg(seconds),
-            QStringLiteral("-f"),
-            QStringLiteral("lavfi"),
-            QStringLiteral("-i"),
-            QStringLiteral("sine=duration=%1").arg(seconds),
-            QStringLiteral("-c:v"),
-            QStringLiteral("libx264"),
-            QStringLiteral("-preset"),
-            QStringLiteral("ultrafast"),
-            QStringLiteral("-c:a"),
-            QStringLiteral("aac")};
-}
-}  // namespace
-
-bool makeClip(const QString& path, int seconds) {
-    QDir().mkpath(QFileInfo(path).path());
-    return ffmpeg(sources(seconds) + QStringList{QStringLiteral("-shortest"),
-                                                 QStringLiteral("-movflags"),
-                                                 QStringLiteral("+faststart"), path});
-}
-
 bool makeDash(const QString& folder, int seconds) {
     QDir().mkpath(folder);
-    return ffmpeg(sources(seconds) + QStringList{QStringLiteral("-map"), QStringLiteral("0:v"),
-                                                 QStringLiteral("-map"), QStringLiteral("1:a"),
-                                                 QStringLiteral("-f"), QStringLiteral("dash"),
-                                                 QStringLiteral("-adaptation_sets"),
-                                                 QStringLiteral("id=0,streams=v id=1,streams=a"),
-                                                 folder + QStringLiteral("/manifest.mpd")});
+    return TestMedia::ffmpeg(TestMedia::clipSources(seconds) +
+                             QStringList{QStringLiteral("-map"), QStringLiteral("0:v"),
+                                         QStringLiteral("-map"), QStringLiteral("1:a"),
+                                         QStringLiteral("-f"), QStringLiteral("dash"),
+                                         QStringLiteral("-adaptation_sets"),
+                                         QStringLiteral("id=0,streams=v id=1,streams=a"),
+                                         folder + QStringLiteral("/manifest.mpd")});
 }
 
 QStringList filesIn(const QString& folder) {

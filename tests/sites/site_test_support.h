@@ -25,9 +25,8 @@ void searchFakeToolsFirst();
 // Writes an executable script into toolsDir() and returns its path.
 QString writeTool(const QString& name, const QByteArray& script);
 
-// A short clip (H.264 picture and AAC sound) at `path`.
-bool makeClip(const QString& path, int seconds);
-// The same as DASH with separate picture and sound streams: folder/manifest.mpd.
+// A short clip (TestMedia::makeClip) as DASH with separate picture and sound streams:
+// folder/manifest.mpd.
 bool makeDash(const QString& folder, int seconds);
 
 using TestSupport::liveProcessesMentioning;

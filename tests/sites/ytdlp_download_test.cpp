@@ -1,6 +1,7 @@
 // YtDlp::download with the real yt-dlp and ffmpeg against media made here and served on
 // 127.0.0.1.
 
+#include "common/test_media.h"
 #include "common/test_support.h"
 #include "core/download_item.h"
 #include "sites/site_test_support.h"
@@ -71,7 +72,7 @@ Failure failureOf(const std::variant<QString, Failure>& outcome) {
 }  // namespace
 
 TEST_F(RealYtDlp, PlainMp4LandsOnTheDesktop) {
-    ASSERT_TRUE(SiteTest::makeClip(www + QStringLiteral("/clip.mp4"), 2));
+    ASSERT_TRUE(TestMedia::makeClip(www + QStringLiteral("/clip.mp4"), 2));
     SiteTest::HttpServer server(www);
     ASSERT_TRUE(server.isListening());
     auto item = itemFor(server.url(QStringLiteral("clip.mp4")));
@@ -107,7 +108,7 @@ TEST_F(RealYtDlp, DashWithSeparateStreamsIsMergedIntoOneMp4) {
 }
 
 TEST_F(RealYtDlp, PageWithOgVideo) {
-    ASSERT_TRUE(SiteTest::makeClip(www + QStringLiteral("/media/film.mp4"), 1));
+    ASSERT_TRUE(TestMedia::makeClip(www + QStringLiteral("/media/film.mp4"), 1));
     SiteTest::HttpServer server(www);
     TestSupport::writeFile(
         www + QStringLiteral("/watch.html"),

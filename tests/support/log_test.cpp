@@ -14,17 +14,7 @@
 #include <thread>
 #include <vector>
 
-namespace {
-
-QStringList logLines() {
-    QFile file(AppPaths::appLog());
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    QString text = QString::fromUtf8(file.readAll());
-    if (text.endsWith(QLatin1Char('\n'))) text.chop(1);
-    return text.split(QLatin1Char('\n'));
-}
-
-}  // namespace
+using TestSupport::logLines;
 
 TEST(AppPaths, LinuxFoldersUnderTheHome) {
     const QString home = TestSupport::home();
