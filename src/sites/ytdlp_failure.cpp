@@ -5,6 +5,7 @@
 
 #include "sites/tools.h"
 #include "sites/ytdlp.h"
+#include "support/text_search.h"
 
 #include <QStringList>
 
