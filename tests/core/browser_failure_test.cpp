@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QSet>
 
 TEST(Browser, RawValuesAndNames) {
     ASSERT_EQ(Browser::allCases().size(), 4);
@@ -50,8 +51,13 @@ TEST(Failure, CancelledAndActionEquality) {
     EXPECT_EQ(Action::browserCookies(Browser::chrome), Action::browserCookies(Browser::chrome));
     EXPECT_NE(Action::browserCookies(Browser::chrome), Action::browserCookies(Browser::safari));
     EXPECT_NE(Action::browserCookies(Browser::chrome), Action(Action::retry));
-    EXPECT_EQ(qHash(Action::browserCookies(Browser::edge)),
-              qHash(Action::browserCookies(Browser::edge)));
+    // Hash and equality agree: equal actions built apart collapse in a set, different ones stay.
+    const QSet<Action> actions = {
+        Action::browserCookies(Browser::edge), Action::browserCookies(Browser::edge),
+        Action::browserCookies(Browser::chrome), Action(Action::retry), Action(Action::retry)};
+    EXPECT_EQ(actions.size(), 3);
+    EXPECT_TRUE(actions.contains(Action::browserCookies(Browser::chrome)));
+    EXPECT_FALSE(actions.contains(Action::browserCookies(Browser::firefox)));
     EXPECT_EQ(Action::browserCookies(Browser::edge).key(),
               QStringLiteral("useBrowserCookies:edge"));
     EXPECT_EQ(Action(Action::openFullDiskAccess).key(), QStringLiteral("openFullDiskAccess"));

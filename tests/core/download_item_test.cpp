@@ -61,18 +61,18 @@ TEST(DownloadItem, EachFieldHasItsOwnChangeSignal) {
 }
 
 TEST(DownloadItem, ActiveAndFinishedAreExclusive) {
-    const Phase phases[] = {
-        Phase::makeWorking(QStringLiteral("正在解析链接…")),
-        Phase::makeDownloading(std::nullopt, QStringLiteral("开始下载…")),
-        Phase::makeDone(QStringLiteral("/d/a.mp4"), 10),
-        Phase::makeFailed(Failure::cancelled()),
+    // Working and downloading are active; done and failed (cancelled included) are finished.
+    const std::pair<Phase, bool> phases[] = {
+        {Phase::makeWorking(QStringLiteral("正在解析链接…")), true},
+        {Phase::makeDownloading(std::nullopt, QStringLiteral("开始下载…")), true},
+        {Phase::makeDone(QStringLiteral("/d/a.mp4"), 10), false},
+        {Phase::makeFailed(Failure::cancelled()), false},
     };
-    for (const Phase& phase : phases) {
-        EXPECT_NE(phase.isActive(), phase.isFinished());
+    for (const auto& [phase, active] : phases) {
+        EXPECT_EQ(phase.isActive(), active) << int(phase.kind());
+        EXPECT_EQ(phase.isFinished(), !active) << int(phase.kind());
     }
-    EXPECT_TRUE(phases[1].isActive());
-    EXPECT_TRUE(phases[3].isFinished());
-    EXPECT_TRUE(phases[3].failure().isCancel);
+    EXPECT_TRUE(phases[3].first.failure().isCancel);
 }
 
 TEST(SpeedMeter, PercentAmountsAndMeasuredRate) {
