@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QNetworkCookie>
 #include <QNetworkCookieJar>
 
 // A jar that keeps nothing and offers nothing: a login cookie must never travel to a host it
