@@ -10,6 +10,7 @@
 // bench/file_download_bench.sh compares `fetch` with `curl -o FILE` on a 1 GiB file.
 
 #include "channels/file_download.h"
+#include "common/http_test_server.h"
 #include "net/problem.h"
 
 #include <QCoreApplication>
@@ -20,85 +21,22 @@
 
 #include <QCoro/QCoroTask>
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <sys/resource.h>
-#include <sys/sendfile.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
-#include <cerrno>
 #include <cstdio>
-#include <thread>
 
 namespace {
 
-// A deliberately minimal HTTP/1.1 file server: every GET gets the whole file with its length,
-// streamed by the kernel, so the server is never what limits the measurement.
-class FileServer {
-public:
-    explicit FileServer(QByteArray path) : m_path(std::move(path)) {
-        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int on = 1;
-        ::setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(m_listener, 16) != 0) {
-            std::perror("listen");
-            std::exit(1);
-        }
-        socklen_t length = sizeof address;
-        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-        std::thread([this] { acceptLoop(); }).detach();
-    }
-    quint16 port() const { return m_port; }
-
-private:
-    void acceptLoop() {
-        for (;;) {
-            const int socket = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
-            if (socket < 0) continue;
-            std::thread([this, socket] { serve(socket); }).detach();
-        }
-    }
-
-    void serve(int socket) {
-        char request[8192];
-        size_t have = 0;
-        while (have < sizeof request) {
-            const ssize_t got = ::recv(socket, request + have, sizeof request - have, 0);
-            if (got <= 0) break;
-            have += size_t(got);
-            if (QByteArrayView(request, qsizetype(have)).contains("\r\n\r\n")) break;
-        }
-        const int file = ::open(m_path.constData(), O_RDONLY | O_CLOEXEC);
-        struct stat info {};
-        ::fstat(file, &info);
-        const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: video/mp4\r\nContent-Length: " +
-                                QByteArray::number(qint64(info.st_size)) +
-                                "\r\nConnection: close\r\n\r\n";
-        ::send(socket, head.constData(), size_t(head.size()), MSG_NOSIGNAL);
-        off_t offset = 0;
-        while (offset < info.st_size) {
-            if (::sendfile(socket, file, &offset, size_t(info.st_size - offset)) <= 0) break;
-        }
-        ::close(file);
-        ::shutdown(socket, SHUT_WR);
-        char sink[256];
-        while (::recv(socket, sink, sizeof sink, 0) > 0) {
-        }
-        ::close(socket);
-    }
-
-    QByteArray m_path;
-    int m_listener = -1;
-    quint16 m_port = 0;
-};
+// Every GET gets the whole file with its length, streamed by the kernel (sendfile), so the
+// server is never what limits the measurement.
+HttpTestServer::Handler wholeFile(const QString& path) {
+    return [path](const HttpTestServer::Request&) {
+        HttpTestServer::Reply reply;
+        reply.headers = {{"Content-Type", "video/mp4"}};
+        reply.file = path;
+        return reply;
+    };
+}
 
 long peakRssKiB() {
     rusage usage{};
@@ -143,7 +81,7 @@ int main(int argc, char** argv) {
     const QString mode = arguments.value(1);
 
     if (mode == u"serve" && arguments.size() == 3) {
-        FileServer server(QFile::encodeName(arguments[2]));
+        HttpTestServer server(wholeFile(arguments[2]));
         std::printf("PORT %u\n", unsigned(server.port()));
         std::fflush(stdout);
         char sink[64];
@@ -168,6 +106,6 @@ int main(int argc, char** argv) {
         for (qint64 i = 0; i < mib; ++i) file.write(block);
     }
     qputenv("TMPDIR", QFile::encodeName(folder.path()));
-    FileServer server(QFile::encodeName(source));
+    HttpTestServer server(wholeFile(source));
     return fetch(QUrl(QStringLiteral("http://127.0.0.1:%1/video.mp4").arg(server.port())));
 }

@@ -2,6 +2,7 @@
 // YtDlp::download and by the same yt-dlp command line run directly, alternately, in one run.
 // Reports each wall time and their ratio (target at most 1.05).
 
+#include "common/http_test_server.h"
 #include "core/download_item.h"
 #include "sites/tools.h"
 #include "sites/ytdlp.h"
@@ -67,13 +68,6 @@ QCoro::Task<QString> throughQuorvin(const QUrl& url) {
     co_return co_await YtDlp::download(&item, std::nullopt, CancelToken::make());
 }
 
-// The test fixtures, found from this source file (the build compiles it by absolute path).
-QString fixtures() {
-    return QFileInfo(QStringLiteral(__FILE__))
-        .dir()
-        .absoluteFilePath(QStringLiteral("../tests/fixtures"));
-}
-
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
@@ -98,12 +92,9 @@ int main(int argc, char** argv) {
     const QString media = mediaFile();
     const qint64 size = QFileInfo(media).size();
 
-    QProcess server;
-    server.start(QStringLiteral("python3"),
-                 {fixtures() + QStringLiteral("/sites/serve.py"), QFileInfo(media).path()});
-    server.waitForReadyRead(10000);
-    const int port = server.readLine().trimmed().mid(5).toInt();
-    const QUrl url(QStringLiteral("http://127.0.0.1:%1/big.mp4").arg(port));
+    // The tests' loopback server, serving the media folder.
+    HttpTestServer server(HttpTestServer::folder(QFileInfo(media).path()));
+    const QUrl url = server.url(QStringLiteral("/big.mp4"));
 
     std::vector<double> quorvin;
     std::vector<double> direct;
@@ -137,8 +128,6 @@ int main(int argc, char** argv) {
             QDir(AppPaths::desktop()).removeRecursively();
         }
     }
-    server.kill();
-    server.waitForFinished();
 
     const double q = median(quorvin);
     const double d = median(direct);

@@ -22,12 +22,8 @@ QString makeClip(int seconds) {
 
 // Serves files by name; `slow` sends them in small pieces so a download stays running.
 HttpTestServer::Handler serving(const QString& folder, bool slow) {
-    return [folder, slow](const HttpTestServer::Request& request) {
-        const QString path = folder + QString::fromUtf8(request.path());
-        if (!QFileInfo(path).isFile()) return HttpTestServer::Reply::text("not found", 404);
-        HttpTestServer::Reply reply;
-        reply.headers = {{"Content-Type", "video/mp4"}};
-        reply.file = path;
+    return [files = HttpTestServer::folder(folder), slow](const HttpTestServer::Request& request) {
+        HttpTestServer::Reply reply = files(request);
         if (slow) {
             reply.throttleBytes = 8 * 1024;
             reply.throttleMs = 100;

@@ -1,6 +1,8 @@
 #include "common/http_test_server.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QUrlQuery>
 
 #include <arpa/inet.h>
@@ -16,6 +18,26 @@
 namespace {
 
 constexpr int kPollMs = 50;
+
+// The content type an ordinary web server gives a file of this suffix.
+QByteArray contentType(const QString& path) {
+    static const QList<QPair<QString, QByteArray>> types = {
+        {QStringLiteral("html"), "text/html"},
+        {QStringLiteral("mp4"), "video/mp4"},
+        {QStringLiteral("m4a"), "audio/mp4"},
+        {QStringLiteral("webm"), "video/webm"},
+        {QStringLiteral("mpd"), "application/dash+xml"},
+        {QStringLiteral("m3u8"), "application/vnd.apple.mpegurl"},
+        {QStringLiteral("ts"), "video/mp2t"},
+        {QStringLiteral("json"), "application/json"},
+        {QStringLiteral("jpg"), "image/jpeg"},
+    };
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    for (const auto& [known, type] : types) {
+        if (suffix == known) return type;
+    }
+    return "application/octet-stream";
+}
 
 QByteArray reasonPhrase(int status) {
     switch (status) {
@@ -37,6 +59,8 @@ QByteArray reasonPhrase(int status) {
             return "Not Found";
         case 410:
             return "Gone";
+        case 416:
+            return "Range Not Satisfiable";
         case 500:
             return "Internal Server Error";
         default:
@@ -173,6 +197,45 @@ HttpTestServer::Reply HttpTestServer::Reply::text(const QByteArray& body, int st
     return reply;
 }
 
+HttpTestServer::Handler HttpTestServer::folder(const QString& root) {
+    const QString base = QDir::cleanPath(root);
+    return [base](const Request& request) {
+        const QString relative = QUrl::fromPercentEncoding(request.path());
+        const QString path = QDir::cleanPath(base + QLatin1Char('/') + relative);
+        const QFileInfo info(path);
+        if (!path.startsWith(base + QLatin1Char('/')) || !info.isFile())
+            return Reply::text("not found", 404);
+        Reply reply;
+        reply.headers = {{"Content-Type", contentType(path)}, {"Accept-Ranges", "bytes"}};
+        reply.file = path;
+        const qint64 size = info.size();
+        const std::optional<QByteArray> range = request.header("Range");
+        if (!range || !range->startsWith("bytes=") || range->contains(',')) return reply;
+        const QByteArray spec = range->mid(6);
+        const qsizetype dash = spec.indexOf('-');
+        if (dash < 0) return reply;
+        bool firstOk = false, lastOk = false;
+        qint64 first = spec.left(dash).toLongLong(&firstOk);
+        qint64 last = spec.mid(dash + 1).toLongLong(&lastOk);
+        if (!firstOk && !lastOk) return reply;
+        if (!firstOk) {  // "-n": the last n bytes
+            first = qMax<qint64>(0, size - last);
+            last = size - 1;
+        } else if (!lastOk) {  // "first-": to the end
+            last = size - 1;
+        }
+        if (first >= size) return Reply::text("", 416);
+        last = qMin(last, size - 1);
+        reply.status = 206;
+        reply.fileOffset = first;
+        reply.fileLength = last - first + 1;
+        reply.headers.append({"Content-Range", "bytes " + QByteArray::number(first) + '-' +
+                                                   QByteArray::number(last) + '/' +
+                                                   QByteArray::number(size)});
+        return reply;
+    };
+}
+
 HttpTestServer::HttpTestServer(Handler handler) : m_handler(std::move(handler)) {
     m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const int on = 1;
@@ -264,7 +327,7 @@ void HttpTestServer::serve(int socket) {
         struct stat info {};
         if (file < 0 || ::fstat(file, &info) != 0)
             qFatal("HttpTestServer: cannot open %s", qPrintable(reply.file));
-        bodySize = info.st_size;
+        bodySize = reply.fileLength >= 0 ? reply.fileLength : info.st_size - reply.fileOffset;
     }
 
     QByteArray head =
@@ -280,7 +343,7 @@ void HttpTestServer::serve(int socket) {
     const qint64 piece = reply.throttleBytes > 0 ? reply.throttleBytes : limit;
     for (qint64 offset = 0; open && offset < limit;) {
         const qint64 count = qMin(piece, limit - offset);
-        open = file >= 0 ? sendFileRange(socket, file, offset, count, m_stopping)
+        open = file >= 0 ? sendFileRange(socket, file, reply.fileOffset + offset, count, m_stopping)
                          : sendAll(socket, reply.body.constData() + offset, count, m_stopping);
         offset += count;
         if (open && reply.throttleMs > 0 && offset < limit) {

@@ -41,7 +41,9 @@ public:
         int status = 200;
         QList<QPair<QByteArray, QByteArray>> headers;
         QByteArray body;
-        QString file;              // when set, the body is this file, streamed
+        QString file;              // when set, the body is this file, streamed…
+        qint64 fileOffset = 0;     // …from this byte…
+        qint64 fileLength = -1;    // …this many bytes (to its end when negative)
         bool sendLength = true;    // without Content-Length, the body ends when the server closes
         qint64 stallAfter = -1;    // send this many body bytes, then keep the connection silent
         qint64 dropAfter = -1;     // send this many body bytes, then reset the connection
@@ -54,6 +56,11 @@ public:
     };
 
     using Handler = std::function<Reply(const Request&)>;
+
+    // Serves the files below `root` by path, as a plain web server does: a content type by the
+    // file's suffix, one byte range ("Range: bytes=first-last") answered 206, 404 for anything
+    // that is not a file below `root`.
+    static Handler folder(const QString& root);
 
     explicit HttpTestServer(Handler handler = {});
     ~HttpTestServer();

@@ -32,13 +32,7 @@ bool logHas(const QString& text) {
 QString serveClip() {
     const QString clip = TestSupport::home() + QStringLiteral("/media/clip.mp4");
     EXPECT_TRUE(TestMedia::makeClip(clip, 2, QSize(160, 120), 15));
-    server().setHandler([clip](const HttpTestServer::Request& request) {
-        HttpTestServer::Reply reply;
-        if (request.path() != "/clip.mp4") return HttpTestServer::Reply::text("no", 404);
-        reply.headers = {{"Content-Type", "video/mp4"}};
-        reply.file = clip;
-        return reply;
-    });
+    server().setHandler(HttpTestServer::folder(QFileInfo(clip).path()));
     return clip;
 }
 

@@ -42,26 +42,10 @@ QStringList filesIn(const QString& folder) {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
-HttpServer::HttpServer(const QString& folder) {
-    m_process.start(QStringLiteral("python3"),
-                    {QStringLiteral(QUORVIN_FIXTURES "/sites/serve.py"), folder});
-    if (!m_process.waitForStarted(10000)) return;
-    while (m_process.waitForReadyRead(10000)) {
-        const QByteArray line = m_process.readLine().trimmed();
-        if (line.startsWith("PORT ")) {
-            m_port = line.mid(5).toInt();
-            return;
-        }
-    }
-}
-
-HttpServer::~HttpServer() {
-    m_process.kill();
-    m_process.waitForFinished(5000);
-}
+HttpServer::HttpServer(const QString& folder) : m_server(HttpTestServer::folder(folder)) {}
 
 QString HttpServer::url(const QString& path) const {
-    return QStringLiteral("http://127.0.0.1:%1/%2").arg(m_port).arg(path);
+    return m_server.url(QLatin1Char('/') + path).toString();
 }
 
 int closedPort() {

@@ -2,9 +2,9 @@
 
 #include "core/failure.h"
 
+#include "common/http_test_server.h"
 #include "common/test_support.h"
 
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 
@@ -34,17 +34,16 @@ using TestSupport::liveProcessesMentioning;
 // Every file directly in a folder.
 QStringList filesIn(const QString& folder);
 
-// python3 serving a folder on 127.0.0.1 for the lifetime of the object.
+// The loopback test server over a folder (HttpTestServer::folder), for the lifetime of the
+// object.
 class HttpServer {
 public:
     explicit HttpServer(const QString& folder);
-    ~HttpServer();
-    bool isListening() const { return m_port > 0; }
+    bool isListening() const { return m_server.port() > 0; }
     QString url(const QString& path) const;
 
 private:
-    QProcess m_process;
-    int m_port = 0;
+    HttpTestServer m_server;
 };
 
 // A port on 127.0.0.1 that nothing listens on.
