@@ -1,8 +1,23 @@
 #include "channels/json_reading.h"
 
+#include "net/problem.h"
+
+#include <QJsonDocument>
+
 #include <cmath>
 
 namespace JsonReading {
+
+QJsonObject replyObject(const Net::Response& response, const QString& service) {
+    if (response.status < 200 || response.status > 299) {
+        throw Problem::apiChanged(service + QStringLiteral("返回 HTTP ") +
+                                  QString::number(response.status));
+    }
+    const QJsonDocument document = QJsonDocument::fromJson(response.body);
+    if (!document.isObject())
+        throw Problem::apiChanged(service + QStringLiteral("返回的不是 JSON"));
+    return document.object();
+}
 
 std::optional<qint64> integer(const QJsonValue& value) {
     if (!value.isDouble()) return std::nullopt;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "net/net_response.h"
+
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
 
@@ -12,5 +15,9 @@ namespace JsonReading {
 // A number with no fractional part, as the services send codes and types.
 std::optional<qint64> integer(const QJsonValue& value);
 std::optional<QString> text(const QJsonValue& value);
+
+// The reply's body as a JSON object. A status outside 2xx or a body that is not a JSON object
+// means the service changed: Problem::apiChanged, naming `service` ("元宝", "视频号").
+QJsonObject replyObject(const Net::Response& response, const QString& service);
 
 }  // namespace JsonReading

@@ -6,7 +6,6 @@
 
 #include <QDateTime>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -49,13 +48,7 @@ void checkNotice(const QJsonObject& notice) {
 }
 
 ChannelsVideo readReply(const Net::Response& response) {
-    if (response.status < 200 || response.status > 299) {
-        throw Problem::apiChanged(QStringLiteral("视频号返回 HTTP ") +
-                                  QString::number(response.status));
-    }
-    const QJsonDocument document = QJsonDocument::fromJson(response.body);
-    if (!document.isObject()) throw Problem::apiChanged(QStringLiteral("视频号返回的不是 JSON"));
-    const QJsonObject reply = document.object();
+    const QJsonObject reply = JsonReading::replyObject(response, QStringLiteral("视频号"));
 
     if (const auto code = JsonReading::integer(reply.value(QStringLiteral("errCode")));
         code && *code != 0) {

@@ -10,7 +10,6 @@
 
 #include <QDateTime>
 #include <QHostAddress>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QUrlQuery>
 
@@ -29,13 +28,7 @@ Problem noToken() {
 // The reply rules, in order; the first that fails decides the problem.
 Yuanbao::ParseResult readReply(const Net::Response& response) {
     if (response.status == 401 || response.status == 403) throw Problem::needLogin(true);
-    if (response.status < 200 || response.status > 299) {
-        throw Problem::apiChanged(QStringLiteral("元宝返回 HTTP ") +
-                                  QString::number(response.status));
-    }
-    const QJsonDocument document = QJsonDocument::fromJson(response.body);
-    if (!document.isObject()) throw Problem::apiChanged(QStringLiteral("元宝返回的不是 JSON"));
-    const QJsonObject reply = document.object();
+    const QJsonObject reply = JsonReading::replyObject(response, QStringLiteral("元宝"));
 
     const qint64 code = JsonReading::integer(reply.value(QStringLiteral("code"))).value_or(-1);
     const QString message =
