@@ -56,6 +56,24 @@ void firstURLAsciiLinkSoup(benchmark::State& state) {
 }
 BENCHMARK(firstURLAsciiLinkSoup)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 
+// Text shaped to defeat the scanner: rejected "://" runs, hosts with impossible ports, open
+// brackets, mail-like runs. Each must stay linear: 4 MiB well under 100 ms.
+void firstURLHostile(benchmark::State& state) {
+    static const QString units[] = {
+        QStringLiteral("http:///"),        QStringLiteral("http://"),
+        QStringLiteral("a://a:"),          QStringLiteral("http://a.com:99999/("),
+        QStringLiteral("a.com:99999/,"),   QStringLiteral("x.com@"),
+        QStringLiteral("https://a.com/("), QStringLiteral("ab.cd.ef.gh."),
+    };
+    const QString& unit = units[state.range(0)];
+    // 4 Mi characters: 4 MiB as pasted (ASCII in UTF-8).
+    const QString text = unit.repeated((qsizetype(4) << 20) / unit.size());
+    state.SetLabel(unit.toStdString());
+    for (auto _ : state) benchmark::DoNotOptimize(Platform::firstURL(text));
+    state.SetBytesProcessed(state.iterations() * text.size());
+}
+BENCHMARK(firstURLHostile)->DenseRange(0, 7)->Unit(benchmark::kMillisecond);
+
 void detectPerCall(benchmark::State& state) {
     const QUrl urls[] = {
         QUrl(QStringLiteral("https://v.douyin.com/MuEswcb/")),

@@ -170,6 +170,7 @@ public:
         qsizetype floor = 0;  // no link may begin before this (the end of the last one)
         qsizetype k = 0;
         while (k < n) {
+            ++m_steps;
             qsizetype units = 1;
             if (!linkCharAt(m_text, k, &units)) {
                 k += units;
@@ -178,12 +179,13 @@ public:
             }
             const char16_t c = m_text[k].unicode();
             if (c == u':' && k + 2 < n && m_text[k + 1] == u'/' && m_text[k + 2] == u'/') {
-                if (auto match = schemeLink(k, floor)) {
+                qsizetype rejectedEnd = k + 1;
+                if (auto match = schemeLink(k, floor, &rejectedEnd)) {
                     if (found(*match)) return;
                     k = floor = match->start + match->length;
                     continue;
                 }
-                ++k;
+                k = rejectedEnd;
                 continue;
             }
             if (isLabelChar(c) && isHostBoundary(k, floor)) {
@@ -231,6 +233,7 @@ private:
         const qsizetype n = m_text.size();
         int round = 0, square = 0, curly = 0;
         while (i < n) {
+            ++m_steps;
             qsizetype units = 1;
             if (!linkCharAt(m_text, i, &units)) break;
             const char16_t c = m_text[i].unicode();
@@ -252,23 +255,50 @@ private:
     }
 
     qsizetype trimTrailing(qsizetype start, qsizetype end) const {
-        while (end > start && isTrailingPunctuation(m_text[end - 1].unicode())) --end;
+        while (end > start && isTrailingPunctuation(m_text[end - 1].unicode())) {
+            ++m_steps;
+            --end;
+        }
         return end;
+    }
+
+    // Where the host and port of a link whose authority starts at i end. The authority holds no
+    // "/", so it never reaches the next "://": these scans never overlap.
+    qsizetype authorityEnd(qsizetype i) const {
+        const qsizetype n = m_text.size();
+        while (i < n) {
+            ++m_steps;
+            qsizetype units = 1;
+            if (!linkCharAt(m_text, i, &units)) break;
+            const char16_t c = m_text[i].unicode();
+            if (c == u'/' || c == u'?' || c == u'#') break;
+            i += units;
+        }
+        return i;
     }
 
     std::optional<LinkDetector::Match> makeMatch(qsizetype start, qsizetype end,
                                                  const QString& prefix) const {
+        m_steps += end - start;
         QUrl url(prefix + m_text.sliced(start, end - start).toString(), QUrl::TolerantMode);
         if (!url.isValid() || url.host().isEmpty()) return std::nullopt;
         return LinkDetector::Match{start, end - start, url};
     }
 
-    // A link with a scheme; colon is the position of its "://".
-    std::optional<LinkDetector::Match> schemeLink(qsizetype colon, qsizetype floor) const {
+    // A link with a scheme; colon is the position of its "://". When there is none, `resumeAt`
+    // receives where scanning goes on.
+    //
+    // The host is checked before the path is scanned, so a run of rejected "://" (such as
+    // "http:///" repeated) costs a few steps each instead of a scan to the end of the run. A
+    // link whose host is sound but whose whole address is not lets scanning resume after its
+    // path: no stretch of text is scanned as a path twice, which keeps the pass linear.
+    std::optional<LinkDetector::Match> schemeLink(qsizetype colon, qsizetype floor,
+                                                  qsizetype* resumeAt) const {
         qsizetype start = colon;
         const qsizetype lowest = std::max(floor, colon - kMaxSchemeLength);
         while (start > lowest && isSchemeChar(m_text[start - 1].unicode())) --start;
         while (start < colon && !isAsciiLetter(m_text[start].unicode())) ++start;
+        m_steps += colon - lowest;
         if (start == colon) return std::nullopt;
         // Text glued in front of a web link ("打开Bilibilihttps://…" pasted without a space)
         // must not become part of its scheme.
@@ -279,16 +309,17 @@ private:
             start = colon - 4;
         }
         const qsizetype hostStart = colon + 3;
+        const qsizetype hostEnd = trimTrailing(hostStart, authorityEnd(hostStart));
+        if (hostEnd == hostStart) return std::nullopt;
+        const QStringView name = m_text.sliced(start, colon - start);
+        const bool web = name.compare(u"http", Qt::CaseInsensitive) == 0 ||
+                         name.compare(u"https", Qt::CaseInsensitive) == 0;
+        if (!makeMatch(start, hostEnd, QString())) return std::nullopt;
         const qsizetype end = trimTrailing(hostStart, pathEnd(hostStart));
-        if (end == hostStart) return std::nullopt;
-        if (m_webOnly) {
-            const QStringView name = m_text.sliced(start, colon - start);
-            if (name.compare(u"http", Qt::CaseInsensitive) != 0 &&
-                name.compare(u"https", Qt::CaseInsensitive) != 0) {
-                return LinkDetector::Match{start, end - start, QUrl()};
-            }
-        }
-        return makeMatch(start, end, QString());
+        if (m_webOnly && !web) return LinkDetector::Match{start, end - start, QUrl()};
+        auto match = makeMatch(start, end, QString());
+        if (!match) *resumeAt = std::max(end, colon + 1);
+        return match;
     }
 
     // A host of labels ending in a known top-level domain, with an optional port and path.
@@ -300,6 +331,7 @@ private:
         while (true) {
             const qsizetype labelStart = i;
             while (i < n && isLabelChar(m_text[i].unicode())) ++i;
+            m_steps += i - labelStart + 1;
             if (i == labelStart) break;
             lastLabel = labelStart;
             ++labels;
@@ -328,13 +360,22 @@ private:
             while (end < n && m_text[end].isDigit()) ++end;
         }
         if (end < n && (m_text[end] == u'/' || m_text[end] == u'?' || m_text[end] == u'#')) {
+            if (!makeMatch(start, end, QStringLiteral("http://"))) return std::nullopt;
             end = trimTrailing(i, pathEnd(end));
         }
-        return makeMatch(start, end, QStringLiteral("http://"));
+        auto match = makeMatch(start, end, QStringLiteral("http://"));
+        // As with scheme links: a rejected path is never scanned again.
+        if (!match) *hostEnd = end;
+        return match;
     }
 
+public:
+    qsizetype steps() const { return m_steps; }
+
+private:
     QStringView m_text;
     bool m_webOnly;
+    mutable qsizetype m_steps = 0;  // characters examined, every scan counted
 };
 
 bool isWebScheme(const QUrl& url) {
@@ -353,6 +394,12 @@ QList<Match> findAll(QStringView text) {
         return false;
     });
     return matches;
+}
+
+qsizetype scanSteps(QStringView text) {
+    Scanner scanner(text, false);
+    scanner.scan([](const Match&) { return false; });
+    return scanner.steps();
 }
 
 std::optional<QUrl> firstWebLink(QStringView text) {

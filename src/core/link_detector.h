@@ -23,6 +23,10 @@ struct Match {
 // Every link in text order, whatever its scheme (mail addresses are not links here).
 QList<Match> findAll(QStringView text);
 
+// The characters examined while finding every link of `text`, all scans counted: a measure of
+// the work that stays proportional to the text whatever it holds.
+qsizetype scanSteps(QStringView text);
+
 // The first link whose scheme is http or https.
 std::optional<QUrl> firstWebLink(QStringView text);
 

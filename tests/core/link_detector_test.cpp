@@ -157,3 +157,30 @@ TEST(LinkDetector, AdversarialTextsEndQuickly) {
     const QString nested = QStringLiteral("https://a.com/") + QStringLiteral("(").repeated(100000);
     EXPECT_TRUE(LinkDetector::firstWebLink(nested).has_value());
 }
+
+TEST(LinkDetector, WorkGrowsLinearlyOnHostileText) {
+    // Every scan counted: four times the text must cost about four times the work, never the
+    // sixteen times of a scanner that rescans the rest of a run at each rejected "://".
+    const QString units[] = {
+        QStringLiteral("http:///"),         QStringLiteral("http://"),
+        QStringLiteral("a://a:"),           QStringLiteral("http://a.com:99999/("),
+        QStringLiteral("a.com:99999/,"),    QStringLiteral("https://[::1/x"),
+        QStringLiteral("x.com@http:///x/"), QStringLiteral("ab.cd.ef.gh."),
+    };
+    for (const QString& unit : units) {
+        const QString small = unit.repeated(4000);
+        const QString large = unit.repeated(16000);
+        const qsizetype smallSteps = LinkDetector::scanSteps(small);
+        const qsizetype largeSteps = LinkDetector::scanSteps(large);
+        EXPECT_LE(largeSteps, 5 * smallSteps) << unit.toStdString();
+        EXPECT_LE(largeSteps, 40 * large.size()) << unit.toStdString();
+    }
+}
+
+TEST(LinkDetector, LinkAfterRejectedSchemesInOneRunIsFound) {
+    const QString text =
+        QStringLiteral("http:///").repeated(1000) + QStringLiteral("https://a.com/v");
+    EXPECT_EQ(LinkDetector::firstWebLink(text), QUrl(QStringLiteral("https://a.com/v")));
+    EXPECT_EQ(LinkDetector::firstWebLink(QStringLiteral("ftp:///https://b.com/x")),
+              QUrl(QStringLiteral("https://b.com/x")));
+}
