@@ -1,6 +1,7 @@
 #include "support/log.h"
 
 #include "support/app_paths.h"
+#include "support/safe_text.h"
 #include "support/write_all.h"
 
 #include <QCoreApplication>
@@ -32,8 +33,8 @@ QString formatLine(const QString& message) {
     const QString stamp =
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     return QLatin1Char('[') + stamp + QStringLiteral("] [pid ") +
-           QString::number(QCoreApplication::applicationPid()) + QStringLiteral("] ") + message +
-           QLatin1Char('\n');
+           QString::number(QCoreApplication::applicationPid()) + QStringLiteral("] ") +
+           SafeText::withoutUserInfo(message) + QLatin1Char('\n');
 }
 
 void write(const QString& message) {
