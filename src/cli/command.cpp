@@ -36,11 +36,11 @@ QByteArray readStandardInput() {
     return bytes;
 }
 
-void out(const QString& text) {
-    writeAll(STDOUT_FILENO, text.toUtf8());
+bool out(const QString& text) {
+    return writeAll(STDOUT_FILENO, text.toUtf8());
 }
-void err(const QString& text) {
-    writeAll(STDERR_FILENO, text.toUtf8());
+bool err(const QString& text) {
+    return writeAll(STDERR_FILENO, text.toUtf8());
 }
 
 }  // namespace Cli

@@ -17,9 +17,10 @@ const QList<CliCommand>& commands();
 
 // Everything on standard input, as bytes.
 QByteArray readStandardInput();
-// Writes UTF-8 text to standard output or standard error, unbuffered.
-void out(const QString& text);
-void err(const QString& text);
+// Writes UTF-8 text to standard output or standard error, unbuffered. False when the stream
+// refuses it (its reader has gone).
+bool out(const QString& text);
+bool err(const QString& text);
 
 }  // namespace Cli
 

@@ -2,6 +2,7 @@
 
 #include "cli/command.h"
 #include "manager/download_manager.h"
+#include "support/safe_text.h"
 #include "support/temp_files.h"
 #include "support/termination_signals.h"
 
@@ -10,6 +11,8 @@
 #include <QEventLoop>
 #include <QHash>
 #include <QObject>
+
+#include <functional>
 
 #include <unistd.h>
 #include <csignal>
@@ -35,7 +38,9 @@ QString phaseText(const Phase& phase) {
 // place; otherwise plain lines, with progress at most once a second per item.
 class GetSession : public QObject {
 public:
-    GetSession(DownloadManager& manager, bool live) : m_manager(manager), m_live(live) {}
+    // `outputLost` runs once when standard output stops taking what is written to it.
+    GetSession(DownloadManager& manager, bool live, std::function<void()> outputLost)
+        : m_manager(manager), m_live(live), m_outputLost(std::move(outputLost)) {}
 
     void track(const DownloadManager::ItemPointer& item) {
         if (!item || m_order.contains(item)) return;
@@ -53,9 +58,11 @@ public:
     const QList<DownloadManager::ItemPointer>& items() const { return m_order; }
 
 private:
+    // Titles and file names come from the site: printed raw they could drive the terminal.
     QString line(const DownloadManager::ItemPointer& item) const {
         return QStringLiteral("[%1] %2 · %3")
-            .arg(item->platform().name(), item->title(), phaseText(item->phase()));
+            .arg(item->platform().name(), SafeText::forTerminal(item->title()),
+                 SafeText::forTerminal(phaseText(item->phase())));
     }
 
     void show(const DownloadManager::ItemPointer& item) {
@@ -71,7 +78,13 @@ private:
         const QString text = line(item);
         if (text == m_lastLine.value(item.get())) return;
         m_lastLine[item.get()] = text;
-        Cli::out(text + QLatin1Char('\n'));
+        write(text + QLatin1Char('\n'));
+    }
+
+    void write(const QString& text) {
+        if (m_lost || Cli::out(text)) return;
+        m_lost = true;
+        if (m_outputLost) m_outputLost();
     }
 
     void redraw() {
@@ -79,7 +92,7 @@ private:
         if (m_drawnLines > 0) text += QStringLiteral("\x1b[%1A").arg(m_drawnLines);
         for (const auto& item : m_order) text += QStringLiteral("\r\x1b[2K") + line(item) + u'\n';
         m_drawnLines = int(m_order.size());
-        Cli::out(text);
+        write(text);
     }
 
     DownloadManager& m_manager;
@@ -88,6 +101,8 @@ private:
     QHash<const DownloadItem*, QElapsedTimer> m_lastPrinted;
     QHash<const DownloadItem*, QString> m_lastLine;
     int m_drawnLines = 0;
+    std::function<void()> m_outputLost;
+    bool m_lost = false;
 };
 
 int runGet(const QStringList& arguments) {
@@ -105,31 +120,47 @@ int runGet(const QStringList& arguments) {
     if (texts.isEmpty()) texts.append(QString::fromUtf8(Cli::readStandardInput()));
 
     // Leftovers of a run that was killed; files of live runs are leased and stay.
-    TempFiles::removeAbandoned();
+    TempFiles::removeLeftovers();
 
     DownloadManager manager(DesktopServices{});
-    GetSession session(manager, ::isatty(STDOUT_FILENO) == 1);
+    // Stopping is in place before the first download starts: a signal at any moment cancels
+    // what has started and starts nothing more, and every download cleans up after itself.
+    int stopSignal = 0;
+    TerminationSignals terminations;
+    auto stop = [&](int number) {
+        if (stopSignal != 0) return;
+        stopSignal = number;
+        Cli::err(QStringLiteral("\n正在取消…\n"));
+        manager.cancelAll();
+    };
+    QObject::connect(&terminations, &TerminationSignals::received, &manager, stop);
+    // A reader that went away (`get … | head -1`) ends the run the same orderly way: the write
+    // fails with EPIPE (SIGPIPE is ignored) instead of the signal killing the program mid-run.
+    ::signal(SIGPIPE, SIG_IGN);
+    // Deferred: the failed write happens inside an item's change notification.
+    GetSession session(manager, ::isatty(STDOUT_FILENO) == 1, [&] {
+        QMetaObject::invokeMethod(
+            &manager, [&] { stop(SIGPIPE); }, Qt::QueuedConnection);
+    });
+
     int badInput = 0;
     for (const QString& text : texts) {
+        // Delivers a signal that arrived while the previous download was starting.
+        QCoreApplication::processEvents();
+        if (stopSignal != 0) break;
         manager.setInput(text);
         if (!manager.detected()) {
             Cli::err(QStringLiteral("quorvin-cli get: 没有找到链接：%1\n")
-                         .arg(text.trimmed().left(200)));
+                         .arg(SafeText::forTerminal(
+                             SafeText::withoutUserInfo(text.trimmed().left(200)))));
             ++badInput;
             continue;
         }
         manager.submit();
         session.track(manager.items().isEmpty() ? nullptr : manager.items().first());
     }
-    if (session.items().isEmpty()) return 2;
+    if (session.items().isEmpty()) return stopSignal != 0 ? 128 + stopSignal : 2;
 
-    int stopSignal = 0;
-    TerminationSignals terminations;
-    QObject::connect(&terminations, &TerminationSignals::received, &manager, [&](int number) {
-        if (stopSignal == 0) Cli::err(QStringLiteral("\n正在取消…\n"));
-        stopSignal = number;
-        manager.cancelAll();
-    });
     // Wakes the loop whenever an item finishes, so the end is noticed at once.
     QEventLoop loop;
     for (const auto& item : session.items()) {
@@ -143,20 +174,25 @@ int runGet(const QStringList& arguments) {
     for (const auto& item : session.items()) {
         const Phase& phase = item->phase();
         if (phase.kind() == Phase::done) {
-            Cli::out(QStringLiteral("已保存：") + phase.file() + u'\n');
+            Cli::out(QStringLiteral("已保存：") + SafeText::forTerminal(phase.file()) + u'\n');
             continue;
         }
         ++failed;
         const Failure& failure = phase.failure();
         if (failure.isCancel) continue;
-        QString message = QStringLiteral("%1：%2\n").arg(failure.title, failure.advice);
+        // The advice may quote the tool's error output: each of its lines made printable.
+        QStringList advice = failure.advice.split(u'\n');
+        for (QString& adviceLine : advice) adviceLine = SafeText::forTerminal(adviceLine);
+        QString message = QStringLiteral("%1：%2\n")
+                              .arg(SafeText::forTerminal(failure.title), advice.join(u'\n'));
         if (failure.actions.contains(Failure::Action(Failure::Action::loginYuanbao))) {
             message += QStringLiteral(
                 "登录方法：打开 "
                 "Quorvin，在面板的「⋯」菜单里选择登录元宝并扫码，然后再运行这条命令。\n");
         }
-        Cli::err(QStringLiteral("[%1] ").arg(DownloadManager::absoluteString(item->url())) +
-                 message);
+        const QString link =
+            SafeText::withoutUserInfo(DownloadManager::absoluteString(item->url()));
+        Cli::err(QStringLiteral("[%1] ").arg(SafeText::forTerminal(link)) + message);
     }
     if (stopSignal != 0) return 128 + stopSignal;
     return failed > 0 ? 1 : 0;

@@ -8,15 +8,18 @@
 #include <qcoro/qcorotimer.h>
 
 #include <QDeadlineTimer>
+#include <QTimer>
 
 #include <unistd.h>
 #include <chrono>
 
 namespace {
 const QString kProgressMarker = QStringLiteral("@@PROG ");
-// After a terminate request the run waits this long for the rest of the group (ffmpeg ending
-// its output) so the caller can remove the working folder once nobody writes into it.
-constexpr std::chrono::seconds kGroupGrace{10};
+// After the tool has ended on a terminate request, the run waits for the rest of its group (the
+// watcher kills it at once) so the caller can remove the working folder once nobody writes into
+// it; bounded, so a cancel never hangs.
+constexpr std::chrono::seconds kGroupGrace =
+    ProcessGroup::kTerminateGrace + std::chrono::seconds(2);
 }  // namespace
 
 Runner::Runner(const QString& path, const QStringList& args, QObject* parent) : QObject(parent) {
@@ -27,15 +30,31 @@ Runner::Runner(const QString& path, const QStringList& args, QObject* parent) : 
     m_process.setStandardInputFile(QProcess::nullDevice());
     // A group of its own: terminating the group also reaches ffmpeg, which yt-dlp starts for
     // merging and which a signal to yt-dlp alone would leave running.
-    m_process.setChildProcessModifier([] { ::setsid(); });
+    // The group also dies with Quorvin: see ProcessGroup::setUpChild. The runner lives on the
+    // main thread, whose end is the end of the process, so the death signal means just that.
+    const pid_t quorvin = ::getpid();
+    m_process.setChildProcessModifier([quorvin] { ProcessGroup::setUpChild(quorvin); });
+    // A tool that ignores the terminate request is killed with its group after the grace
+    // period. The request may come from any thread; the timer starts on this one.
+    m_killTimer.setSingleShot(true);
+    m_killTimer.setInterval(ProcessGroup::kTerminateGrace);
+    connect(&m_killTimer, &QTimer::timeout, this, [this] { m_group->kill(); });
+    m_group->onTerminateRequested([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { m_killTimer.start(); }, Qt::QueuedConnection);
+    });
 }
 
 Runner::~Runner() {
+    m_group->onTerminateRequested(nullptr);
     disconnect(&m_process, nullptr, this, nullptr);
     if (m_process.state() != QProcess::NotRunning) {
         // Only reached when the owner goes away mid-run (the application quits).
         m_group->terminate();
-        m_process.waitForFinished(3000);
+        if (!m_process.waitForFinished(3000)) {
+            m_group->kill();
+            m_process.waitForFinished(1000);
+        }
     }
 }
 
@@ -65,7 +84,8 @@ QCoro::Task<Runner::Result> Runner::run(LineHandler onLine) {
 
     const bool launched = m_group->launch([this]() -> qint64 {
         m_process.start();
-        return m_process.processId();
+        m_pid = m_process.processId();
+        return m_pid;
     });
     if (!launched) {
         // Stopped before it began: nothing ran, nothing to report.
@@ -87,14 +107,16 @@ QCoro::Task<Runner::Result> Runner::run(LineHandler onLine) {
     deliver(m_splitter.finish());
     collectError(m_process.readAllStandardError());
 
-    const bool terminated = m_group->terminateRequested();
-    const qint64 pgid = m_group->clearLeader();
-    if (terminated) {
+    if (m_group->terminateRequested()) {
+        const qint64 pgid = m_pid;  // the process has gone, its group may not have
         const QDeadlineTimer deadline(kGroupGrace);
         while (ProcessGroup::isAlive(pgid) && !deadline.hasExpired()) {
             co_await QCoro::sleepFor(std::chrono::milliseconds(50));
         }
+        if (ProcessGroup::isAlive(pgid)) m_group->kill();
     }
+    m_killTimer.stop();
+    m_group->clearLeader();
 
     Result result;
     result.status = m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;

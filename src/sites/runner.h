@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QProcess>
 #include <QStringList>
+#include <QTimer>
 
 #include <qcoro/qcorotask.h>
 
@@ -41,8 +42,9 @@ public:
     // Throws the "无法启动 yt-dlp" Failure when the child cannot be started.
     QCoro::Task<Result> run(LineHandler onLine);
 
-    // Asks the child's whole group to stop (SIGTERM, no forced kill). Safe from any thread at
-    // any time; a request before the launch keeps the child from being started at all.
+    // Asks the child's whole group to stop (SIGTERM; SIGKILL for the group when it has not ended
+    // after ProcessGroup::kTerminateGrace). Safe from any thread at any time; a request before
+    // the launch keeps the child from being started at all.
     void terminate();
 
     // The handle cancellation stoppers hold: it stays valid after the runner is gone.
@@ -58,6 +60,8 @@ private:
 
     QProcess m_process;
     std::shared_ptr<ProcessGroup> m_group = std::make_shared<ProcessGroup>();
+    QTimer m_killTimer;  // the grace period after a terminate request
+    qint64 m_pid = 0;    // the child's, which is also its group's id
     LineSplitter m_splitter;
     QByteArray m_errBuffer;  // the first kStderrCap bytes (a chunk may carry it past)
     QByteArray m_errTail;    // what came after, the latest kStderrCap bytes of it

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QThread>
 
 #include <csignal>
 
@@ -114,4 +115,72 @@ TEST(CliGet, InterruptCancelsEverythingAndLeavesNothingBehind) {
     EXPECT_TRUE(TestSupport::temporaryLeftovers().isEmpty())
         << TestSupport::temporaryLeftovers().join(u',').toStdString();
     EXPECT_TRUE(QFileInfo::exists(clip));
+}
+
+TEST(CliGet, ATerminationSignalWhileStartingLeavesNothingBehind) {
+    makeClip(1);
+    HttpTestServer server(serving(TestSupport::home() + QStringLiteral("/media"), true));
+    QStringList arguments = {QStringLiteral("get")};
+    for (int i = 0; i < 60; ++i) {
+        arguments << server.origin() + QStringLiteral("/clip1.mp4?run=early-stop&n=%1").arg(i);
+    }
+    QProcess cli;
+    cli.start(TestSupport::cliPath(), arguments);
+    ASSERT_TRUE(cli.waitForStarted());
+    QThread::msleep(400);
+    ::kill(pid_t(cli.processId()), SIGTERM);
+    ASSERT_TRUE(cli.waitForFinished(20000));
+    EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(cli.exitCode(), 128 + SIGTERM) << cli.readAllStandardError().toStdString();
+    EXPECT_TRUE(TestSupport::liveProcessesMentioning(QStringLiteral("early-stop")).isEmpty());
+    EXPECT_TRUE(quorvinTemporaries().isEmpty()) << quorvinTemporaries().join(u',').toStdString();
+}
+
+TEST(CliGet, AReaderThatGoesAwayEndsTheRunInOrder) {
+    makeClip(4);
+    HttpTestServer server(serving(TestSupport::home() + QStringLiteral("/media"), true));
+    // `get … | head -1`: the second line meets a closed pipe.
+    const auto result = TestSupport::run(
+        QStringLiteral("bash"),
+        {QStringLiteral("-c"),
+         QStringLiteral("\"$0\" get \"$1\" | head -1; echo \"${PIPESTATUS[0]}\""),
+         TestSupport::cliPath(), server.origin() + QStringLiteral("/clip4.mp4?run=pipe-check")});
+    const QList<QByteArray> lines = result.out.split('\n');
+    ASSERT_GE(lines.size(), 2) << result.out.toStdString();
+    EXPECT_TRUE(lines[0].contains("clip4")) << result.out.toStdString();
+    EXPECT_EQ(lines[1], QByteArray::number(128 + SIGPIPE)) << result.err.toStdString();
+    EXPECT_TRUE(TestSupport::liveProcessesMentioning(QStringLiteral("pipe-check")).isEmpty());
+    EXPECT_TRUE(quorvinTemporaries().isEmpty()) << quorvinTemporaries().join(u',').toStdString();
+}
+
+TEST(CliGet, TitlesAreMadePrintableAndCredentialsNeverShow) {
+    // A page whose title would clear the screen, retitle the terminal and reverse the text.
+    const QByteArray title = "&#27;[2J&#27;]0;owned&#7;Clip&#8238;4pm.exe&#155;31m";
+    makeClip(1);
+    const auto files = serving(TestSupport::home() + QStringLiteral("/media"), false);
+    HttpTestServer server([&](const HttpTestServer::Request& request) {
+        if (request.path() == "/page") {
+            return HttpTestServer::Reply::text("<html><head><title>" + title +
+                                                   "</title></head><body><video "
+                                                   "src=\"/clip1.mp4\"></video></body></html>",
+                                               200, "text/html");
+        }
+        return files(request);
+    });
+    QString link = server.origin() + QStringLiteral("/page");
+    link.replace(QStringLiteral("://"), QStringLiteral("://someone:hunter2@"));
+    const auto result = TestSupport::run(TestSupport::cliPath(), {QStringLiteral("get"), link});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    const QByteArray printed = result.out + result.err;
+    EXPECT_TRUE(printed.contains("Clip")) << printed.toStdString();
+    for (const QByteArray& forbidden :
+         {QByteArray("\x1b"), QByteArray("\x07"), QByteArray("\u202e"), QByteArray("\xc2\x9b"),
+          QByteArray("hunter2")}) {
+        EXPECT_FALSE(printed.contains(forbidden)) << printed.toStdString();
+    }
+    QFile log(AppPaths::logs() + QStringLiteral("/app.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray logged = log.readAll();
+    EXPECT_TRUE(logged.contains("127.0.0.1")) << logged.toStdString();
+    EXPECT_FALSE(logged.contains("hunter2")) << logged.toStdString();
 }

@@ -8,8 +8,12 @@
 #include <gtest/gtest.h>
 #include <qcoro/qcorotask.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTimer>
+
+#include <csignal>
+#include <thread>
 
 namespace {
 
@@ -108,6 +112,59 @@ TEST(Runner, TerminateReachesTheWholeGroupAndNothingElse) {
     EXPECT_NE(result.status, 0);
     EXPECT_TRUE(SiteTest::liveProcessesMentioning(marker).isEmpty())
         << SiteTest::liveProcessesMentioning(marker).join(u'\n').toStdString();
+}
+
+TEST(Runner, AGroupThatIgnoresTerminateIsKilledAfterTheGrace) {
+    // Both the tool and its child shrug off SIGTERM; only the forced kill ends them.
+    const QString marker =
+        QStringLiteral("quorvin-stubborn-%1").arg(QCoreApplication::applicationPid());
+    const QString tool = SiteTest::writeTool(
+        QStringLiteral("tool"),
+        QStringLiteral("#!/bin/sh\ntrap '' TERM\nsh -c \"trap '' TERM; sleep 60; : %1\" &\n"
+                       "echo started\nwhile :; do sleep 1; done\n")
+            .arg(marker)
+            .toUtf8());
+    Runner runner(tool, {});
+    QElapsedTimer sinceTerminate;
+    auto task = runner.run([&](const QString& line) {
+        if (line != u"started") return;
+        sinceTerminate.start();
+        // From another thread, as a cancellation may come.
+        std::thread([group = runner.group()] { group->terminate(); }).join();
+    });
+    const bool ended = TestSupport::waitUntil(
+        [&] { return task.isReady(); }, ProcessGroup::kTerminateGrace + std::chrono::seconds(3));
+    if (!ended) {
+        for (qint64 leader : ProcessGroup::liveLeaders()) ::kill(-pid_t(leader), SIGKILL);
+    }
+    ASSERT_TRUE(ended) << "the run hangs on a tool that ignores SIGTERM";
+    EXPECT_GE(sinceTerminate.elapsed(), 4500);  // the grace period was given
+    EXPECT_TRUE(SiteTest::liveProcessesMentioning(marker).isEmpty())
+        << SiteTest::liveProcessesMentioning(marker).join(u'\n').toStdString();
+}
+
+TEST(Runner, EndAllEndsEveryLiveGroup) {
+    const QString marker =
+        QStringLiteral("quorvin-quit-%1").arg(QCoreApplication::applicationPid());
+    const QString tool = SiteTest::writeTool(
+        QStringLiteral("tool"),
+        QStringLiteral("#!/bin/sh\ntrap '' TERM\nsh -c 'sleep 60; : %1' &\necho started\nwait\n")
+            .arg(marker)
+            .toUtf8());
+    Runner first(tool, {});
+    Runner second(tool, {});
+    int started = 0;
+    auto firstRun = first.run([&](const QString&) { ++started; });
+    auto secondRun = second.run([&](const QString&) { ++started; });
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return started == 2; }, std::chrono::seconds(5)));
+    EXPECT_EQ(ProcessGroup::liveLeaders().size(), 2);
+    // What the quit path does: the tools that ignore SIGTERM are killed after the short grace.
+    ProcessGroup::endAll(std::chrono::milliseconds(300));
+    EXPECT_TRUE(SiteTest::liveProcessesMentioning(marker).isEmpty())
+        << SiteTest::liveProcessesMentioning(marker).join(u'\n').toStdString();
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return firstRun.isReady() && secondRun.isReady(); },
+                                       std::chrono::seconds(3)));
+    EXPECT_TRUE(ProcessGroup::liveLeaders().isEmpty());
 }
 
 TEST(Runner, TerminateAfterTheEndDoesNothing) {

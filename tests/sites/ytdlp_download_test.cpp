@@ -13,7 +13,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTimer>
+
+#include <csignal>
 
 namespace {
 
@@ -185,4 +188,35 @@ TEST_F(RealYtDlp, CancelDuringTheMergeLeavesNothingBehind) {
         << SiteTest::liveProcessesMentioning(folder).join(u'\n').toStdString();
     EXPECT_FALSE(QFileInfo::exists(folder));
     EXPECT_TRUE(SiteTest::filesIn(AppPaths::desktop()).isEmpty());
+}
+
+TEST_F(RealYtDlp, ToolsEndSoonAfterQuorvinIsKilled) {
+    // quorvin-cli merging through a slow ffmpeg (found in ~/.local/bin) is killed outright:
+    // nothing of its download may run on.
+    const QString bin = TestSupport::home() + QStringLiteral("/.local/bin");
+    QDir().mkpath(bin);
+    QFile::link(QStringLiteral(QUORVIN_FIXTURES "/sites/slow_ffmpeg.sh"), bin + "/ffmpeg");
+    QFile::link(QStringLiteral("/usr/bin/ffprobe"), bin + QStringLiteral("/ffprobe"));
+    ASSERT_TRUE(SiteTest::makeDash(www + QStringLiteral("/dash"), 20));
+    SiteTest::HttpServer server(www);
+    QProcess cli;
+    cli.start(TestSupport::cliPath(),
+              {QStringLiteral("get"), server.url(QStringLiteral("dash/manifest.mpd"))});
+    ASSERT_TRUE(cli.waitForStarted());
+    // Both tools run once ffmpeg merges inside the working folder.
+    const QString working = AppPaths::temporary() + QStringLiteral("/quorvin-dl-");
+    auto tools = [&] { return SiteTest::liveProcessesMentioning(working); };
+    const bool merging = TestSupport::waitUntil(
+        [&] {
+            const QStringList running = tools();
+            return std::any_of(running.begin(), running.end(),
+                               [](const QString& p) { return p.contains(u"-re "); }) &&
+                   running.size() >= 2;
+        },
+        std::chrono::seconds(8));
+    ::kill(pid_t(cli.processId()), SIGKILL);
+    cli.waitForFinished();
+    ASSERT_TRUE(merging) << cli.readAllStandardError().toStdString();
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return tools().isEmpty(); }, std::chrono::seconds(3)))
+        << tools().join(u'\n').toStdString();
 }
