@@ -133,7 +133,8 @@ TEST(CliGet, ATerminationSignalWhileStartingLeavesNothingBehind) {
     EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(cli.exitCode(), 128 + SIGTERM) << cli.readAllStandardError().toStdString();
     EXPECT_TRUE(TestSupport::liveProcessesMentioning(QStringLiteral("early-stop")).isEmpty());
-    EXPECT_TRUE(quorvinTemporaries().isEmpty()) << quorvinTemporaries().join(u',').toStdString();
+    EXPECT_TRUE(TestSupport::temporaryLeftovers().isEmpty())
+        << TestSupport::temporaryLeftovers().join(u',').toStdString();
 }
 
 TEST(CliGet, AReaderThatGoesAwayEndsTheRunInOrder) {
@@ -150,7 +151,8 @@ TEST(CliGet, AReaderThatGoesAwayEndsTheRunInOrder) {
     EXPECT_TRUE(lines[0].contains("clip4")) << result.out.toStdString();
     EXPECT_EQ(lines[1], QByteArray::number(128 + SIGPIPE)) << result.err.toStdString();
     EXPECT_TRUE(TestSupport::liveProcessesMentioning(QStringLiteral("pipe-check")).isEmpty());
-    EXPECT_TRUE(quorvinTemporaries().isEmpty()) << quorvinTemporaries().join(u',').toStdString();
+    EXPECT_TRUE(TestSupport::temporaryLeftovers().isEmpty())
+        << TestSupport::temporaryLeftovers().join(u',').toStdString();
 }
 
 TEST(CliGet, TitlesAreMadePrintableAndCredentialsNeverShow) {
