@@ -2,6 +2,12 @@
 // match wins. The order is the point: "member" is tested before the login and network groups,
 // "drm" catches any text with those letters, "ssl" any text that mentions SSL, and a text about
 // ffmpeg that is not about a missing ffmpeg falls through to the default.
+//
+// Around those rows sit the wordings real yt-dlp outputs use that they miss. Rows that mend a
+// misfire stand right ahead of the row that would get the text wrong (a rate limit is not a
+// deleted video, an age gate is not a robot check, a 403 is not a time-out); rows for texts
+// that would otherwise reach the default come after the other rows. Disk errors come first of
+// all: yt-dlp names the file in them, and a video's title may contain any needle.
 
 #include "sites/tools.h"
 #include "sites/ytdlp.h"
@@ -33,6 +39,7 @@ struct Row {
     QStringList needles;  // any of them
     QStringList alsoOne;  // and, when not empty, also any of these
     std::function<Failure(const Context&)> make;
+    QStringList noneOf = {};  // and none of these
 };
 
 // The sites' public web domains, as in the platform table.
@@ -62,10 +69,111 @@ const QStringList kCookieNeedles = {
     QStringLiteral("unsupported browser"),
 };
 
+// How yt-dlp also says that it could not read a browser's cookie store (Chrome's locked
+// database on Windows, the DPAPI and v10/v11 encryption, the Linux secret stores).
+const QStringList kMoreCookieNeedles = {
+    QStringLiteral("cookie database"), QStringLiteral("could not copy"),
+    QStringLiteral("cannot decrypt"),  QStringLiteral("dpapi"),
+    QStringLiteral("secretstorage"),   QStringLiteral("kwallet"),
+};
+
+// yt-dlp's own words for a transfer that broke off, beyond the network group above.
+const QStringList kMoreNetworkNeedles = {
+    QStringLiteral("a network error has occurred"),
+    QStringLiteral("incompleteread"),
+    QStringLiteral("incomplete read"),
+    QStringLiteral("bytes read"),
+    QStringLiteral("connection aborted"),
+    QStringLiteral("connectionreseterror"),
+    QStringLiteral("connection broken"),
+    QStringLiteral("eof occurred"),
+    QStringLiteral("transporterror"),
+};
+
+// The failures several rows share.
+// clang-format off
+Failure loginFailure(const Context& c) {
+    const QString b = c.suggested.name();
+    return Failure{QStringLiteral("这个视频需要登录才能看"),
+                   QStringLiteral("在 ") + b + QStringLiteral(" 里登录 ") + c.platform.name() +
+                       QStringLiteral(" 后，点「使用 ") + b + QStringLiteral(" 的登录信息重试」。"),
+                   {c.cookiesOrRetry()}};
+}
+
+Failure regionFailure() {
+    return Failure{QStringLiteral("地区限制"), QStringLiteral("这个视频在你所在的地区不可观看。"), {}};
+}
+
+Failure networkFailure(const Context& c) {
+    const QString name = c.platform.name();
+    if (c.platform.needsVPNInChina()) {
+        return Failure{QStringLiteral("连接 ") + name + QStringLiteral(" 超时"),
+                       name + QStringLiteral(" 在国内需要 VPN 才能访问。如果没开，请开启后点「重试」；如果已经开着，可能是线路太慢，换一个节点再试。"),
+                       {Action::retry}};
+    }
+    return Failure{QStringLiteral("网络连接失败"),
+                   QStringLiteral("连不上 ") + name +
+                       QStringLiteral(" 的服务器。请检查网络；如果开着 VPN 或代理，试试切换后点「重试」。\n详情：") +
+                       c.detail,
+                   {Action::retry}};
+}
+
+// A disk error says what happened to the file; the tools are not at fault, and on this
+// system there is no privacy setting to open.
+Failure diskFailure(const QString& title, const QString& advice, const Context& c) {
+    return Failure{title, advice + QStringLiteral("\n详情：") + c.detail,
+                   {Action::retry, Action::openLogs}};
+}
+// clang-format on
+
 // The user-facing texts stay whole, one literal each.
 // clang-format off
 const std::vector<Row>& table() {
     static const std::vector<Row> rows = {
+        // Disk errors (yt-dlp's and Python's wordings, errno numbers for other locales).
+        {{QStringLiteral("no space left on device"), QStringLiteral("errno 28"),
+          QStringLiteral("disk quota exceeded"), QStringLiteral("errno 122")},
+         {},
+         [](const Context& c) {
+             return diskFailure(QStringLiteral("磁盘空间不足"),
+                                QStringLiteral("保存视频的磁盘满了，视频写不进去。请清理出一些空间（例如清空回收站、删掉不用的大文件），然后点「重试」。"),
+                                c);
+         }},
+        {{QStringLiteral("read-only file system"), QStringLiteral("errno 30")},
+         {},
+         [](const Context& c) {
+             return diskFailure(QStringLiteral("保存位置是只读的"),
+                                QStringLiteral("视频要写入的磁盘是只读的，无法保存。请确认桌面和临时文件夹所在的磁盘可以写入，然后点「重试」。"),
+                                c);
+         }},
+        {{QStringLiteral("not a directory"), QStringLiteral("errno 20"),
+          QStringLiteral("is a directory"), QStringLiteral("errno 21"),
+          QStringLiteral("file exists"), QStringLiteral("errno 17")},
+         {},
+         [](const Context& c) {
+             return diskFailure(QStringLiteral("保存路径不是文件夹"),
+                                QStringLiteral("保存视频要用的文件夹被一个同名的文件占了（或者反过来），所以写不进去。请检查桌面和临时文件夹里有没有这样的同名文件，移走后点「重试」。"),
+                                c);
+         }},
+        {{QStringLiteral("permission denied"), QStringLiteral("errno 13"),
+          QStringLiteral("access is denied")},
+         {},
+         [](const Context& c) {
+             return diskFailure(QStringLiteral("没有权限写入文件"),
+                                QStringLiteral("没有权限在保存位置创建文件。请确认桌面文件夹和临时文件夹属于你、可以写入，然后点「重试」。"),
+                                c);
+         },
+         // A browser's cookie store that cannot be read is the cookie rows' business.
+         {QStringLiteral("cookie")}},
+        {{QStringLiteral("unable to open for writing"), QStringLiteral("unable to write data"),
+          QStringLiteral("unable to create directory"), QStringLiteral("unable to rename file"),
+          QStringLiteral("file name too long"), QStringLiteral("errno 36")},
+         {},
+         [](const Context& c) {
+             return diskFailure(QStringLiteral("视频保存失败"),
+                                QStringLiteral("下载的文件没能写到磁盘上。请确认桌面和临时文件夹都还在、可以写入，然后点「重试」。"),
+                                c);
+         }},
         {{QStringLiteral("unsupported url")},
          {},
          [](const Context&) {
@@ -104,6 +212,19 @@ const std::vector<Row>& table() {
                                 QStringLiteral(" 的登录信息重试」。"),
                             {c.cookiesOrRetry()}};
          }},
+        // An age gate ("Sign in to confirm your age") is not a robot check.
+        {{QStringLiteral("confirm your age"), QStringLiteral("age-restricted"),
+          QStringLiteral("age restricted"), QStringLiteral("inappropriate for some users")},
+         {},
+         [](const Context& c) {
+             const QString b = c.suggested.name();
+             return Failure{QStringLiteral("这个视频有年龄限制"),
+                            QStringLiteral("网站要求登录并确认已成年才能观看。请在 ") + b +
+                                QStringLiteral(" 里登录一个已满 18 岁的 ") + c.platform.name() +
+                                QStringLiteral(" 账号，然后点「使用 ") + b +
+                                QStringLiteral(" 的登录信息重试」。"),
+                            {c.cookiesOrRetry()}};
+         }},
         {{QStringLiteral("sign in to confirm"), QStringLiteral("not a bot")},
          {},
          [](const Context& c) {
@@ -128,21 +249,29 @@ const std::vector<Row>& table() {
           QStringLiteral("only available for registered users"), QStringLiteral("login to view"),
           QStringLiteral("需要登录"), QStringLiteral("please log in")},
          {},
-         [](const Context& c) {
-             const QString b = c.suggested.name();
-             return Failure{QStringLiteral("这个视频需要登录才能看"),
-                            QStringLiteral("在 ") + b + QStringLiteral(" 里登录 ") +
-                                c.platform.name() + QStringLiteral(" 后，点「使用 ") + b +
-                                QStringLiteral(" 的登录信息重试」。"),
-                            {c.cookiesOrRetry()}};
-         }},
+         loginFailure},
         {{QStringLiteral("not available in your country"), QStringLiteral("geo restrict"),
           QStringLiteral("geo-restrict"), QStringLiteral("not available in your region")},
          {},
-         [](const Context&) {
-             return Failure{QStringLiteral("地区限制"),
-                            QStringLiteral("这个视频在你所在的地区不可观看。"),
-                            {}};
+         [](const Context&) { return regionFailure(); }},
+        // Today's geo-block wordings ("Video unavailable. The uploader has not made this video
+        // available in your country") must not read as a deleted video.
+        {{QStringLiteral("available in your country"), QStringLiteral("from your location"),
+          QStringLiteral("in your area"), QStringLiteral("geo-blocked"),
+          QStringLiteral("geo blocked"), QStringLiteral("地区受限"), QStringLiteral("地区不可观看")},
+         {},
+         [](const Context&) { return regionFailure(); }},
+        // A rate limit ("Video unavailable. This content isn't available, try again later. The
+        // current session has been rate-limited") is not a deleted video, nor a time-out.
+        {{QStringLiteral("rate-limited"), QStringLiteral("rate limited"),
+          QStringLiteral("rate limit"), QStringLiteral("http error 429"),
+          QStringLiteral("too many requests")},
+         {},
+         [](const Context& c) {
+             return Failure{QStringLiteral("请求太频繁，暂时被限制了"),
+                            c.platform.name() +
+                                QStringLiteral(" 暂时限制了你这边的请求，通常是短时间内下载得太多。请过一段时间（一般不超过一小时）再点「重试」。"),
+                            {Action::retry}};
          }},
         {{QStringLiteral("video unavailable"), QStringLiteral("has been removed"),
           QStringLiteral("does not exist"), QStringLiteral("been deleted"),
@@ -154,21 +283,29 @@ const std::vector<Row>& table() {
                             QStringLiteral("链接可能复制不完整，或者视频已被删除、设为私密。请在浏览器里打开链接确认能正常播放。"),
                             {Action::retry}};
          }},
-        {kNetworkNeedles,
+        // The site answered, so neither a refusal nor a server fault is a time-out.
+        {{QStringLiteral("http error 403"), QStringLiteral("403: forbidden")},
          {},
          [](const Context& c) {
-             const QString name = c.platform.name();
-             if (c.platform.needsVPNInChina()) {
-                 return Failure{QStringLiteral("连接 ") + name + QStringLiteral(" 超时"),
-                                name + QStringLiteral(" 在国内需要 VPN 才能访问。如果没开，请开启后点「重试」；如果已经开着，可能是线路太慢，换一个节点再试。"),
-                                {Action::retry}};
-             }
-             return Failure{QStringLiteral("网络连接失败"),
-                            QStringLiteral("连不上 ") + name +
-                                QStringLiteral(" 的服务器。请检查网络；如果开着 VPN 或代理，试试切换后点「重试」。\n详情：") +
+             QList<Action> actions = {Action::updateTools, Action::retry};
+             if (!c.given) actions.append(Action::browserCookies(c.suggested));
+             return Failure{c.platform.name() + QStringLiteral("拒绝了下载请求"),
+                            QStringLiteral("网站拒绝了这次下载（HTTP 403），多半是网站改了规则、下载组件需要更新。请先点「更新下载组件」，更新完再点「重试」；如果仍然不行，试试用浏览器的登录信息下载。\n详情：") +
+                                c.detail,
+                            actions};
+         }},
+        {{QStringLiteral("http error 500"), QStringLiteral("http error 502"),
+          QStringLiteral("http error 503"), QStringLiteral("http error 504"),
+          QStringLiteral("internal server error"), QStringLiteral("bad gateway"),
+          QStringLiteral("service unavailable")},
+         {},
+         [](const Context& c) {
+             return Failure{c.platform.name() + QStringLiteral(" 的服务器出错了"),
+                            QStringLiteral("网站的服务器暂时出了问题，不是你的网络或电脑的问题。请等几分钟再点「重试」。\n详情：") +
                                 c.detail,
                             {Action::retry}};
          }},
+        {kNetworkNeedles, {}, networkFailure},
         {{QStringLiteral("ffmpeg")},
          {QStringLiteral("not found"), QStringLiteral("not installed")},
          [](const Context&) {
@@ -176,6 +313,52 @@ const std::vector<Row>& table() {
                             QStringLiteral("合并画面和声音需要 ffmpeg。打开「终端」运行：") +
                                 Tools::installCommand(),
                             {Action::copyInstallCommand, Action::retry}};
+         }},
+        // Below: texts that would otherwise reach the default.
+        // Login and subscription walls in the sites' own words (Instagram's empty media
+        // response, Twitch's subscriber-only videos, yt-dlp's "Use --cookies-from-browser").
+        {{QStringLiteral("--cookies-from-browser"), QStringLiteral("--cookies for the authentication"),
+          QStringLiteral("empty media response"), QStringLiteral("logged-in"),
+          QStringLiteral("log in for access"), QStringLiteral("login for access"),
+          QStringLiteral("subscriber"), QStringLiteral("account credentials"),
+          QStringLiteral("you have to login"), QStringLiteral("requires login"),
+          QStringLiteral("need to log in")},
+         {},
+         loginFailure},
+        {{QStringLiteral("ip address is blocked"), QStringLiteral("ip is blocked"),
+          QStringLiteral("blocked from accessing")},
+         {},
+         [](const Context& c) {
+             return Failure{c.platform.name() + QStringLiteral("屏蔽了你的网络"),
+                            QStringLiteral("网站暂时拒绝了来自你当前网络（IP 地址）的访问。请过一段时间再试；如果开着 VPN 或代理，换一个节点后点「重试」。"),
+                            {Action::retry}};
+         }},
+        {kMoreNetworkNeedles, {}, networkFailure},
+        {{QStringLiteral("no video could be found"), QStringLiteral("there's no video"),
+          QStringLiteral("no video in this")},
+         {},
+         [](const Context&) {
+             return Failure{QStringLiteral("这个链接里没有视频"),
+                            QStringLiteral("打开的这条内容里找不到视频（可能只有文字或图片）。请确认复制的是带视频的那一条；如果在浏览器里明明能看到视频，可能是网站改版了，先点「更新下载组件」再重试。"),
+                            {Action::updateTools, Action::retry}};
+         }},
+        // The site changed and this yt-dlp no longer understands it: updating is the remedy.
+        {{QStringLiteral("please report this issue"),
+          QStringLiteral("confirm you are on the latest version"),
+          QStringLiteral("make sure you are using the latest version"),
+          QStringLiteral("unable to extract"), QStringLiteral("requested format is not available"),
+          QStringLiteral("precondition check failed"), QStringLiteral("nsig extraction failed"),
+          QStringLiteral("signature extraction failed"), QStringLiteral("failed to parse json"),
+          QStringLiteral("unable to continue"), QStringLiteral("only images are available"),
+          QStringLiteral("not available on this app"), QStringLiteral("downloaded file is empty"),
+          QStringLiteral("http error 400")},
+         {},
+         [](const Context& c) {
+             return Failure{QStringLiteral("下载组件可能需要更新"),
+                            c.platform.name() +
+                                QStringLiteral(" 可能改了网页或接口，旧版本的下载组件读不懂了。请先点「更新下载组件」，更新完成后再点「重试」。\n详情：") +
+                                c.detail,
+                            {Action::updateTools, Action::retry, Action::openLogs}};
          }},
     };
     return rows;
@@ -212,7 +395,7 @@ Failure failure(const QString& text, Platform platform, std::optional<Browser> b
                           detailOf(text)};
 
     // Reading the given browser's cookies failed: that is the problem, whatever else is said.
-    if (browser && containsAny(low, kCookieNeedles)) {
+    if (browser && (containsAny(low, kCookieNeedles) || containsAny(low, kMoreCookieNeedles))) {
         if (*browser == Browser::safari && low.contains(QLatin1String("operation not permitted"))) {
             return Failure{
                 QStringLiteral("没有权限读取 Safari 的登录信息"),
@@ -234,6 +417,7 @@ Failure failure(const QString& text, Platform platform, std::optional<Browser> b
     for (const Row& row : table()) {
         if (!containsAny(low, row.needles)) continue;
         if (!row.alsoOne.isEmpty() && !containsAny(low, row.alsoOne)) continue;
+        if (containsAny(low, row.noneOf)) continue;
         return row.make(context);
     }
     return Failure{

@@ -205,3 +205,149 @@ TEST_F(Classification, SuggestsTheFirstInstalledBrowser) {
     EXPECT_EQ(classify("not a bot").actions,
               QList<Action>{Action::browserCookies(Browser::firefox)});
 }
+
+// Texts the table above left to the default, or got wrong: each row and each mend, with the
+// real wording it is for.
+TEST_F(Classification, DiskErrorsSayWhatHappenedAndNeverBlameTheTools) {
+    const struct {
+        const char* text;
+        const char16_t* title;
+    } cases[] = {
+        {"ERROR: unable to write data: [Errno 28] No space left on device", u"磁盘空间不足"},
+        {"ERROR: Unable to download video: [Errno 30] Read-only file system: 'a.json'",
+         u"保存位置是只读的"},
+        {"ERROR: unable to create directory [Errno 20] Not a directory: '/home/u/Desktop/x'",
+         u"保存路径不是文件夹"},
+        {"ERROR: unable to create directory [Errno 17] File exists: '/tmp/q'",
+         u"保存路径不是文件夹"},
+        {"PermissionError: [Errno 13] Permission denied: '/.cache'", u"没有权限写入文件"},
+        {"ERROR: unable to open for writing: [Errno 2] No such file or directory", u"视频保存失败"},
+        // The file named in the line carries the video's title, whatever words it holds.
+        {"ERROR: unable to write data: [Errno 28] No space left on device: 'Premium SSL DRM "
+         "member video.mp4.part'",
+         u"磁盘空间不足"},
+    };
+    for (const auto& each : cases) {
+        const Failure failure = classify(each.text, Platform::bilibili);
+        EXPECT_EQ(failure.title, QString::fromUtf16(each.title)) << each.text;
+        EXPECT_EQ(failure.actions, (QList<Action>{Action::retry, Action::openLogs})) << each.text;
+        EXPECT_FALSE(failure.advice.contains(u"更新下载组件")) << each.text;
+        EXPECT_FALSE(failure.advice.contains(u"隐私")) << each.text;
+    }
+    EXPECT_EQ(
+        classify("ERROR: unable to write data: [Errno 28] No space left on device").advice,
+        u"保存视频的磁盘满了，视频写不进去。请清理出一些空间（例如清空回收站、删掉不用的大文件），"
+        u"然后点「重试」。\n详情：unable to write data: [Errno 28] No space left on device");
+    // A browser's cookie store that cannot be read is not a disk error.
+    EXPECT_EQ(classify("PermissionError: [Errno 13] Permission denied: '/home/u/.config/chromium/"
+                       "Default/Cookies'\nERROR: could not find chromium cookies database",
+                       Platform::youtube, Browser::chrome)
+                  .title,
+              u"读取 Chrome 的登录信息失败");
+}
+
+TEST_F(Classification, MendsStandAheadOfTheRowsThatGotThemWrong) {
+    // A rate limit is not a deleted video, nor a time-out.
+    const Failure limited = classify(
+        "ERROR: [youtube] x: Video unavailable. This content isn't available, try again later. "
+        "The current session has been rate-limited by YouTube for up to an hour.");
+    EXPECT_EQ(limited.title, u"请求太频繁，暂时被限制了");
+    EXPECT_EQ(limited.advice,
+              u"YouTube 暂时限制了你这边的请求，通常是短时间内下载得太多。"
+              u"请过一段时间（一般不超过一小时）再点「重试」。");
+    EXPECT_EQ(limited.actions, QList<Action>{Action::retry});
+    EXPECT_EQ(
+        classify("ERROR: Unable to download webpage: HTTP Error 429: Too Many Requests").title,
+        u"请求太频繁，暂时被限制了");
+    // Today's geo-block wording is not a deleted video either.
+    EXPECT_EQ(
+        classify("ERROR: [youtube] x: Video unavailable. The uploader has not made this video "
+                 "available in your country")
+            .title,
+        u"地区限制");
+    EXPECT_EQ(classify("[BiliIntl] Unable to download video formats: BiliIntl said: 版权地区受限",
+                       Platform::bilibili)
+                  .title,
+              u"地区限制");
+    // An age gate is not a robot check.
+    const Failure age = classify(
+        "ERROR: [youtube] x: Sign in to confirm your age. This video may be inappropriate "
+        "for some users. Use --cookies-from-browser or --cookies for the authentication.");
+    EXPECT_EQ(age.title, u"这个视频有年龄限制");
+    EXPECT_EQ(age.advice,
+              u"网站要求登录并确认已成年才能观看。请在 Chrome 里登录一个已满 18 岁的 "
+              u"YouTube 账号，然后点「使用 Chrome 的登录信息重试」。");
+    EXPECT_EQ(age.actions, QList<Action>{Action::browserCookies(Browser::chrome)});
+    // A refusal is not a time-out: the site answered. Update first, then cookies.
+    const Failure refused =
+        classify("ERROR: [youtube] x: Unable to download webpage: HTTP Error 403: Forbidden");
+    EXPECT_EQ(refused.title, u"YouTube拒绝了下载请求");
+    EXPECT_EQ(refused.actions, (QList<Action>{Action::updateTools, Action::retry,
+                                              Action::browserCookies(Browser::chrome)}));
+    EXPECT_EQ(classify("ERROR: unable to download video data: HTTP Error 403: Forbidden",
+                       Platform::youtube, Browser::firefox)
+                  .actions,
+              (QList<Action>{Action::updateTools, Action::retry}));
+    // A server fault is the server's.
+    const Failure server = classify(
+        "ERROR: [vimeo] 1: Unable to download webpage: HTTP Error 503: Service Unavailable",
+        Platform::vimeo);
+    EXPECT_EQ(server.title, u"Vimeo 的服务器出错了");
+    EXPECT_FALSE(server.advice.contains(u"检查网络"));
+}
+
+TEST_F(Classification, RowsBeyondTheTableBeforeTheDefault) {
+    // The site changed: updating comes first.
+    for (const char* text :
+         {"ERROR: [youtube] x: Requested format is not available. Use --list-formats for a list "
+          "of available formats",
+          "ERROR: [TikTok] 1: Unable to extract webpage video data; please report this issue on  "
+          "https://github.com/yt-dlp/yt-dlp/issues?q= , filling out the appropriate issue "
+          "template. Confirm you are on the latest version using  yt-dlp -U",
+          "WARNING: [youtube] YouTube said: ERROR - Precondition check failed."}) {
+        const Failure failure = classify(text, Platform::tiktok);
+        EXPECT_EQ(failure.title, u"下载组件可能需要更新") << text;
+        EXPECT_EQ(failure.actions,
+                  (QList<Action>{Action::updateTools, Action::retry, Action::openLogs}));
+        EXPECT_TRUE(failure.advice.startsWith(u"TikTok 可能改了网页或接口")) << text;
+    }
+    // Login walls in the sites' own words get the login row, with the browser remedy.
+    for (const char* text :
+         {"ERROR: [Instagram] x: Instagram sent an empty media response. Check if this post is "
+          "accessible in your browser without being logged-in. If it is not, then use "
+          "--cookies-from-browser or --cookies for the authentication.",
+          "ERROR: [twitch:vod] v1: This video is only available to subscribers"}) {
+        const Failure failure = classify(text, Platform::instagram);
+        EXPECT_EQ(failure.title, u"这个视频需要登录才能看") << text;
+        EXPECT_EQ(failure.actions, QList<Action>{Action::browserCookies(Browser::chrome)});
+    }
+    // yt-dlp's own network wordings.
+    EXPECT_EQ(classify("ERROR: [BiliBili] Unable to download JSON metadata: IncompleteRead(14339 "
+                       "bytes read)",
+                       Platform::bilibili)
+                  .title,
+              u"网络连接失败");
+    EXPECT_EQ(classify("ERROR: A network error has occurred.", Platform::youtube).title,
+              u"连接 YouTube 超时");
+    // Cookie-store wordings, for the chosen browser only.
+    const char* locked =
+        "ERROR: Could not copy Chrome cookie database. See "
+        "https://github.com/yt-dlp/yt-dlp/issues/7271 for more info";
+    EXPECT_EQ(classify(locked, Platform::youtube, Browser::edge).title,
+              u"读取 Edge 的登录信息失败");
+    EXPECT_EQ(classify("ERROR: cannot decrypt v10 cookies: no key found", Platform::youtube,
+                       Browser::chrome)
+                  .title,
+              u"读取 Chrome 的登录信息失败");
+    EXPECT_NE(classify(locked).title, u"读取 Chrome 的登录信息失败");
+    // No video on the page.
+    const Failure empty =
+        classify("ERROR: [twitter] 1: No video could be found in this tweet", Platform::twitter);
+    EXPECT_EQ(empty.title, u"这个链接里没有视频");
+    EXPECT_EQ(empty.actions, (QList<Action>{Action::updateTools, Action::retry}));
+    // An address the site blocks.
+    EXPECT_EQ(classify("ERROR: [TikTok] 1: Your IP address is blocked from accessing this post",
+                       Platform::tiktok)
+                  .title,
+              u"TikTok屏蔽了你的网络");
+}
