@@ -13,7 +13,9 @@
 // while Quorvin runs is found at the next attempt.
 namespace Tools {
 
-// "brew install yt-dlp ffmpeg deno": shown in advice and copied by the install remedy.
+// The command that installs yt-dlp and ffmpeg here, shown in advice and copied by the install
+// remedy: the package manager named by os-release (apt, dnf, pacman, zypper), else Homebrew's
+// "brew install yt-dlp ffmpeg deno" (always on macOS).
 QString installCommand();
 
 // The folders searched, in order: the Homebrew folders, ~/.local/bin and, on Linux, Linuxbrew
@@ -39,9 +41,18 @@ CommandResult run(const QString& path, const QStringList& args);
 // The one-line tool status for the panel. Blocking: runs yt-dlp --version.
 QString statusText();
 
-// Upgrades yt-dlp through Homebrew and says how it went, in one line. Blocking, possibly for
-// minutes.
+// Updates yt-dlp the way it was installed (Homebrew, pipx, or the release's own updater) and
+// says how it went in one line, with the version before and after. A copy that a package
+// manager owns is left alone; the line names the command that updates it. Every outcome is
+// logged with the tool's output. Blocking, possibly for minutes.
 QString update();
+
+struct UpdateOutcome {
+    enum Kind : quint8 { updated, current, failed, notRun };
+    Kind kind;
+    QString text;  // what update() returns
+};
+UpdateOutcome updateOutcome();
 
 // Where Homebrew installs (a yt-dlp elsewhere is not brew's to upgrade).
 QStringList homebrewPrefixes();

@@ -1,6 +1,7 @@
 #include "channels/cookie_jar.h"
 #include "common/test_support.h"
 #include "manager/manager_fixture.h"
+#include "sites/installation.h"
 #include "sites/tools.h"
 #include "support/app_paths.h"
 #include "support/settings.h"
@@ -291,7 +292,8 @@ TEST(DownloadManagerCommands, RemediesReachTheDesktop) {
     auto item = std::make_shared<DownloadItem>(QUrl(QStringLiteral("https://b23.tv/x")),
                                                Platform::bilibili);
     harness.manager->perform(Failure::Action::copyInstallCommand, item);
-    EXPECT_EQ(harness.clipboard->contents, QStringLiteral("brew install yt-dlp ffmpeg deno"));
+    EXPECT_EQ(harness.clipboard->contents, Tools::installCommand());
+    EXPECT_FALSE(harness.clipboard->contents.isEmpty());
     harness.manager->perform(Failure::Action::openLogs, item);
     EXPECT_EQ(harness.workspace->opened, QList<QUrl>{QUrl::fromLocalFile(AppPaths::logs())});
     harness.manager->perform(Failure::Action::openDesktopPrivacy, item);
@@ -318,12 +320,13 @@ TEST(DownloadManagerCommands, BrowserCookiesAreRememberedAndRetried) {
 }
 
 TEST(DownloadManagerCommands, ToolUpdateRunsOnceAtATime) {
-    // A yt-dlp that is not Homebrew's answers at once with the manual-update advice.
+    // A read-only yt-dlp that nobody known installed answers at once with the manual-update
+    // advice.
     const QString tools = TestSupport::home() + QStringLiteral("/tools");
     TestSupport::writeFile(tools + QStringLiteral("/yt-dlp"),
                            "#!/bin/sh\nsleep 0.3\necho 2025.01.01\n");
-    QFile::setPermissions(tools + QStringLiteral("/yt-dlp"),
-                          QFile::ReadOwner | QFile::ExeOwner | QFile::WriteOwner);
+    QFile::setPermissions(tools + QStringLiteral("/yt-dlp"), QFile::ReadOwner | QFile::ExeOwner);
+    Tools::setPackageRootForTesting(TestSupport::home());
     Tools::setSearchDirsForTesting({tools});
     Harness harness;
     QList<QString> statuses;

@@ -1,4 +1,5 @@
 #include "common/test_support.h"
+#include "sites/installation.h"
 #include "sites/site_test_support.h"
 #include "sites/tools.h"
 #include "sites/ytdlp.h"
@@ -18,6 +19,8 @@ protected:
         m_root = TestSupport::home() + QStringLiteral("/root");
         QDir().mkpath(m_root);
         Browser::setInstallRootForTesting(m_root);
+        // A system whose package manager nobody names: the install command is Homebrew's.
+        Tools::setOsReleasePathForTesting(m_root + QStringLiteral("/etc/os-release"));
     }
     void install(const QString& path) { TestSupport::writeFile(m_root + path, "x"); }
 

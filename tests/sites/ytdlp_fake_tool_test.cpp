@@ -204,7 +204,8 @@ TEST_F(FakeYtDlp, MissingOrNotExecutableToolsAskForTheInstall) {
         EXPECT_EQ(failure.advice,
                   u"除视频号以外的网站需要开源工具 yt-dlp 和 "
                   u"ffmpeg。\n打开「终端」，粘贴运行下面这行命令（已为你复制），"
-                  u"装好后点「重试」：\nbrew install yt-dlp ffmpeg deno");
+                  u"装好后点「重试」：\n"_qs +
+                      Tools::installCommand());
         EXPECT_EQ(failure.actions, (QList<Failure::Action>{Failure::Action::copyInstallCommand,
                                                            Failure::Action::retry}));
         EXPECT_FALSE(QFileInfo::exists(YtDlp::workingFolder(item)));
