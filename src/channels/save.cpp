@@ -131,6 +131,11 @@ QString save(const QString& temporaryFile, const HttpResponse& response, const Q
     if (response.status == 403 || response.status == 404 || response.status == 410) {
         throw Problem::linkExpired();
     }
+    if (response.status >= 500) {
+        // The server answered: the user's connection is not what failed.
+        throw Problem::serverFault(QStringLiteral("视频服务器返回 HTTP ") +
+                                   QString::number(response.status));
+    }
     if (response.status != 200) {
         throw Problem::network(QStringLiteral("视频服务器返回 HTTP ") +
                                QString::number(response.status));

@@ -7,6 +7,28 @@ namespace {
 const QString kLoginSteps = QStringLiteral(
     "点下面的「登录元宝」，在弹出的窗口里点「登录」，用手机微信扫码。登录后会自动继续下载。");
 
+#ifndef Q_OS_MACOS
+// There is no privacy pane for the Desktop here: say what the system reported and what cures
+// it. `reason` is the system's own text (strerror), or ours for a temporary file.
+QString diskSteps(const QString& reason) {
+    const QString low = reason.toLower();
+    if (low.contains(u"no space") || low.contains(u"quota")) {
+        return QStringLiteral(
+            "桌面所在的磁盘空间不足。请清理出一些空间（例如清空回收站、删掉不用的大文件）");
+    }
+    if (low.contains(u"read-only")) {
+        return QStringLiteral("桌面所在的磁盘是只读的。请确认它没有以只读方式挂载");
+    }
+    if (low.contains(u"not a directory")) {
+        return QStringLiteral("桌面的路径上有一个同名的文件，不是文件夹。请把这个文件移走或改名");
+    }
+    if (low.contains(u"permission denied") || low.contains(u"not permitted")) {
+        return QStringLiteral("没有权限在桌面文件夹里创建文件。请确认桌面文件夹属于你、可以写入");
+    }
+    return QStringLiteral("请确认桌面文件夹还在、可以写入，磁盘也还有空间");
+}
+#endif
+
 }  // namespace
 
 QString Problem::title() const {
@@ -17,7 +39,8 @@ QString Problem::title() const {
         case Kind::unavailable:
             return QStringLiteral("视频号提示：") + m_detail;
         case Kind::network:
-            return QStringLiteral("网络连接失败");
+            return m_serverSide ? QStringLiteral("腾讯的服务器出错了")
+                                : QStringLiteral("网络连接失败");
         case Kind::apiChanged:
             return QStringLiteral("解析接口有变化，需要升级 App");
         case Kind::disk:
@@ -51,6 +74,10 @@ QString Problem::advice() const {
                 "这条视频目前不允许在微信以外观看（例如已删除、仅粉丝可见、审核中或有地区限制）。"
                 "请先在微信里确认能否正常播放。");
         case Kind::network:
+            if (m_serverSide) {
+                return QStringLiteral("腾讯的服务器暂时出了问题（") + m_detail +
+                       QStringLiteral("）。\n这不是你的网络或电脑的问题，请等一会儿再点「重试」。");
+            }
             return QStringLiteral("连不上腾讯的服务器（") + m_detail +
                    QStringLiteral(
                        "）。\n请检查网络是否正常；如果开着 VPN 或代理，试试关掉后点「重试」。");
@@ -61,11 +88,16 @@ QString Problem::advice() const {
                        "详情：") +
                    m_detail;
         case Kind::disk:
+#ifdef Q_OS_MACOS
             return QStringLiteral("无法把视频写到桌面（") + m_detail +
                    QStringLiteral(
                        "）。\n请到「系统设置 › 隐私与安全性 › "
                        "文件与文件夹」里允许「Quorvin」访问桌面，"
                        "然后点「重试」。");
+#else
+            return QStringLiteral("无法把视频写到桌面（") + m_detail + QStringLiteral("）。\n") +
+                   diskSteps(m_detail) + QStringLiteral("，然后点「重试」。");
+#endif
         case Kind::notFound:
             return QStringLiteral(
                 "可能是链接复制得不完整，或者视频已被作者删除、设为私密。\n"
@@ -90,7 +122,11 @@ std::optional<Problem::Action> Problem::action() const {
         case Kind::linkExpired:
             return Action::retry;
         case Kind::disk:
+#ifdef Q_OS_MACOS
             return Action::openDesktopPrivacy;
+#else
+            return Action::retry;  // no privacy pane to open here
+#endif
         case Kind::apiChanged:
         case Kind::encrypted:
             return Action::openLogs;
@@ -114,6 +150,8 @@ Failure Problem::failure() const {
                 break;
             case Action::retry:
                 actions = {Failure::Action::retry};
+                // The log keeps the failed download's link and the system's reason.
+                if (m_kind == Kind::disk) actions.append(Failure::Action::openLogs);
                 break;
             case Action::openDesktopPrivacy:
                 actions = {Failure::Action::openDesktopPrivacy, Failure::Action::retry};

@@ -29,6 +29,13 @@ public:
     static Problem needLogin(bool expired) { return Problem(Kind::needLogin, {}, expired); }
     static Problem unavailable(const QString& notice) { return Problem(Kind::unavailable, notice); }
     static Problem network(const QString& detail) { return Problem(Kind::network, detail); }
+    // A server that answered with an error of its own (HTTP 5xx): still a network case with a
+    // retry, but the user's connection is not to blame and the texts say so.
+    static Problem serverFault(const QString& detail) {
+        Problem problem(Kind::network, detail);
+        problem.m_serverSide = true;
+        return problem;
+    }
     static Problem apiChanged(const QString& detail) { return Problem(Kind::apiChanged, detail); }
     static Problem disk(const QString& reason) { return Problem(Kind::disk, reason); }
     static Problem notFound() { return Problem(Kind::notFound); }
@@ -42,6 +49,8 @@ public:
     const QString& detail() const { return m_detail; }
     // Only meaningful for needLogin.
     bool expired() const { return m_expired; }
+    // Only meaningful for network.
+    bool serverSide() const { return m_serverSide; }
 
     QString title() const;
     QString advice() const;
@@ -57,6 +66,7 @@ private:
     Kind m_kind;
     QString m_detail;
     bool m_expired = false;
+    bool m_serverSide = false;
 };
 
 // Lets test failures print the case readably.

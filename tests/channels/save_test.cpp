@@ -77,10 +77,21 @@ TEST_F(SaveTest, StatusesAreJudgedFirstAndTheTemporaryFileGoes) {
         EXPECT_EQ(problemOf(file, HttpResponse{status, {}, {}}), Problem::linkExpired()) << status;
         EXPECT_FALSE(QFile::exists(file));
     }
-    for (const int status : {206, 201, 500, 302}) {
+    for (const int status : {206, 201, 302}) {
         const QString file = temporary(mp4Bytes());
         EXPECT_EQ(problemOf(file, HttpResponse{status, {}, {}}),
                   Problem::network(u"视频服务器返回 HTTP "_qs + QString::number(status)));
+        EXPECT_FALSE(QFile::exists(file));
+    }
+    // A server error is the server's: the texts must not send the user to check the network.
+    for (const int status : {500, 502, 503}) {
+        const QString file = temporary(mp4Bytes());
+        const Problem problem = problemOf(file, HttpResponse{status, {}, {}});
+        EXPECT_EQ(problem,
+                  Problem::serverFault(u"视频服务器返回 HTTP "_qs + QString::number(status)));
+        EXPECT_EQ(problem.title(), u"腾讯的服务器出错了");
+        EXPECT_FALSE(problem.advice().contains(u"检查网络"));
+        EXPECT_EQ(problem.failure().actions, QList<Failure::Action>{Failure::Action::retry});
         EXPECT_FALSE(QFile::exists(file));
     }
     EXPECT_TRUE(desktopEntries().isEmpty());

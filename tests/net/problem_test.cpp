@@ -29,15 +29,56 @@ TEST(Problem, TitlesAndAdviceOfEachCase) {
     EXPECT_EQ(Problem::apiChanged(u"元宝返回 HTTP 500"_qs).advice(),
               u"腾讯元宝或视频号改版了，返回了无法识别的内容。请联系开发者升级「Quorvin」。\n详情："
               u"元宝返回 HTTP 500");
+#ifdef Q_OS_MACOS
     EXPECT_EQ(Problem::disk(u"No space left on device"_qs).advice(),
               u"无法把视频写到桌面（No space left on device）。\n请到「系统设置 › 隐私与安全性 › "
               u"文件与文件夹」里允许「Quorvin」访问桌面，然后点「重试」。");
+#endif
     // The notice is in the title; the advice is the same whatever it says.
     EXPECT_EQ(Problem::unavailable(u"a"_qs).advice(), Problem::unavailable(u"b"_qs).advice());
     EXPECT_FALSE(Problem::unavailable(u"独特的提示"_qs).advice().contains(u"独特的提示"_qs));
     EXPECT_EQ(Problem::notVideo().advice(), u"目前只支持下载视频。");
     EXPECT_EQ(Problem::linkExpired().advice(), u"视频地址有时效，请点「重试」重新获取。");
     EXPECT_TRUE(Problem::cancelled().advice().isEmpty());
+}
+
+#ifndef Q_OS_MACOS
+TEST(Problem, DiskAdviceSaysWhatHappenedAndWhatCuresIt) {
+    const struct {
+        const char16_t* reason;
+        const char16_t* steps;
+    } cases[] = {
+        {u"No space left on device",
+         u"桌面所在的磁盘空间不足。请清理出一些空间（例如清空回收站、删掉不用的大文件）"},
+        {u"Disk quota exceeded",
+         u"桌面所在的磁盘空间不足。请清理出一些空间（例如清空回收站、删掉不用的大文件）"},
+        {u"Read-only file system", u"桌面所在的磁盘是只读的。请确认它没有以只读方式挂载"},
+        {u"Not a directory", u"桌面的路径上有一个同名的文件，不是文件夹。请把这个文件移走或改名"},
+        {u"Permission denied", u"没有权限在桌面文件夹里创建文件。请确认桌面文件夹属于你、可以写入"},
+        {u"无法保存临时文件", u"请确认桌面文件夹还在、可以写入，磁盘也还有空间"},
+    };
+    for (const auto& each : cases) {
+        const QString reason = QString::fromUtf16(each.reason);
+        const QString advice = Problem::disk(reason).advice();
+        EXPECT_EQ(advice, u"无法把视频写到桌面（"_qs + reason + u"）。\n"_qs +
+                              QString::fromUtf16(each.steps) + u"，然后点「重试」。"_qs);
+        // Nothing here has a macOS privacy pane to point at.
+        EXPECT_FALSE(advice.contains(u"系统设置"));
+        EXPECT_FALSE(advice.contains(u"隐私"));
+    }
+}
+#endif
+
+TEST(Problem, ServerFaultsDoNotBlameTheConnection) {
+    const Problem fault = Problem::serverFault(u"视频服务器返回 HTTP 500"_qs);
+    EXPECT_EQ(fault.kind(), Kind::network);
+    EXPECT_TRUE(fault.serverSide());
+    EXPECT_NE(fault, Problem::network(u"视频服务器返回 HTTP 500"_qs));
+    EXPECT_EQ(fault.title(), u"腾讯的服务器出错了");
+    EXPECT_EQ(fault.advice(),
+              u"腾讯的服务器暂时出了问题（视频服务器返回 HTTP 500）。\n这不是你的网络或电脑的"
+              u"问题，请等一会儿再点「重试」。");
+    EXPECT_EQ(fault.action(), Problem::Action::retry);
 }
 
 TEST(Problem, NewcomerAdviceHasTheReasonAboveTheSteps) {
@@ -53,8 +94,17 @@ TEST(Problem, NewcomerAdviceHasTheReasonAboveTheSteps) {
 }
 
 TEST(Problem, RemediesBecomeFailureActions) {
+#ifdef Q_OS_MACOS
     EXPECT_EQ(Problem::disk(u"d"_qs).failure().actions,
               (QList<Remedy>{Remedy::openDesktopPrivacy, Remedy::retry}));
+    EXPECT_EQ(Problem::disk(u"d"_qs).action(), Problem::Action::openDesktopPrivacy);
+#else
+    // No privacy pane exists here to send the user to.
+    EXPECT_EQ(Problem::disk(u"d"_qs).failure().actions,
+              (QList<Remedy>{Remedy::retry, Remedy::openLogs}));
+    EXPECT_EQ(Problem::disk(u"d"_qs).action(), Problem::Action::retry);
+#endif
+    EXPECT_EQ(Problem::serverFault(u"s"_qs).failure().actions, QList<Remedy>{Remedy::retry});
     EXPECT_EQ(Problem::needLogin(false).failure().actions, QList<Remedy>{Remedy::loginYuanbao});
     EXPECT_EQ(Problem::network(u"n"_qs).failure().actions, QList<Remedy>{Remedy::retry});
     EXPECT_EQ(Problem::linkExpired().failure().actions, QList<Remedy>{Remedy::retry});
@@ -64,7 +114,6 @@ TEST(Problem, RemediesBecomeFailureActions) {
     EXPECT_TRUE(Problem::notVideo().failure().actions.isEmpty());
     EXPECT_TRUE(Problem::unavailable(u"u"_qs).failure().actions.isEmpty());
     EXPECT_EQ(Problem::notFound().action(), std::nullopt);
-    EXPECT_EQ(Problem::disk(u"d"_qs).action(), Problem::Action::openDesktopPrivacy);
 
     const Failure failure = Problem::notVideo().failure();
     EXPECT_EQ(failure.title, Problem::notVideo().title());
