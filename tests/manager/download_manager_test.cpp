@@ -293,7 +293,6 @@ TEST(DownloadManagerCommands, RemediesReachTheDesktop) {
                                                Platform::bilibili);
     harness.manager->perform(Failure::Action::copyInstallCommand, item);
     EXPECT_EQ(harness.clipboard->contents, Tools::installCommand());
-    EXPECT_FALSE(harness.clipboard->contents.isEmpty());
     harness.manager->perform(Failure::Action::openLogs, item);
     EXPECT_EQ(harness.workspace->opened, QList<QUrl>{QUrl::fromLocalFile(AppPaths::logs())});
     harness.manager->perform(Failure::Action::openDesktopPrivacy, item);
