@@ -118,8 +118,8 @@ Failure networkFailure(const Context& c) {
                    {Action::retry}};
 }
 
-// A disk error says what happened to the file; the tools are not at fault, and on this
-// system there is no privacy setting to open.
+// A disk error says what happened to the file. The tools are not at fault and no settings pane
+// cures it: once the cause is gone a retry does, and the log has the full story.
 Failure diskFailure(const QString& title, const QString& advice, const Context& c) {
     return Failure{title, advice + QStringLiteral("\n详情：") + c.detail,
                    {Action::retry, Action::openLogs}};
