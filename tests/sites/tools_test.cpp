@@ -345,7 +345,19 @@ TEST_F(ToolInstallations, DistributionPackageIsLeftToItsPackageManager) {
         m_root + QStringLiteral("/var/lib/pacman/local/yt-dlp-2025.04.30-1/files"),
         "%FILES%\n" + path.mid(1).toUtf8() + "\n");
     EXPECT_EQ(Tools::installationOf(path).updateCommand, u"sudo pacman -Syu yt-dlp");
-    EXPECT_TRUE(calls().isEmpty());
+    QDir(m_root + QStringLiteral("/var/lib/pacman")).removeRecursively();
+
+    // rpm answers for its own files; the system names dnf or zypper.
+    SiteTest::writeTool(QStringLiteral("rpm"),
+                        recorder(QStringLiteral("rpm"),
+                                 "[ \"$1\" = -qf ] && [ \"$2\" = '" + path.toUtf8() + "' ]\n"));
+    osRelease("ID=fedora\n");
+    EXPECT_EQ(Tools::installationOf(path).owner, u"rpm");
+    EXPECT_EQ(Tools::installationOf(path).updateCommand, u"sudo dnf upgrade yt-dlp");
+    osRelease("ID=\"opensuse-leap\"\nID_LIKE=\"suse opensuse\"\n");
+    EXPECT_EQ(Tools::update(),
+              u"yt-dlp 2023.03.04 来自系统软件包，请在终端运行：sudo zypper update yt-dlp");
+    EXPECT_EQ(calls(), QStringLiteral("rpm -qf %1\n").arg(path).repeated(3));
 }
 
 TEST_F(ToolInstallations, PipScriptNamesPip) {
