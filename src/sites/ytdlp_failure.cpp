@@ -403,11 +403,15 @@ Failure failure(const QString& text, Platform platform, std::optional<Browser> b
                 {Failure::Action::openFullDiskAccess, Failure::Action::retry}};
         }
         const QString name = browser->name();
+#ifdef Q_OS_MACOS
+        const QString prompt = QStringLiteral("macOS 弹出钥匙串窗口时，请点「始终允许」。");
+#else
+        // Chrome and Edge keep their cookie key in the desktop's keyring here, not a keychain.
+        const QString prompt = QStringLiteral("系统弹出解锁密钥环的窗口时，请输入登录密码并允许。");
+#endif
         return Failure{
             QStringLiteral("读取 ") + name + QStringLiteral(" 的登录信息失败"),
-            QStringLiteral(
-                "macOS 弹出钥匙串窗口时，请点「始终允许」。如果没有弹窗或仍然失败，确认 ") +
-                name +
+            prompt + QStringLiteral("如果没有弹窗或仍然失败，确认 ") + name +
                 QStringLiteral(
                     " 里打开过这个网站，或在菜单「⋯ › 浏览器登录信息」里换一个浏览器。\n详情：") +
                 context.detail,

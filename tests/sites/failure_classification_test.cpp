@@ -64,10 +64,18 @@ TEST_F(Classification, CookieProblemsOnlyWhenABrowserWasLent) {
 
     const Failure firefox = classify(denied, Platform::youtube, Browser::firefox);
     EXPECT_EQ(firefox.title, u"读取 Firefox 的登录信息失败");
+#ifdef Q_OS_MACOS
     EXPECT_EQ(firefox.advice,
               u"macOS 弹出钥匙串窗口时，请点「始终允许」。如果没有弹窗或仍然失败，确认 Firefox "
               u"里打开过这个网站，或在菜单「⋯ › 浏览器登录信息」里换一个浏览器。\n详情："
               u"Unsupported URL");
+#else
+    // No keychain here: the desktop's keyring guards the browsers' cookie key.
+    EXPECT_EQ(firefox.advice,
+              u"系统弹出解锁密钥环的窗口时，请输入登录密码并允许。如果没有弹窗或仍然失败，确认 "
+              u"Firefox 里打开过这个网站，或在菜单「⋯ › 浏览器登录信息」里换一个浏览器。\n详情："
+              u"Unsupported URL");
+#endif
     EXPECT_EQ(firefox.actions, QList<Action>{Action::retry});
 
     EXPECT_EQ(classify("ERROR: could not find chrome cookies database", Platform::youtube,
