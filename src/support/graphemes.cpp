@@ -24,4 +24,18 @@ QString prefix(const QString& text, qsizetype limit) {
     return text.left(position);
 }
 
+QString prefixWithinBytes(const QString& text, qsizetype maxBytes) {
+    if (text.toUtf8().size() <= maxBytes) return text;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype position = 0;
+    qsizetype bytes = 0;
+    for (qsizetype next = finder.toNextBoundary(); next != -1; next = finder.toNextBoundary()) {
+        const qsizetype added = QStringView(text).sliced(position, next - position).toUtf8().size();
+        if (bytes + added > maxBytes) break;
+        bytes += added;
+        position = next;
+    }
+    return text.left(position);
+}
+
 }  // namespace Graphemes
