@@ -4,6 +4,7 @@
 #include "net/net.h"
 #include "net/problem.h"
 #include "support/app_paths.h"
+#include "support/byte_count.h"
 #include "support/names.h"
 
 #include <QCoreApplication>
@@ -28,6 +29,18 @@ const QString kService = QStringLiteral("视频服务器");
 
 Problem cannotKeepTemporary() {
     return Problem::disk(QStringLiteral("无法保存临时文件"));
+}
+
+// The server started the body and the connection ended before all of it came: whether Qt
+// reports the reset or close as an error or finishes the reply quietly, it is the same fault,
+// and the computer's network is not to blame.
+Problem brokeOff(qint64 written, qint64 expected) {
+    QString detail = kService + QStringLiteral("：传输中途断开");
+    if (expected >= 0) {
+        detail += QStringLiteral("（收到 ") + mb(written) + QStringLiteral("，应有 ") +
+                  mb(expected) + QStringLiteral("）");
+    }
+    return Problem::network(detail);
 }
 
 QString newTemporaryPath() {
@@ -187,11 +200,22 @@ void FileDownload::Transfer::complete() {
     reply = nullptr;
 
     if (writeFailed) return fail(cannotKeepTemporary());
+    const QVariant status = finishedReply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const QVariant length = finishedReply->header(QNetworkRequest::ContentLengthHeader);
+    const qint64 expected = length.isValid() ? length.toLongLong() : -1;
     if (transportError) {
+        if (status.isValid() && finishedReply->error() == QNetworkReply::RemoteHostClosedError) {
+            return fail(brokeOff(written.load(std::memory_order_relaxed), expected));
+        }
         return fail(Net::problem(*finishedReply, kService,
                                  cancelRequested.load(std::memory_order_acquire)));
     }
-    const QVariant status = finishedReply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    // Qt sometimes ends a reply whose connection was reset or closed mid-body without an error:
+    // only the count tells. The body is requested unencoded, so the count and the announced
+    // length measure the same bytes.
+    if (expected >= 0 && written.load(std::memory_order_relaxed) != expected) {
+        return fail(brokeOff(written.load(std::memory_order_relaxed), expected));
+    }
     if (!status.isValid() || !file->flush()) return fail(cannotKeepTemporary());
     file->close();
     file.reset();
@@ -279,6 +303,9 @@ QCoro::Task<FileDownload::Result> FileDownload::run(QUrl url, std::shared_ptr<Ca
     request.setTransferTimeout(int(m_timeout.count()));
     request.setRawHeader("User-Agent", Net::kUserAgent);
     request.setRawHeader("Referer", (Channels::webOrigin() + QLatin1Char('/')).toUtf8());
+    // The bytes as stored, never compressed: Qt would unpack a compressed body on the fly, and
+    // then neither a body cut short nor the announced length could be checked.
+    request.setRawHeader("Accept-Encoding", "identity");
     Net::makeStateless(request);
 
     const auto transfer = std::make_shared<Transfer>();

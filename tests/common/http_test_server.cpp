@@ -340,6 +340,7 @@ void HttpTestServer::serve(int socket) {
     qint64 limit = bodySize;
     if (reply.stallAfter >= 0) limit = qMin(limit, reply.stallAfter);
     if (reply.dropAfter >= 0) limit = qMin(limit, reply.dropAfter);
+    if (reply.closeAfter >= 0) limit = qMin(limit, reply.closeAfter);
     const qint64 piece = reply.throttleBytes > 0 ? reply.throttleBytes : limit;
     for (qint64 offset = 0; open && offset < limit;) {
         const qint64 count = qMin(piece, limit - offset);

@@ -17,8 +17,8 @@
 // connection), so the code under test talks to it through the ordinary network stack while the
 // test's main thread runs the event loop. A handler sees each request (method, target, headers,
 // body) and scripts the reply: status, headers, a body from memory or streamed from a file
-// (with sendfile, so large files cost no memory), with or without Content-Length, stalling or
-// dropping the connection after some bytes. Every request is recorded for later checks.
+// (with sendfile, so large files cost no memory), with or without Content-Length, stalling,
+// resetting or closing the connection after some bytes. Every request is recorded for later checks.
 // Each reply closes its connection ("Connection: close").
 class HttpTestServer {
 public:
@@ -47,6 +47,7 @@ public:
         bool sendLength = true;    // without Content-Length, the body ends when the server closes
         qint64 stallAfter = -1;    // send this many body bytes, then keep the connection silent
         qint64 dropAfter = -1;     // send this many body bytes, then reset the connection
+        qint64 closeAfter = -1;    // send this many body bytes, then close it in good order
         qint64 throttleBytes = 0;  // when > 0: send the body in pieces of this size…
         int throttleMs = 0;        // …with this pause between them
 
