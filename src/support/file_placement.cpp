@@ -1,6 +1,7 @@
 #include "support/file_placement.h"
 
 #include "support/graphemes.h"
+#include "support/names.h"
 #include "support/temp_files.h"
 
 #include <QFile>
@@ -143,7 +144,7 @@ QString place(const QString& source, const QString& folder, const QString& name,
     if (placed.isEmpty() && error == EXDEV) {
         // Different file systems: copy beside the destination, then rename. The part file is
         // leased while it exists, so another Quorvin's start-up clean-up leaves it alone.
-        const QString part = folder + QStringLiteral("/.quorvin-") +
+        const QString part = folder + QStringLiteral("/.") + Names::temporaryPrefix() +
                              QUuid::createUuid().toString(QUuid::WithoutBraces) +
                              QStringLiteral(".part");
         const QByteArray partPath = QFile::encodeName(part);

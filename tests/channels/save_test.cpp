@@ -120,10 +120,26 @@ TEST_F(SaveTest, OnlyAnMp4SignatureIsAccepted) {
               Problem::apiChanged(u"下载到的不是 MP4 视频（类型：未知）"_qs));
     EXPECT_EQ(problemOf(temporary(""), ok({})),
               Problem::apiChanged(u"下载到的不是 MP4 视频（类型：未知）"_qs));
-    // Any four bytes, then "ftyp": accepted whatever the content type says; 8 bytes suffice.
-    EXPECT_NO_THROW(Channels::save(temporary("WXYZftyp"), ok({{"Content-Type", "text/html"}}),
-                                   u"eight.mp4"_qs));
-    EXPECT_EQ(desktopEntries(), QStringList{u"eight.mp4"_qs});
+    // A whole MP4 is accepted whatever the content type says.
+    EXPECT_NO_THROW(Channels::save(temporary(mp4Bytes()), ok({{"Content-Type", "text/html"}}),
+                                   u"typed.mp4"_qs));
+    EXPECT_EQ(desktopEntries(), QStringList{u"typed.mp4"_qs});
+}
+
+TEST_F(SaveTest, AnMp4CutShortOrWithoutItsIndexIsNeverSaved) {
+    const Problem incomplete = Problem::network(u"视频服务器：传输中断，下载到的视频不完整"_qs);
+    const QByteArray whole = mp4Bytes(200'000);
+    // The signature alone; a body cut inside its media box (the length unknown to HTTP); one
+    // cut inside the next box header; boxes that tile the file but hold no "moov".
+    QByteArray noIndex = whole;
+    noIndex.replace(28, 4, "free");
+    for (const QByteArray& body : {QByteArray("WXYZftyp"), whole.left(128'000), whole.left(44),
+                                   noIndex, whole + QByteArray(3, '\0')}) {
+        const QString file = temporary(body);
+        EXPECT_EQ(problemOf(file, ok()), incomplete) << body.size();
+        EXPECT_FALSE(QFile::exists(file));
+    }
+    EXPECT_TRUE(desktopEntries().isEmpty()) << desktopEntries().join(u' ').toStdString();
 }
 
 TEST_F(SaveTest, NumbersTakenNamesAndNeverOverwrites) {
@@ -214,6 +230,33 @@ TEST_F(CrossFileSystemTest, CopiesFlushesAndRenamesIntoPlace) {
     EXPECT_EQ(desktopEntries(), (QStringList{u"far (2).mp4"_qs, u"far.mp4"_qs}));
 }
 
+// A cancel while the file is copied to the Desktop ends the save as cancelled with nothing left
+// anywhere; a cancel that comes once the file is in place changes nothing: it is saved.
+TEST_F(CrossFileSystemTest, ACancelEndsTheSaveAsTheDiskSays) {
+    const QByteArray body = mp4Bytes(6 * 1024 * 1024);
+    const QString cut = temporary(body, other);
+    int asked = 0;
+    try {
+        Channels::save(cut, ok(), u"c.mp4"_qs, [&] { return ++asked > 2; });
+        ADD_FAILURE() << "a cancelled save placed its file";
+    } catch (const Problem& problem) {
+        EXPECT_EQ(problem, Problem::cancelled());
+    }
+    EXPECT_EQ(asked, 3);  // stopped mid-copy, between two chunks
+    EXPECT_TRUE(desktopEntries().isEmpty()) << desktopEntries().join(u' ').toStdString();
+    EXPECT_FALSE(QFile::exists(cut));
+
+    bool placed = false;
+    const QString kept = temporary(body, other);
+    const QString saved = Channels::save(kept, ok(), u"c.mp4"_qs, [&] {
+        placed = placed || QFile::exists(desktop + u"/c.mp4"_qs);
+        return placed;
+    });
+    EXPECT_EQ(saved, desktop + u"/c.mp4"_qs);
+    EXPECT_EQ(contentsOf(saved), body);
+    EXPECT_EQ(desktopEntries(), QStringList{u"c.mp4"_qs});
+}
+
 TEST_F(CrossFileSystemTest, FailedCopyLeavesNoPartialFile) {
     QDir(desktop).removeRecursively();
     TestSupport::writeFile(desktop, "not a folder");
@@ -232,7 +275,7 @@ TEST_F(SaveTest, ParallelSavesOfOneNameNeverOverwrite) {
         std::vector<QByteArray> bodies;
         std::vector<QString> files;
         for (int i = 0; i < kSavers; ++i) {
-            bodies.push_back(mp4Bytes(4096) + QByteArray::number(i));
+            bodies.push_back(mp4Bytes(4096 + i));
             files.push_back(temporary(bodies.back()));
         }
         std::vector<QString> saved(kSavers);

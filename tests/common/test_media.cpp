@@ -5,16 +5,25 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <QtEndian>
+
 namespace TestMedia {
 
 QByteArray mp4Bytes(qsizetype size) {
-    QByteArray bytes(
-        "\x00\x00\x00\x20"
-        "ftypisom",
-        12);
-    bytes.reserve(size);
-    while (bytes.size() < size) bytes.append(char(bytes.size() * 7));
-    return bytes.left(qMax<qsizetype>(size, 12));
+    // "ftyp" (24 bytes), an empty "moov" (8) and an "mdat" box holding the rest: the top-level
+    // boxes tile the file, as in a whole MP4. At least 48 bytes.
+    const auto box = [](const char* type, qsizetype length) {
+        QByteArray bytes(4, '\0');
+        qToBigEndian(quint32(length), bytes.data());
+        return bytes + QByteArray(type, 4);
+    };
+    QByteArray bytes = box("ftyp", 24) + "isom" + QByteArray("\x00\x00\x02\x00", 4) + "isommp42";
+    bytes += box("moov", 8);
+    const qsizetype whole = qMax<qsizetype>(size, 48);
+    bytes += box("mdat", whole - bytes.size());
+    bytes.reserve(whole);
+    while (bytes.size() < whole) bytes.append(char((bytes.size() * 131) >> 3));
+    return bytes;
 }
 
 QStringList clipSources(int seconds, QSize frame, int rate) {

@@ -9,7 +9,7 @@
 // sources (a moving test picture and a sine tone).
 namespace TestMedia {
 
-// A minimal MP4 head: any four bytes, then "ftyp", then padding up to `size` bytes.
+// A minimal whole MP4 of `size` bytes (at least 48): "ftyp", an empty "moov", then "mdat".
 QByteArray mp4Bytes(qsizetype size = 4096);
 
 // ffmpeg's input arguments for `seconds` of test picture and tone, encoded as H.264 and AAC.
