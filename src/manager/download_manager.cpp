@@ -245,9 +245,11 @@ QCoro::Task<QString> DownloadManager::downloadChannels(ItemPointer item,
         QFile::remove(transfer.file);  // nobody will save it now
         throw Failure::cancelled();
     }
-    // A move across file systems copies the whole file: never on the main thread.
-    const auto save = [transfer, name] {
-        return Channels::save(transfer.file, transfer.response, name);
+    // A move across file systems copies the whole file: never on the main thread. A cancel
+    // during the copy stops it and leaves nothing; once the file is in place it is saved.
+    const auto save = [transfer, name, token] {
+        return Channels::save(transfer.file, transfer.response, name,
+                              [token] { return token->isCancelled(); });
     };
     const QString saved = co_await offMainThread(save);
     co_return saved;
@@ -352,7 +354,10 @@ void DownloadManager::onLoginFinished(bool loggedIn, const ItemPointer& thenRetr
         for (const ItemPointer& item : snapshot) {
             if (item->platform() == Platform::channels && offersLogin(item->phase())) retry(item);
         }
-        if (thenRetry && thenRetry->phase().kind() == Phase::failed) retry(thenRetry);
+        // The item the window was opened for is retried only while the list still shows it: one
+        // the user removed meanwhile stays gone.
+        if (thenRetry && thenRetry->phase().kind() == Phase::failed && m_items.contains(thenRetry))
+            retry(thenRetry);
     }
     if (requestShow) requestShow();
 }

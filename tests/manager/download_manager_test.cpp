@@ -225,6 +225,20 @@ TEST(DownloadManager, OneLoginRetriesEveryWaitingChannelsItem) {
     EXPECT_EQ(harness.manager->yuanbaoLoggedIn(), std::optional<bool>(true));
 }
 
+TEST(DownloadManager, ARemovedItemStaysGoneWhenTheLoginCompletes) {
+    serveChannels(mp4Bytes(64 * 1024));
+    Harness harness;
+    auto removed = harness.submit(shareLink(QStringLiteral("R1")));
+    ASSERT_TRUE(harness.waitFinished(removed));
+    ASSERT_EQ(harness.loginWindows.size(), 1);  // opened for the removed item
+    harness.manager->remove(removed);
+    logIn();
+    harness.loginWindows.first()->finish(true);
+    EXPECT_TRUE(harness.manager->items().isEmpty());
+    EXPECT_FALSE(removed->isActive());
+    EXPECT_FALSE(harness.manager->hasActive());
+}
+
 TEST(DownloadManager, ACancelledLoginRestartsNothingButShowsThePanel) {
     serveChannels(mp4Bytes(64 * 1024));
     Harness harness;
