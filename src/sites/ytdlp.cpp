@@ -1,16 +1,20 @@
 #include "sites/ytdlp.h"
 
+#include "core/background.h"
 #include "core/download_item.h"
 #include "sites/output_reader.h"
 #include "sites/runner.h"
 #include "sites/stall_monitor.h"
 #include "sites/tools.h"
 #include "support/app_paths.h"
+#include "support/file_placement.h"
 #include "support/log.h"
+#include "support/mp4_structure.h"
 #include "support/names.h"
 #include "support/temp_files.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
 #include <QUuid>
@@ -40,6 +44,92 @@ QString lastLines(const QString& text, int count) {
     QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     if (lines.size() > count) lines = lines.mid(lines.size() - count);
     return lines.join(QLatin1Char('\n'));
+}
+
+// Where yt-dlp puts its finished file: inside the working folder, never on the Desktop, so a
+// partial file never carries a final name there and a user's file of the same name is never
+// skipped over and reported as ours.
+QString outputFolder(const QString& workingFolder) {
+    return workingFolder + QStringLiteral("/out");
+}
+
+// Containers of the ISO base media family, whose box structure tells a whole file.
+bool isIsoBmff(const QString& path) {
+    static const QStringList suffixes = {QStringLiteral("mp4"), QStringLiteral("m4a"),
+                                         QStringLiteral("m4v"), QStringLiteral("mov"),
+                                         QStringLiteral("3gp")};
+    return suffixes.contains(QFileInfo(path).suffix().toLower()) || Mp4::startsWithFtyp(path);
+}
+
+Failure incompleteFile(const QString& what) {
+    return Failure{QStringLiteral("下载的视频不完整"),
+                   QStringLiteral("yt-dlp 报告下载完成，但得到的文件不能用（") + what +
+                       QStringLiteral("）。请点「重试」。"),
+                   {Failure::Action::retry}};
+}
+
+// The file yt-dlp named, checked before anything is called saved: it must be a regular file in
+// the output folder (a name from the tool's output is not trusted to point elsewhere), not
+// empty, and an MP4 must be whole. Throws the failure otherwise.
+void checkResult(const QString& path, const QString& folder) {
+    const QFileInfo info(path);
+    // Empty when the folder does not exist: then nothing can be inside it.
+    const QString canonicalFolder = QFileInfo(folder).canonicalFilePath();
+    if (canonicalFolder.isEmpty() || !info.isFile() || info.isSymLink() ||
+        !info.canonicalFilePath().startsWith(canonicalFolder + QLatin1Char('/'))) {
+        Log::write(QStringLiteral("yt-dlp 报告的文件不存在：") + path);
+        throw incompleteFile(QStringLiteral("找不到文件"));
+    }
+    if (info.size() == 0) {
+        Log::write(QStringLiteral("yt-dlp 的文件是空的：") + info.fileName());
+        throw incompleteFile(QStringLiteral("文件是空的"));
+    }
+    if (isIsoBmff(path)) {
+        const Mp4::Structure structure = Mp4::check(path);
+        if (structure != Mp4::Structure::whole) {
+            Log::write(QStringLiteral("yt-dlp 的视频不完整（") + Mp4::describe(structure) +
+                       QStringLiteral("）：") + info.fileName());
+            throw incompleteFile(Mp4::describe(structure));
+        }
+    }
+}
+
+// The Desktop name of yt-dlp's file: its own name, but never a hidden one (a title that starts
+// with a dot) and never empty.
+QString desktopName(const QString& path) {
+    const QFileInfo info(path);
+    const QString suffix = info.suffix();
+    QString stem = suffix.isEmpty() ? info.fileName() : info.completeBaseName();
+    qsizetype start = 0;
+    while (start < stem.size() && (stem[start] == u'.' || stem[start].isSpace())) ++start;
+    stem = stem.mid(start);
+    if (stem.isEmpty()) stem = QStringLiteral("视频");
+    return suffix.isEmpty() ? stem : stem + QLatin1Char('.') + suffix;
+}
+
+// Moves the checked file onto the Desktop under a free name. Blocks (a copy across file
+// systems); runs off the main thread. Throws Failure; cancelled when `cancel` fires before the
+// file is in place.
+QString placeOnDesktop(const QString& path, const std::shared_ptr<CancelToken>& cancel) {
+    const QString desktop = AppPaths::desktop();
+    // A Linux account may have no Desktop folder yet; the user still expects the file there.
+    if (!QFileInfo::exists(desktop)) QDir().mkpath(desktop);
+    const QString name = desktopName(path);
+    const QString suffix = QFileInfo(name).suffix();
+    try {
+        return FilePlacement::place(path, desktop, name,
+                                    suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix,
+                                    [cancel] { return cancel && cancel->isCancelled(); });
+    } catch (const FilePlacement::Error& error) {
+        if (error.cancelled()) throw Failure::cancelled();
+        Log::write(QStringLiteral("视频无法放到桌面（") + error.reason() + QStringLiteral("）：") +
+                   name);
+        throw Failure{
+            QStringLiteral("视频保存失败"),
+            QStringLiteral("无法把视频写到桌面（") + error.reason() +
+                QStringLiteral("）。\n请确认桌面文件夹可以写入、磁盘还有空间，然后点「重试」。"),
+            {Failure::Action::retry}};
+    }
 }
 
 }  // namespace
@@ -72,7 +162,7 @@ QStringList arguments(const QUrl& url, const QString& ffmpegPath, const QString&
                         QStringLiteral("--ffmpeg-location"),
                         ffmpegPath,
                         QStringLiteral("-P"),
-                        QStringLiteral("home:") + AppPaths::desktop(),
+                        QStringLiteral("home:") + outputFolder(workingFolder),
                         QStringLiteral("-P"),
                         QStringLiteral("temp:") + workingFolder,
                         QStringLiteral("-o"),
@@ -123,6 +213,8 @@ QCoro::Task<QString> download(DownloadItem* item, std::optional<Browser> browser
     }
 
     const QString folder = workingFolder(*item);
+    // Whatever an earlier attempt of this item left (it may have been killed) is not this run's.
+    QDir(folder).removeRecursively();
     QDir().mkpath(folder);
     const FolderRemover remover(folder);
     // Leased while this run uses it, so the start-up clean-up of another Quorvin process leaves
@@ -170,7 +262,12 @@ QCoro::Task<QString> download(DownloadItem* item, std::optional<Browser> browser
     }
     if (result.status == 0) {
         for (auto it = result.lines.crbegin(); it != result.lines.crend(); ++it) {
-            if (it->startsWith(QLatin1String("@@FILE "))) co_return it->mid(7);
+            if (!it->startsWith(QLatin1String("@@FILE "))) continue;
+            const QString file = it->mid(7);
+            checkResult(file, outputFolder(folder));
+            const auto place = [file, cancel] { return placeOnDesktop(file, cancel); };
+            const QString saved = co_await offMainThread(place);
+            co_return saved;
         }
     }
     Log::write(QStringLiteral("yt-dlp 失败（退出码 ") + QString::number(result.status) +

@@ -21,13 +21,17 @@ class DownloadItem;
 namespace YtDlp {
 
 // Downloads the item's video to the Desktop and returns the saved file's path. Updates the
-// item's title, thumbnail and phase on the main thread as yt-dlp reports them. Throws a Failure
-// on every unsuccessful outcome, Failure::cancelled() once `cancel` has been cancelled (which
-// also terminates yt-dlp's whole process group). `browser`: whose cookies yt-dlp should read.
+// item's title, thumbnail and phase on the main thread as yt-dlp reports them. yt-dlp writes
+// only into the working folder; its file is checked (not empty, an MP4 whole) and then placed
+// on the Desktop under its name or a free numbered one, never replacing anything. Throws a
+// Failure on every unsuccessful outcome, Failure::cancelled() once `cancel` has been cancelled
+// before the file is on the Desktop (cancelling also terminates yt-dlp's whole process group).
+// `browser`: whose cookies yt-dlp should read.
 QCoro::Task<QString> download(DownloadItem* item, std::optional<Browser> browser,
                               std::shared_ptr<CancelToken> cancel);
 
-// yt-dlp's command line for one attempt, in its fixed order.
+// yt-dlp's command line for one attempt, in its fixed order. Its final files go to "out" in the
+// working folder.
 QStringList arguments(const QUrl& url, const QString& ffmpegPath, const QString& workingFolder,
                       std::optional<Browser> browser);
 

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSet>
 #include <QTimer>
 
 #include <csignal>
@@ -126,6 +127,30 @@ TEST_F(RealYtDlp, PageWithOgVideo) {
     EXPECT_EQ(item->title(), u"测试视频");
     EXPECT_EQ(QFileInfo(file).fileName(), u"测试视频.mp4");
     EXPECT_EQ(streamsOf(file), (QStringList{"video", "audio"}));
+}
+
+// yt-dlp never sees the Desktop: a user's file of the same name is neither skipped over and
+// reported as ours nor replaced, and two downloads of one title at once give two files.
+TEST_F(RealYtDlp, SameNamesOnTheDesktopAndAtOnceGiveNewFiles) {
+    ASSERT_TRUE(SiteTest::makeClip(www + QStringLiteral("/clip.mp4"), 1));
+    SiteTest::HttpServer server(www);
+    const QString users = TestSupport::writeFile(AppPaths::desktop() + u"/clip.mp4"_qs, "mine");
+    auto first = itemFor(server.url(QStringLiteral("clip.mp4")));
+    auto second = itemFor(server.url(QStringLiteral("clip.mp4")));
+    // Tasks start at once: both run side by side.
+    auto one = YtDlp::download(first.get(), std::nullopt, CancelToken::make());
+    auto two = YtDlp::download(second.get(), std::nullopt, CancelToken::make());
+    const QString a = savedFile(SiteTest::outcome(std::move(one)));
+    const QString b = savedFile(SiteTest::outcome(std::move(two)));
+    EXPECT_EQ((QSet<QString>{a, b}), (QSet<QString>{AppPaths::desktop() + u"/clip (2).mp4"_qs,
+                                                    AppPaths::desktop() + u"/clip (3).mp4"_qs}));
+    QFile mine(users);
+    ASSERT_TRUE(mine.open(QIODevice::ReadOnly));
+    EXPECT_EQ(mine.readAll(), "mine");
+    for (const QString& file : {a, b}) {
+        EXPECT_EQ(QFileInfo(file).size(), QFileInfo(www + QStringLiteral("/clip.mp4")).size());
+    }
+    EXPECT_EQ(SiteTest::filesIn(AppPaths::desktop()).size(), 3);
 }
 
 TEST_F(RealYtDlp, MissingFileIsClassifiedAsGone) {

@@ -37,6 +37,19 @@ protected:
         SiteTest::writeTool(QStringLiteral("yt-dlp"), "#!/bin/sh\n" + body);
     }
 
+    // Shell lines that put a file named `name` (a copy of `from`, else four bytes) into the
+    // output folder that yt-dlp was given ("-P home:…") and print its "@@FILE " line.
+    static QByteArray produce(const QString& name, const QString& from = {}) {
+        return QStringLiteral(
+                   "for a in \"$@\"; do case \"$a\" in home:*) out=\"${a#home:}\";; esac; done\n"
+                   "mkdir -p \"$out\"\n%1 > \"$out/%2\"\necho \"@@FILE $out/%2\"\n")
+            .arg(from.isEmpty() ? QStringLiteral("printf data") : u"cat '"_qs + from + u"'"_qs,
+                 name)
+            .toUtf8();
+    }
+
+    static QString onDesktop(const QString& name) { return AppPaths::desktop() + u'/' + name; }
+
     Outcome download(std::optional<Browser> browser = std::nullopt,
                      std::shared_ptr<CancelToken> cancel = CancelToken::make()) {
         return SiteTest::outcome(YtDlp::download(&item, browser, cancel));
@@ -64,15 +77,17 @@ TEST_F(FakeYtDlp, PassesTheFixedCommandLineAndRemovesTheWorkingFolder) {
     const QString argsFile = TestSupport::home() + QStringLiteral("/args");
     const QString folder = YtDlp::workingFolder(item);
     fake(QStringLiteral("for a in \"$@\"; do printf '%s\\n' \"$a\"; done > '%1'\n"
-                        "[ -d '%2' ] && pwd >> '%1.cwd'\necho '@@FILE /done.mp4'\n")
+                        "[ -d '%2' ] && pwd >> '%1.cwd'\n")
              .arg(argsFile, folder)
-             .toUtf8());
+             .toUtf8() +
+         produce(QStringLiteral("done.webm")));
     EXPECT_TRUE(folder.startsWith(AppPaths::temporary() + QStringLiteral("/quorvin-dl-")));
     EXPECT_EQ(folder.right(36), item.id().toString(QUuid::WithoutBraces).toUpper());
 
     for (std::optional<Browser> browser :
          {std::optional<Browser>(), std::optional<Browser>(Browser::firefox)}) {
-        EXPECT_EQ(std::get<QString>(download(browser)), u"/done.mp4");
+        EXPECT_EQ(std::get<QString>(download(browser)),
+                  onDesktop(browser ? u"done (2).webm"_qs : u"done.webm"_qs));
         QFile file(argsFile);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         QStringList args = QString::fromUtf8(file.readAll()).split(u'\n');
@@ -95,7 +110,7 @@ TEST_F(FakeYtDlp, PassesTheFixedCommandLineAndRemovesTheWorkingFolder) {
             "--ffmpeg-location",
             SiteTest::toolsDir() + QStringLiteral("/ffmpeg"),
             "-P",
-            QStringLiteral("home:") + AppPaths::desktop(),
+            QStringLiteral("home:") + folder + QStringLiteral("/out"),
             "-P",
             QStringLiteral("temp:") + folder,
             "-o",
@@ -147,20 +162,54 @@ TEST_F(FakeYtDlp, SilenceStopsTheToolWithTheStallFailureAndLogLine) {
 TEST_F(FakeYtDlp, PostProcessingSilenceIsNotAStall) {
     StallMonitor::setLimitForTesting(0.5);
     YtDlp::setWatchdogTickForTesting(100ms);
-    fake("echo '[Merger] Merging formats into \"x.mp4\"'\nsleep 1.5\necho '@@FILE /merged.mp4'\n");
-    EXPECT_EQ(std::get<QString>(download()), u"/merged.mp4");
+    fake("echo '[Merger] Merging formats into \"x.mp4\"'\nsleep 1.5\n" +
+         produce(QStringLiteral("merged.webm")));
+    EXPECT_EQ(std::get<QString>(download()), onDesktop(u"merged.webm"_qs));
 }
 
 TEST_F(FakeYtDlp, FourFieldProgressLineChangesNothing) {
-    fake("echo '@@TITLE t'\necho '@@PROG 1|2|3|4'\necho '@@FILE /t.mp4'\n");
-    EXPECT_EQ(std::get<QString>(download()), u"/t.mp4");
+    fake("echo '@@TITLE t'\necho '@@PROG 1|2|3|4'\n" + produce(QStringLiteral("t.webm")));
+    EXPECT_EQ(std::get<QString>(download()), onDesktop(u"t.webm"_qs));
     EXPECT_EQ(phases,
               QList<Phase>{Phase::makeDownloading(std::nullopt, QStringLiteral("开始下载…"))});
 }
 
 TEST_F(FakeYtDlp, TheLaterOfTwoFileLinesIsTheResult) {
-    fake("echo '@@FILE /first.mp4'\necho '@@FILE /second.mp4'\n");
-    EXPECT_EQ(std::get<QString>(download()), u"/second.mp4");
+    fake(produce(QStringLiteral("first.webm")) + produce(QStringLiteral("second.webm")));
+    EXPECT_EQ(std::get<QString>(download()), onDesktop(u"second.webm"_qs));
+    EXPECT_EQ(SiteTest::filesIn(AppPaths::desktop()), QStringList{u"second.webm"_qs});
+}
+
+// yt-dlp said it was done, but what it left is no whole video: nothing reaches the Desktop.
+TEST_F(FakeYtDlp, AnIncompleteOrMisplacedFileIsNeverCalledSaved) {
+    QByteArray cut(4, '\0');
+    cut[3] = 24;
+    cut += "ftypisom" + QByteArray(12, '\0') + QByteArray("\0\x10\0\0mdat", 8) + "short";
+    const QString cutFile = TestSupport::writeFile(TestSupport::home() + u"/cut.mp4"_qs, cut);
+    const QString empty = TestSupport::writeFile(TestSupport::home() + u"/empty"_qs, "");
+    const QString outside = TestSupport::writeFile(TestSupport::home() + u"/mine.webm"_qs, "mine");
+    for (const QByteArray& script :
+         {produce(u"cut.mp4"_qs, cutFile), produce(u"cut.m4a"_qs, cutFile),
+          produce(u"noext"_qs, cutFile), produce(u"empty.webm"_qs, empty),
+          QByteArray("echo '@@FILE ") + outside.toUtf8() + "'\n",
+          produce(u"x.webm"_qs) + "echo \"@@FILE $out/../../../mine.webm\"\n"}) {
+        fake(script);
+        const Failure failure = failureOf(download());
+        EXPECT_EQ(failure.title, u"下载的视频不完整") << script.toStdString();
+        EXPECT_EQ(failure.actions, QList<Failure::Action>{Failure::Action::retry});
+        EXPECT_TRUE(SiteTest::filesIn(AppPaths::desktop()).isEmpty());
+        EXPECT_FALSE(QFileInfo::exists(YtDlp::workingFolder(item)));
+    }
+    EXPECT_TRUE(log().contains(u"yt-dlp 的视频不完整（结构不完整）：cut.mp4"));
+    EXPECT_TRUE(QFileInfo::exists(outside));
+}
+
+// A title that starts with dots would make a hidden file: the Desktop name drops them.
+TEST_F(FakeYtDlp, NamesNeverBecomeHidden) {
+    fake(produce(u"..hidden title.webm"_qs) + produce(u"...webm"_qs));
+    EXPECT_EQ(std::get<QString>(download()), onDesktop(u"视频.webm"_qs));
+    fake(produce(u"..hidden title.webm"_qs));
+    EXPECT_EQ(std::get<QString>(download()), onDesktop(u"hidden title.webm"_qs));
 }
 
 TEST_F(FakeYtDlp, ExitZeroWithoutAFileLineIsAFailure) {
@@ -259,7 +308,8 @@ TEST_F(FakeYtDlp, CancelledBeforeTheStartRunsNothing) {
 TEST_F(FakeYtDlp, CancelAfterASuccessfulEndStillReportsTheCancellation) {
     const auto cancel = CancelToken::make();
     // The tool finishes its work, then the user cancels in its last moment.
-    fake("echo '@@FILE /x.mp4'\nsleep 0.5\n");
+    fake(produce(u"x.webm"_qs) + "sleep 0.5\n");
     QTimer::singleShot(200, [cancel] { cancel->cancel(); });
     EXPECT_EQ(failureOf(download(std::nullopt, cancel)), Failure::cancelled());
+    EXPECT_TRUE(SiteTest::filesIn(AppPaths::desktop()).isEmpty());
 }
