@@ -1,5 +1,6 @@
 #include "channels/channels_video.h"
 
+#include "support/file_placement.h"
 #include "support/graphemes.h"
 
 #include <QLocale>
@@ -60,19 +61,32 @@ QString withoutForbidden(QString text) {
 }  // namespace
 
 QString ChannelsVideo::suggestedFilename() const {
+    const QString extension = QStringLiteral(".mp4");
+    // File systems count a name in bytes (255), and the name must still fit with a " (n)"
+    // counter: a title of 60 emoji is far longer than that.
+    const qsizetype budget = FilePlacement::stemBudget(extension);
+    const QString ellipsis(QChar(0x2026));
     QString name = withoutForbidden(firstNonBlankLine(title));
     if (Graphemes::count(name) > kMaxNameCharacters) {
-        name =
-            trimmed(Graphemes::prefix(name, kMaxNameCharacters), isHorizontalSpace) + QChar(0x2026);
+        name = trimmed(Graphemes::prefix(name, kMaxNameCharacters), isHorizontalSpace) + ellipsis;
+    }
+    if (name.toUtf8().size() > budget) {
+        const QString whole = name.endsWith(ellipsis) ? name.chopped(1) : name;
+        name = trimmed(Graphemes::prefixWithinBytes(whole, budget - ellipsis.toUtf8().size()),
+                       isHorizontalSpace) +
+               ellipsis;
     }
     if (name.isEmpty()) {
         // The author's nickname is the user's to choose: it must not bring a path separator or
-        // a leading dot into the file name.
-        const QString safeAuthor = withoutForbidden(author);
+        // a leading dot into the file name, nor make it too long.
         const QDateTime when = createdAt.value_or(QDateTime::currentDateTime()).toLocalTime();
-        name = QStringLiteral("视频号_") +
-               (safeAuthor.isEmpty() ? QString() : safeAuthor + QLatin1Char('_')) +
-               QLocale::system().toString(when, QStringLiteral("yyyyMMdd_HHmmss"));
+        const QString prefix = QStringLiteral("视频号_");
+        const QString time = QLocale::system().toString(when, QStringLiteral("yyyyMMdd_HHmmss"));
+        const qsizetype authorBudget = budget - (prefix + QLatin1Char('_') + time).toUtf8().size();
+        const QString safeAuthor =
+            trimmed(Graphemes::prefixWithinBytes(withoutForbidden(author), authorBudget),
+                    [](QChar c) { return c == u' ' || c == u'.'; });
+        name = prefix + (safeAuthor.isEmpty() ? QString() : safeAuthor + QLatin1Char('_')) + time;
     }
-    return name + QStringLiteral(".mp4");
+    return name + extension;
 }

@@ -33,12 +33,34 @@ TEST(SuggestedFilename, CutsAtSixtyUserPerceivedCharacters) {
     // A space in 60th place is trimmed before the ellipsis.
     const QString spaced = QStringLiteral("a").repeated(59) + QStringLiteral(" bcd");
     EXPECT_EQ(nameFor(spaced), QStringLiteral("a").repeated(59) + QStringLiteral("….mp4"));
-    // An emoji with a skin tone and a family emoji are one character each.
-    const QString emoji =
-        QStringLiteral("👍🏽").repeated(30) + QStringLiteral("👨‍👩‍👧").repeated(31);
-    const QString name = nameFor(emoji);
-    EXPECT_EQ(Graphemes::count(name.chopped(4)), 61);  // 60 and the ellipsis
+    // An emoji with a skin tone is one character.
+    const QString thumbs = QStringLiteral("👍🏽").repeated(61);  // 8 bytes each
+    const QString name = nameFor(thumbs);
+    EXPECT_EQ(Graphemes::count(name.chopped(4)), 31);  // cut further by bytes, with the ellipsis
     EXPECT_TRUE(name.endsWith(QStringLiteral("….mp4")));
+}
+
+// File systems limit a name to 255 bytes, and the name must still fit with " (9999).mp4": the
+// stem stays within 244 bytes, cut only between user-perceived characters.
+TEST(SuggestedFilename, LimitsNamesInBytesWithRoomForTheCounter) {
+    const QString family = QStringLiteral("👨‍👩‍👧");  // one character, 18 bytes
+    const QString name = nameFor(family.repeated(60));
+    const QString stem = name.chopped(4);
+    EXPECT_LE(stem.toUtf8().size(), 244);
+    EXPECT_EQ(stem, family.repeated(13) + QStringLiteral("…"));  // 13 * 18 + 3 = 237 bytes
+    // Exactly 244 bytes stays whole; one byte more is cut.
+    const QString fits = QStringLiteral("👍🏽").repeated(30) + QStringLiteral("aaaa");
+    ASSERT_EQ(fits.toUtf8().size(), 244);
+    EXPECT_EQ(nameFor(fits), fits + QStringLiteral(".mp4"));
+    EXPECT_EQ(nameFor(fits + QStringLiteral("a")),
+              QStringLiteral("👍🏽").repeated(30) + QStringLiteral("a….mp4"));
+    // The author of the fallback is cut too, never into a half character.
+    const QString author = QStringLiteral("作者").repeated(60);
+    const QString fallback = nameFor(QString(), author, kMarch5);
+    EXPECT_LE(fallback.chopped(4).toUtf8().size(), 244);
+    EXPECT_TRUE(fallback.startsWith(QStringLiteral("视频号_作者作者")));
+    EXPECT_TRUE(fallback.endsWith(QStringLiteral("_20240305_140709.mp4")));
+    EXPECT_FALSE(fallback.contains(QChar::ReplacementCharacter));
 }
 
 TEST(SuggestedFilename, FallsBackToAuthorAndTime) {
