@@ -1,5 +1,6 @@
 #include "channels/cookie_jar.h"
 
+#include "channels/json_reading.h"
 #include "support/app_paths.h"
 
 #include <QDateTime>
@@ -71,10 +72,10 @@ bool fromLine(const QByteArray& line, QNetworkCookie* cookie) {
     parsed.setPath(object.value(QStringLiteral("path")).toString());
     parsed.setSecure(object.value(QStringLiteral("secure")).toBool());
     parsed.setHttpOnly(object.value(QStringLiteral("httpOnly")).toBool());
-    const QJsonValue expires = object.value(QStringLiteral("expires"));
-    if (expires.isDouble()) {
-        parsed.setExpirationDate(
-            QDateTime::fromMSecsSinceEpoch(qint64(expires.toDouble()), Qt::UTC));
+    // Out of range (a damaged line): read as a session cookie rather than overflowing.
+    if (const auto expires =
+            JsonReading::epochTime(object.value(QStringLiteral("expires")), 1000)) {
+        parsed.setExpirationDate(*expires);
     }
     *cookie = parsed;
     return true;

@@ -33,4 +33,16 @@ std::optional<QString> text(const QJsonValue& value) {
     return value.toString();
 }
 
+std::optional<QDateTime> epochTime(const QJsonValue& value, int unitsPerSecond) {
+    if (!value.isDouble()) return std::nullopt;
+    // The first and the last millisecond of the years 1 to 9999, UTC.
+    constexpr double kEarliestMs = -62135596800000.0;
+    constexpr double kLatestMs = 253402300799999.0;
+    const double milliseconds = value.toDouble() * (1000.0 / unitsPerSecond);
+    if (!std::isfinite(milliseconds) || milliseconds < kEarliestMs || milliseconds > kLatestMs) {
+        return std::nullopt;
+    }
+    return QDateTime::fromMSecsSinceEpoch(qint64(milliseconds), Qt::UTC);
+}
+
 }  // namespace JsonReading

@@ -88,6 +88,13 @@ ChannelsVideo readReply(const Net::Response& response) {
         if (pictures.isArray() && !pictures.toArray().isEmpty()) throw Problem::notVideo();
         throw Problem::apiChanged(QStringLiteral("视频号没有返回视频地址"));
     }
+    // The video is fetched over the web and nothing else: a reply naming a local file (file:),
+    // another protocol (ftp:) or inline data must never be followed.
+    const QString scheme = videoURL.scheme().toLower();
+    if ((scheme != u"http" && scheme != u"https") || videoURL.host().isEmpty()) {
+        throw Problem::apiChanged(QStringLiteral("视频号返回的视频地址不是网址（") +
+                                  videoURL.scheme() + QStringLiteral("）"));
+    }
 
     ChannelsVideo video;
     video.videoURL = videoURL;
@@ -95,9 +102,10 @@ ChannelsVideo readReply(const Net::Response& response) {
         JsonReading::text(
             feed.value(QStringLiteral("authorInfo")).toObject().value(QStringLiteral("nickname")))
             .value_or(QString());
-    if (const QJsonValue created = feed.value(QStringLiteral("createtime")); created.isDouble()) {
-        video.createdAt =
-            QDateTime::fromMSecsSinceEpoch(qint64(created.toDouble() * 1000.0), Qt::UTC);
+    // A creation time before 1970 or beyond the year 9999 is no real time: treated as absent.
+    if (const auto created = JsonReading::epochTime(feed.value(QStringLiteral("createtime")), 1);
+        created && created->toMSecsSinceEpoch() >= 0) {
+        video.createdAt = created;
     }
     if (const auto cover = JsonReading::text(feed.value(QStringLiteral("coverUrl")))) {
         const QUrl coverURL(*cover, QUrl::StrictMode);

@@ -80,4 +80,18 @@ TEST_F(CookieJarTest, SkipsDamagedLinesAndReadsAfreshEachTime) {
     EXPECT_EQ(CookieJar::read()[0].name(), "b");
 }
 
+// A damaged expiry (out of any calendar's range) reads as no expiry instead of overflowing.
+TEST_F(CookieJarTest, AnExpiryOutOfRangeIsAbsent) {
+    TestSupport::writeFile(
+        CookieJar::path(),
+        "{\"name\":\"a\",\"value\":\"1\",\"domain\":\"x.com\",\"expires\":1e300}\n"
+        "{\"name\":\"b\",\"value\":\"2\",\"domain\":\"x.com\",\"expires\":-9.3e18}\n"
+        "{\"name\":\"c\",\"value\":\"3\",\"domain\":\"x.com\",\"expires\":1709618829000}\n");
+    const QList<QNetworkCookie> cookies = CookieJar::read();
+    ASSERT_EQ(cookies.size(), 3);
+    EXPECT_TRUE(cookies[0].isSessionCookie());
+    EXPECT_TRUE(cookies[1].isSessionCookie());
+    EXPECT_EQ(cookies[2].expirationDate().toMSecsSinceEpoch(), 1709618829000);
+}
+
 }  // namespace

@@ -218,6 +218,46 @@ TEST_F(VideoInfoTest, FloatingCreationTime) {
     EXPECT_EQ(outcome.value->createdAt->toMSecsSinceEpoch(), 1709618829500);
 }
 
+// The reply decides what gets fetched: only a web address may come out of it.
+TEST_F(VideoInfoTest, AVideoAddressOtherThanHttpOrHttpsIsRefused) {
+    for (const QString& address :
+         {u"file:///etc/passwd"_qs, u"ftp://v.example/a.mp4"_qs, u"data:video/mp4;base64,AAAA"_qs,
+          u"FILE:///home/x/.ssh/id_rsa"_qs, u"gopher://v.example/1"_qs, u"http:///nohost"_qs}) {
+        QJsonObject feed = completeFeed();
+        feed.insert(u"h264VideoInfo"_qs, QJsonObject{{u"videoUrl"_qs, address}});
+        const Problem problem = problemFor(replyWith(QJsonObject{{u"feedInfo"_qs, feed}}));
+        EXPECT_EQ(problem.kind(), Problem::Kind::apiChanged) << address.toStdString();
+        EXPECT_TRUE(problem.detail().startsWith(u"视频号返回的视频地址不是网址"))
+            << problem.detail().toStdString();
+    }
+    QJsonObject feed = completeFeed();
+    feed.insert(u"h264VideoInfo"_qs, QJsonObject{{u"videoUrl"_qs, u"HTTPS://v.example/a.mp4"_qs}});
+    answer(replyWith(QJsonObject{{u"feedInfo"_qs, feed}}));
+    EXPECT_TRUE(fetch().value);
+}
+
+// Values no clock can show are absent, so the file name falls back to the current time instead
+// of an overflowed number.
+TEST_F(VideoInfoTest, ACreationTimeOutOfRangeIsAbsent) {
+    for (const double created : {1e300, -1e300, 9.3e18, 1e15, -5.0, 253402300800.0}) {
+        QJsonObject feed = completeFeed();
+        feed.insert(u"createtime"_qs, created);
+        feed.insert(u"description"_qs, u""_qs);
+        answer(replyWith(QJsonObject{{u"feedInfo"_qs, feed}}));
+        const auto outcome = fetch();
+        ASSERT_TRUE(outcome.value);
+        EXPECT_FALSE(outcome.value->createdAt) << created;
+        EXPECT_TRUE(outcome.value->suggestedFilename().startsWith(
+            u"视频号_小明_"_qs + QDate::currentDate().toString(u"yyyyMMdd"_qs)))
+            << outcome.value->suggestedFilename().toStdString();
+    }
+    QJsonObject feed = completeFeed();
+    feed.insert(u"createtime"_qs, 253402300799.0);  // the last second of the year 9999
+    answer(replyWith(QJsonObject{{u"feedInfo"_qs, feed}}));
+    ASSERT_TRUE(fetch().value && fetch().value->createdAt);
+    EXPECT_EQ(fetch().value->createdAt->date().year(), 9999);
+}
+
 TEST_F(VideoInfoTest, TransportProblemNamesTheService) {
     Reply dropped = Reply::json(QByteArray(100, ' '));
     dropped.dropAfter = 10;
