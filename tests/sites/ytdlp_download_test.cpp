@@ -132,7 +132,7 @@ TEST_F(RealYtDlp, PageWithOgVideo) {
 // yt-dlp never sees the Desktop: a user's file of the same name is neither skipped over and
 // reported as ours nor replaced, and two downloads of one title at once give two files.
 TEST_F(RealYtDlp, SameNamesOnTheDesktopAndAtOnceGiveNewFiles) {
-    ASSERT_TRUE(SiteTest::makeClip(www + QStringLiteral("/clip.mp4"), 1));
+    ASSERT_TRUE(TestMedia::makeClip(www + QStringLiteral("/clip.mp4"), 1));
     SiteTest::HttpServer server(www);
     const QString users = TestSupport::writeFile(AppPaths::desktop() + u"/clip.mp4"_qs, "mine");
     auto first = itemFor(server.url(QStringLiteral("clip.mp4")));
