@@ -1,11 +1,9 @@
 #include "support/file_placement.h"
 
 #include "support/graphemes.h"
-#include "support/names.h"
 #include "support/temp_files.h"
 
 #include <QFile>
-#include <QUuid>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -144,9 +142,7 @@ QString place(const QString& source, const QString& folder, const QString& name,
     if (placed.isEmpty() && error == EXDEV) {
         // Different file systems: copy beside the destination, then rename. The part file is
         // leased while it exists, so another Quorvin's start-up clean-up leaves it alone.
-        const QString part = folder + QStringLiteral("/.") + Names::temporaryPrefix() +
-                             QUuid::createUuid().toString(QUuid::WithoutBraces) +
-                             QStringLiteral(".part");
+        const QString part = folder + u'/' + TempFiles::desktopPartName();
         const QByteArray partPath = QFile::encodeName(part);
         const int out = ::open(partPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         error = out < 0 ? errno : 0;
