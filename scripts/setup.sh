@@ -35,6 +35,9 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   ffmpeg fonts-noto-cjk
   xvfb xauth dbus-x11
+  libxcb1-dev
+  openbox trayer xdotool x11-utils libglib2.0-bin dbus-daemon python3-dbus
+  haskell-status-notifier-item-utils
 )
 
 missing=()

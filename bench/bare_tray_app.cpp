@@ -1,0 +1,42 @@
+// The yardstick for the app start-up benchmark: the least a Qt Quick tray app can be. A tray
+// icon and one empty 440 × 300 window drawn by the same software renderer, shown at once.
+// Prints "first-frame <epoch ms>" when the window's first frame is on screen.
+
+#include <QApplication>
+#include <QDateTime>
+#include <QPainter>
+#include <QPixmap>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickView>
+#include <QSystemTrayIcon>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QPixmap dot(22, 22);
+    dot.fill(Qt::black);
+    QSystemTrayIcon tray{QIcon(dot)};
+    tray.show();
+
+    QQuickView view;
+    view.setFlags(Qt::Tool | Qt::FramelessWindowHint);
+    auto* component = new QQmlComponent(view.engine(), &view);
+    component->setData("import QtQuick\nRectangle { width: 440; height: 300 }\n", QUrl());
+    view.setContent(QUrl(), component, component->create());
+    view.resize(440, 300);
+    QObject::connect(&view, &QQuickWindow::frameSwapped, &view, [] {
+        static bool once = false;
+        if (once) return;
+        once = true;
+        std::printf("first-frame %lld\n", QDateTime::currentMSecsSinceEpoch());
+        std::fflush(stdout);
+    });
+    view.show();
+    return app.exec();
+}

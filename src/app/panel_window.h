@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QQuickView>
+#include <QRect>
+
+// The window the panel lives in: a frameless tool window, 440 points wide, as tall as the panel
+// says it is. A Popup would get no keyboard under a window manager, so this is a Tool window
+// that hides itself when it loses activation, the way a transient popover closes on an outside
+// click. Escape and Ctrl+H hide it; Ctrl+Q asks to quit.
+class PanelWindow : public QQuickView {
+    Q_OBJECT
+
+public:
+    static constexpr int kWidth = 440;
+    static constexpr int kInitialHeight = 300;
+
+    PanelWindow();
+
+    // The panel's measured height in points: rounded up; zero or less is ignored.
+    void setPanelHeight(double height);
+    // Shows the window next to the anchor (kept on screen), raised and activated so the paste
+    // field gets the keyboard.
+    void showAt(const QRect& anchor);
+    // Whether the window hid itself on losing activation a moment ago. A click on the tray icon
+    // takes the activation first, so that click must not open the panel again.
+    bool justHidByDeactivation() const;
+
+Q_SIGNALS:
+    void quitRequested();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void place();
+    void onActiveChanged();
+
+    QRect m_anchor;
+    QElapsedTimer m_hiddenByDeactivation;
+};

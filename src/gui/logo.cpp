@@ -1,0 +1,184 @@
+#include "gui/logo.h"
+
+#include <QIconEngine>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+#include <cmath>
+
+namespace Logo {
+
+namespace {
+
+struct GlyphShape {
+    qreal left, right, top, tip, stroke;    // triangle
+    qreal barX, barY, barWidth, barHeight;  // capsule
+};
+constexpr GlyphShape kTray{30, 70, 26, 58, 12, 22, 74, 56, 11};
+constexpr GlyphShape kBadge{31, 69, 30, 60, 11, 26, 72, 48, 9};
+
+QImage blankImage(QSizeF points, qreal devicePixelRatio) {
+    QImage image((points * devicePixelRatio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(devicePixelRatio);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+void paintStatus(QPainter& painter, const QRectF& rect, bool busy, const QColor& idleColor) {
+    // The 18-point picture keeps one point of air on every side around the glyph.
+    const qreal inset = rect.width() / 18.0;
+    drawGlyph(painter, rect.adjusted(inset, inset, -inset, -inset), busy ? rose() : idleColor,
+              true);
+}
+
+// Draws the tray glyph for whatever size the tray asks for, instead of scaling one bitmap.
+class StatusIconEngine : public QIconEngine {
+public:
+    StatusIconEngine(bool busy, QColor idleColor) : m_busy(busy), m_idleColor(idleColor) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
+        const qreal side = std::min(rect.width(), rect.height());
+        const QRectF square(rect.x() + (rect.width() - side) / 2,
+                            rect.y() + (rect.height() - side) / 2, side, side);
+        painter->save();
+        paintStatus(*painter, square, m_busy, m_idleColor);
+        painter->restore();
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return scaledPixmap(size, mode, state, 1.0);
+    }
+
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode, QIcon::State, qreal scale) override {
+        QImage image = blankImage(QSizeF(size), scale);
+        QPainter painter(&image);
+        const qreal side = std::min(size.width(), size.height());
+        paintStatus(painter,
+                    QRectF((size.width() - side) / 2, (size.height() - side) / 2, side, side),
+                    m_busy, m_idleColor);
+        painter.end();
+        return QPixmap::fromImage(image);
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {
+        // Sizes that tray hosts ask for; listing them lets D-Bus trays receive pictures.
+        return {QSize(16, 16), QSize(22, 22), QSize(24, 24),
+                QSize(32, 32), QSize(48, 48), QSize(64, 64)};
+    }
+
+    QIconEngine* clone() const override { return new StatusIconEngine(m_busy, m_idleColor); }
+    QString key() const override { return QStringLiteral("QuorvinStatus"); }
+
+private:
+    bool m_busy;
+    QColor m_idleColor;
+};
+
+}  // namespace
+
+QColor coral() {
+    static const QColor color = QColor::fromRgb(255, 122, 89);
+    return color;
+}
+
+QColor rose() {
+    static const QColor color = QColor::fromRgb(233, 58, 105);
+    return color;
+}
+
+void drawGlyph(QPainter& painter, const QRectF& rect, const QColor& color, bool menuBar) {
+    const GlyphShape& s = menuBar ? kTray : kBadge;
+    const qreal k = rect.width() / 100.0;
+    auto at = [&](qreal x, qreal y) { return QPointF(rect.left() + x * k, rect.top() + y * k); };
+
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath triangle;
+    triangle.moveTo(at(s.left, s.top));
+    triangle.lineTo(at(s.right, s.top));
+    triangle.lineTo(at(50, s.tip));
+    triangle.closeSubpath();
+    painter.setPen(QPen(color, s.stroke * k, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(color);
+    painter.drawPath(triangle);
+
+    painter.setPen(Qt::NoPen);
+    const QRectF bar(at(s.barX, s.barY), QSizeF(s.barWidth * k, s.barHeight * k));
+    painter.drawRoundedRect(bar, bar.height() / 2, bar.height() / 2);
+    painter.restore();
+}
+
+void drawBadge(QPainter& painter, const QRectF& rect) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    // 45°: from the lower left corner to the upper right one, as the gradient runs in an
+    // upward-growing picture.
+    QLinearGradient gradient(rect.bottomLeft(), rect.topRight());
+    gradient.setColorAt(0, coral());
+    gradient.setColorAt(1, rose());
+    const qreal radius = 0.225 * rect.width();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(gradient);
+    painter.drawRoundedRect(rect, radius, radius);
+    painter.restore();
+    drawGlyph(painter, rect, Qt::white, false);
+}
+
+void drawAppIcon(QPainter& painter, const QRectF& rect) {
+    const qreal w = rect.width();
+    const QRectF plate = rect.adjusted(0.0977 * w, 0.0977 * w, -0.0977 * w, -0.0977 * w);
+    const qreal radius = 0.225 * plate.width();
+
+    // QPainter has no shadow: blur a dark copy of the plate by layering widening translucent
+    // outlines, offset downwards by 1 % of the width.
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    const qreal blur = 0.02 * w;
+    const int steps = std::max(2, int(std::ceil(blur * 2)));
+    const QRectF shadow = plate.translated(0, 0.01 * w);
+    for (int i = steps; i >= 1; --i) {
+        const qreal grow = blur * i / steps;
+        painter.setBrush(QColor(0, 0, 0, int(255 * 0.28 / steps)));
+        painter.drawRoundedRect(shadow.adjusted(-grow, -grow, grow, grow), radius + grow,
+                                radius + grow);
+    }
+    painter.setBrush(Qt::white);
+    painter.drawRoundedRect(plate, radius, radius);
+    painter.restore();
+    drawBadge(painter, plate);
+}
+
+QImage statusImage(bool busy, const QColor& idleColor, qreal devicePixelRatio) {
+    QImage image = blankImage(QSizeF(18, 18), devicePixelRatio);
+    QPainter painter(&image);
+    paintStatus(painter, QRectF(0, 0, 18, 18), busy, idleColor);
+    return image;
+}
+
+QIcon statusIcon(bool busy, const QColor& idleColor) {
+    return QIcon(new StatusIconEngine(busy, idleColor));
+}
+
+QImage badgeImage(int size, qreal devicePixelRatio) {
+    QImage image = blankImage(QSizeF(size, size), devicePixelRatio);
+    QPainter painter(&image);
+    drawBadge(painter, QRectF(0, 0, size, size));
+    return image;
+}
+
+QIcon appIcon() {
+    QIcon icon;
+    for (int side : {16, 24, 32, 48, 64, 128, 256}) {
+        QImage image = blankImage(QSizeF(side, side), 1.0);
+        QPainter painter(&image);
+        drawAppIcon(painter, QRectF(0, 0, side, side));
+        painter.end();
+        icon.addPixmap(QPixmap::fromImage(image));
+    }
+    return icon;
+}
+
+}  // namespace Logo

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QColor>
+#include <QIcon>
+#include <QImage>
+#include <QRectF>
+
+class QPainter;
+
+// Quorvin's pictures, drawn in code at proportions of the target rectangle so they are sharp at
+// any size: a downward triangle above a short capsule bar. The painter's y axis grows downwards.
+namespace Logo {
+
+QColor coral();  // 255, 122, 89
+QColor rose();   // 233, 58, 105
+
+// The glyph in `rect`, every coordinate a fraction of the width. The tray variant (menuBar) is
+// the bolder, wider one.
+void drawGlyph(QPainter& painter, const QRectF& rect, const QColor& color, bool menuBar);
+// A rounded square with a 45° coral→rose gradient and the glyph in white.
+void drawBadge(QPainter& painter, const QRectF& rect);
+// The badge on a white rounded plate with a soft shadow: the application icon.
+void drawAppIcon(QPainter& painter, const QRectF& rect);
+
+// The tray glyph: an 18 × 18 point picture whose glyph fills the middle 16 × 16. Busy is rose;
+// idle is drawn in `idleColor` (Linux has no template images, so the caller passes the
+// palette's text colour and asks again when the palette changes). The icon draws itself afresh
+// for every size and device pixel ratio it is asked for.
+QIcon statusIcon(bool busy, const QColor& idleColor);
+QImage statusImage(bool busy, const QColor& idleColor, qreal devicePixelRatio = 1.0);
+
+// The badge as a size × size point picture.
+QImage badgeImage(int size, qreal devicePixelRatio = 1.0);
+// The application icon with the usual sizes for window lists and dialogs.
+QIcon appIcon();
+
+}  // namespace Logo

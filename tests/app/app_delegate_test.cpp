@@ -1,0 +1,162 @@
+// The app's own object in this process (offscreen): quitting during a real download, and the
+// certificate prompt as the user sees it.
+
+#include "app/app_delegate.h"
+#include "app/desktop_session.h"
+#include "app/panel_window.h"
+
+#include "common/http_test_server.h"
+#include "legacy/legacy.h"
+#include "manager/download_manager.h"
+#include "support/app_paths.h"
+#include "support/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <unistd.h>
+#include <csignal>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+QStringList desktopEntries() {
+    return QDir(AppPaths::desktop())
+        .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+TEST(AppQuit, TerminationSignalDuringARealDownloadCancelsItAndLeavesNothing) {
+    Settings::setValue(QStringLiteral("welcomed2"), true);
+    const QString clip = TestSupport::home() + QStringLiteral("/clip.mp4");
+    ASSERT_EQ(TestSupport::run(
+                  QStringLiteral("ffmpeg"),
+                  {QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-f"),
+                   QStringLiteral("lavfi"), QStringLiteral("-i"),
+                   QStringLiteral("testsrc=duration=4:size=320x240:rate=25"), QStringLiteral("-f"),
+                   QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("sine=duration=4"),
+                   QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-c:a"),
+                   QStringLiteral("aac"), clip})
+                  .exitCode,
+              0);
+    // Served slowly enough that the download is still running when the signal comes.
+    HttpTestServer server([&](const HttpTestServer::Request&) {
+        HttpTestServer::Reply reply;
+        reply.file = clip;
+        reply.headers = {{"Content-Type", "video/mp4"}};
+        reply.throttleBytes = 4096;
+        reply.throttleMs = 100;
+        return reply;
+    });
+
+    AppDelegate delegate;
+    bool finished = false;
+    QObject::connect(&delegate, &AppDelegate::finished, [&] { finished = true; });
+    delegate.start(0ms);
+    DownloadManager& manager = delegate.manager();
+    manager.setInput(server.url(QStringLiteral("/clip.mp4")).toString());
+    manager.submit();
+    ASSERT_EQ(manager.items().size(), 1);
+    const auto item = manager.items().first();
+    ASSERT_TRUE(
+        TestSupport::waitUntil([&] { return item->phase().kind() == Phase::downloading; }, 30s));
+    EXPECT_TRUE(delegate.isBusy());
+    ASSERT_FALSE(TestSupport::liveProcessesMentioning(QStringLiteral("yt-dlp"))
+                     .filter(TestSupport::home())
+                     .isEmpty());
+
+    ::kill(::getpid(), SIGTERM);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return finished; }, 5s));
+    EXPECT_EQ(logLinesContaining(QStringLiteral("App 退出")), 1);
+    EXPECT_TRUE(item->phase().kind() == Phase::failed && item->phase().failure().isCancel);
+    EXPECT_TRUE(TestSupport::liveProcessesMentioning(TestSupport::home()).isEmpty())
+        << TestSupport::liveProcessesMentioning(TestSupport::home()).join(u'\n').toStdString();
+    EXPECT_EQ(desktopEntries(), QStringList());
+}
+
+// Answers the next message box once it is up: checks it, then ticks the box and presses a button.
+struct PromptSeen {
+    QString text, informative, checkBox;
+    QStringList buttons;
+    qint64 after = -1;
+};
+
+void answerNextPrompt(PromptSeen& seen, const QString& press, bool tick,
+                      const QElapsedTimer& clock) {
+    auto* poll = new QTimer();
+    QObject::connect(poll, &QTimer::timeout, [&seen, press, tick, poll, &clock] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        poll->stop();
+        poll->deleteLater();
+        seen.after = clock.elapsed();
+        seen.text = box->text();
+        seen.informative = box->informativeText();
+        for (QAbstractButton* button : box->buttons()) seen.buttons << button->text();
+        if (box->checkBox()) {
+            seen.checkBox = box->checkBox()->text();
+            box->checkBox()->setChecked(tick);
+        }
+        for (QAbstractButton* button : box->buttons()) {
+            if (button->text() == press) button->click();
+        }
+    });
+    poll->start(20);
+}
+
+TEST(CertificatePrompt, OfferedAtLaunchThenFromTheMenu) {
+    Settings::setValue(QStringLiteral("welcomed2"), true);
+    // The previous edition's certificate is still there; the system's tools stand in as a
+    // script that reports the certificate as no longer trusted.
+    TestSupport::writeFile(Legacy::certificateFile(), "-----BEGIN CERTIFICATE-----\n");
+    const QString security = TestSupport::writeFile(
+        TestSupport::home() + QStringLiteral("/bin/security"), "#!/bin/sh\nexit 1\n");
+    QFile::setPermissions(security, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    Legacy::setCommandsForTesting(
+        {QStringLiteral("/bin/true"), security, QStringLiteral("/bin/true")});
+
+    AppDelegate delegate;
+    QElapsedTimer clock;
+    clock.start();
+    PromptSeen atLaunch;
+    answerNextPrompt(atLaunch, QStringLiteral("以后再说"), true, clock);
+    delegate.start(0ms);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return atLaunch.after >= 0; }, 5s));
+    EXPECT_GE(atLaunch.after, 1150);
+    EXPECT_EQ(atLaunch.text, u"移除旧版留下的证书");
+    EXPECT_EQ(
+        atLaunch.informative,
+        u"新版改用「粘贴链接下载」，不再需要修改网络设置，也不再需要证书。\n\n"
+        u"旧版曾在你的登录钥匙串里信任过一张本机证书，建议移除。macOS 会弹窗请你输入登录密码。");
+    EXPECT_EQ(atLaunch.buttons, QStringList({QStringLiteral("移除"), QStringLiteral("以后再说")}));
+    EXPECT_EQ(atLaunch.checkBox, u"不再提醒（之后可在右键菜单里移除）");
+    EXPECT_TRUE(Settings::boolValue(QStringLiteral("skipOldCertPrompt")));
+    EXPECT_TRUE(Legacy::hasOldCertificate());
+
+    PromptSeen fromMenu;
+    answerNextPrompt(fromMenu, QStringLiteral("移除"), false, clock);
+    delegate.offerOldCertificateRemoval(true);
+    EXPECT_EQ(fromMenu.buttons, QStringList({QStringLiteral("移除"), QStringLiteral("取消")}));
+    EXPECT_EQ(fromMenu.checkBox, QString());
+    EXPECT_FALSE(Legacy::hasOldCertificate());
+    EXPECT_EQ(logLinesContaining(QStringLiteral("已移除旧版证书")), 1);
+}
+
+TEST(PanelWindowSize, HeightFollowsThePanelRoundedUpAndIgnoresNonsense) {
+    PanelWindow window;
+    EXPECT_EQ(window.size(), QSize(440, 300));
+    window.setPanelHeight(301.2);
+    EXPECT_EQ(window.size(), QSize(440, 302));
+    window.setPanelHeight(0);
+    window.setPanelHeight(-5);
+    EXPECT_EQ(window.size(), QSize(440, 302));
+}
+
+}  // namespace

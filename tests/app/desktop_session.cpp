@@ -1,0 +1,208 @@
+#include "app/desktop_session.h"
+
+#include "support/app_paths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <csignal>
+
+namespace {
+
+// Registers itself as a StatusNotifierHost with the watcher, as a desktop's panel does, and
+// keeps its bus name for as long as it lives.
+constexpr char kHostStub[] = R"(
+import dbus, os, signal, time
+bus = dbus.SessionBus()
+name = "org.kde.StatusNotifierHost-%d" % os.getpid()
+bus.request_name(name)
+for _ in range(100):
+    try:
+        watcher = bus.get_object("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher")
+        watcher.RegisterStatusNotifierHost(name, dbus_interface="org.kde.StatusNotifierWatcher")
+        break
+    except dbus.exceptions.DBusException:
+        time.sleep(0.05)
+print("registered", flush=True)
+signal.pause()
+)";
+
+}  // namespace
+
+DesktopSession::DesktopSession(Tray tray) {
+    m_environment = QProcessEnvironment::systemEnvironment();
+    m_environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    m_environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    const QString runtime = TestSupport::home() + QStringLiteral("/run");
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    m_environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+
+    QProcess* xvfb =
+        spawn(QStringLiteral("Xvfb"),
+              {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+               QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
+               QStringLiteral("tcp")});
+    const QByteArray display = firstLine(xvfb).trimmed();
+    if (display.isEmpty()) {
+        m_problem = QStringLiteral("Xvfb did not start");
+        return;
+    }
+    m_environment.insert(QStringLiteral("DISPLAY"),
+                         QStringLiteral(":") + QString::fromUtf8(display));
+
+    QProcess* bus = spawn(QStringLiteral("dbus-daemon"),
+                          {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                           QStringLiteral("--print-address=1")});
+    m_busAddress = QString::fromUtf8(firstLine(bus).trimmed());
+    if (m_busAddress.isEmpty()) {
+        m_problem = QStringLiteral("dbus-daemon did not start");
+        return;
+    }
+    m_environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress);
+
+    spawn(QStringLiteral("openbox"), {});
+    if (!TestSupport::waitUntil(
+            [&] {
+                return run(QStringLiteral("xprop"),
+                           {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+                    .out.contains("window id");
+            },
+            std::chrono::seconds(5))) {
+        m_problem = QStringLiteral("openbox did not start");
+        return;
+    }
+
+    if (tray == Tray::xembed) {
+        spawn(QStringLiteral("trayer"),
+              {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+               QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("pixel"),
+               QStringLiteral("--width"), QStringLiteral("120"), QStringLiteral("--height"),
+               QStringLiteral("24"), QStringLiteral("--SetDockType"), QStringLiteral("true")});
+        if (!TestSupport::waitUntil(
+                [&] {
+                    return run(QStringLiteral("xdotool"),
+                               {QStringLiteral("search"), QStringLiteral("--classname"),
+                                QStringLiteral("trayer")})
+                               .exitCode == 0;
+                },
+                std::chrono::seconds(5))) {
+            m_problem = QStringLiteral("trayer did not start");
+        }
+    } else if (tray == Tray::statusNotifier) {
+        spawn(QStringLiteral("status-notifier-watcher"), {});
+        QProcess* host =
+            spawn(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromUtf8(kHostStub)});
+        if (firstLine(host).trimmed() != "registered") m_problem = QStringLiteral("no SNI host");
+    }
+}
+
+DesktopSession::~DesktopSession() {
+    // Newest first: the app before its tray, the tray before the X server.
+    for (auto it = m_processes.rbegin(); it != m_processes.rend(); ++it) {
+        QProcess& process = **it;
+        if (process.state() == QProcess::NotRunning) continue;
+        process.terminate();
+        if (!process.waitForFinished(3000)) {
+            process.kill();
+            process.waitForFinished(1000);
+        }
+    }
+}
+
+QProcess* DesktopSession::spawn(const QString& program, const QStringList& arguments) {
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(m_environment);
+    process->setProcessChannelMode(QProcess::SeparateChannels);
+    process->setStandardErrorFile(QProcess::nullDevice());
+    process->start(program, arguments);
+    process->waitForStarted(5000);
+    m_processes.push_back(std::move(process));
+    return m_processes.back().get();
+}
+
+QByteArray DesktopSession::firstLine(QProcess* process) {
+    TestSupport::waitUntil(
+        [&] { return process->canReadLine() || process->state() == QProcess::NotRunning; },
+        std::chrono::seconds(10));
+    return process->canReadLine() ? process->readLine() : QByteArray();
+}
+
+QProcess* DesktopSession::startApp(const QStringList& extra) {
+    QProcessEnvironment saved = m_environment;
+    for (const QString& pair : extra) {
+        const qsizetype equals = pair.indexOf(u'=');
+        m_environment.insert(pair.left(equals), pair.mid(equals + 1));
+    }
+    QProcess* app = spawn(QStringLiteral(QUORVIN_BUILD_DIR "/src/app/quorvin"), {});
+    m_environment = saved;
+    return app;
+}
+
+TestSupport::ProcessResult DesktopSession::run(const QString& program,
+                                               const QStringList& arguments) const {
+    QProcess process;
+    process.setProcessEnvironment(m_environment);
+    process.start(program, arguments);
+    TestSupport::ProcessResult result;
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    result.exitCode = process.exitCode();
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+QStringList DesktopSession::visibleWindows(const QString& title) const {
+    const auto result =
+        run(QStringLiteral("xdotool"),
+            {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+             QStringLiteral("^") + QRegularExpression::escape(title) + QStringLiteral("$")});
+    return QString::fromUtf8(result.out).split(u'\n', Qt::SkipEmptyParts);
+}
+
+QStringList DesktopSession::panels() const {
+    QStringList found;
+    for (const QString& window : visibleWindows(QStringLiteral("Quorvin"))) {
+        if (geometry(window).width() == 440) found << window;
+    }
+    return found;
+}
+
+QStringList DesktopSession::windowsOfClass(const QString& name) const {
+    const auto result = run(QStringLiteral("xdotool"),
+                            {QStringLiteral("search"), QStringLiteral("--classname"), name});
+    return QString::fromUtf8(result.out).split(u'\n', Qt::SkipEmptyParts);
+}
+
+QRect DesktopSession::geometry(const QString& window) const {
+    const auto result = run(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"),
+                                                        QStringLiteral("--shell"), window});
+    QMap<QString, int> values;
+    for (const QString& line : QString::fromUtf8(result.out).split(u'\n', Qt::SkipEmptyParts)) {
+        const QStringList pair = line.split(u'=');
+        if (pair.size() == 2) values[pair[0]] = pair[1].toInt();
+    }
+    return {values.value(QStringLiteral("X")), values.value(QStringLiteral("Y")),
+            values.value(QStringLiteral("WIDTH")), values.value(QStringLiteral("HEIGHT"))};
+}
+
+bool DesktopSession::screenshot(const QString& path) const {
+    // ffmpeg (already needed for downloads) reads the X server directly.
+    const auto grab = run(QStringLiteral("ffmpeg"),
+                          {QStringLiteral("-loglevel"), QStringLiteral("error"),
+                           QStringLiteral("-y"), QStringLiteral("-f"), QStringLiteral("x11grab"),
+                           QStringLiteral("-i"), m_environment.value(QStringLiteral("DISPLAY")),
+                           QStringLiteral("-frames:v"), QStringLiteral("1"), path});
+    return grab.exitCode == 0;
+}
+
+int logLinesContaining(const QString& text) {
+    QFile log(AppPaths::appLog());
+    if (!log.open(QIODevice::ReadOnly)) return 0;
+    return int(QString::fromUtf8(log.readAll()).split(u'\n').filter(text).size());
+}

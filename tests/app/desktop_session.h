@@ -1,0 +1,56 @@
+#pragma once
+
+#include "common/test_support.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+// A private desktop for one test: Xvfb (display picked by the server), openbox, a session bus
+// of its own and, when asked, a tray host: trayer (XEmbed, at the top right of the screen) or
+// the status-notifier watcher plus a registered host (StatusNotifierItem over D-Bus). Programs
+// started through it see only this desktop. Everything it started ends with it.
+class DesktopSession {
+public:
+    enum class Tray { none, xembed, statusNotifier };
+
+    explicit DesktopSession(Tray tray);
+    ~DesktopSession();
+
+    // Empty when the desktop is up; otherwise what failed.
+    QString problem() const { return m_problem; }
+    QProcessEnvironment environment() const { return m_environment; }
+    QString busAddress() const { return m_busAddress; }
+
+    // Starts the tray app with this desktop's environment (plus `extra`, "NAME=value").
+    QProcess* startApp(const QStringList& extra = {});
+    // Runs a program (xdotool, xprop, gdbus…) against this desktop.
+    TestSupport::ProcessResult run(const QString& program, const QStringList& arguments) const;
+
+    // Visible top-level windows titled exactly `title`.
+    QStringList visibleWindows(const QString& title) const;
+    // The app's panel windows on screen (440 wide; the tray icon's window shares the title).
+    QStringList panels() const;
+    // Every window whose class or instance name is `name`, visible or not.
+    QStringList windowsOfClass(const QString& name) const;
+    QRect geometry(const QString& window) const;
+    // Writes the whole screen as a PNG.
+    bool screenshot(const QString& path) const;
+
+private:
+    QProcess* spawn(const QString& program, const QStringList& arguments);
+    QByteArray firstLine(QProcess* process);
+
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+    QProcessEnvironment m_environment;
+    QString m_busAddress;
+    QString m_problem;
+};
+
+// The lines of the app's log that contain `text`.
+int logLinesContaining(const QString& text);

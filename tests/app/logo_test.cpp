@@ -1,0 +1,111 @@
+// The drawn pictures, checked pixel by pixel against their proportions and colours.
+
+#include "gui/logo.h"
+#include "app/panel_placement.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+
+namespace {
+
+bool opaque(const QImage& image, int x, int y) {
+    return qAlpha(image.pixel(x, y)) > 128;
+}
+
+// Columns of a row that are covered, as [first, last].
+std::pair<int, int> coveredSpan(const QImage& image, int y,
+                                const std::function<bool(QRgb)>& covered) {
+    int first = -1;
+    int last = -1;
+    for (int x = 0; x < image.width(); ++x) {
+        if (!covered(image.pixel(x, y))) continue;
+        if (first < 0) first = x;
+        last = x;
+    }
+    return {first, last};
+}
+
+bool near(QRgb pixel, const QColor& color, int tolerance = 12) {
+    return std::abs(qRed(pixel) - color.red()) <= tolerance &&
+           std::abs(qGreen(pixel) - color.green()) <= tolerance &&
+           std::abs(qBlue(pixel) - color.blue()) <= tolerance;
+}
+
+TEST(Logo, BadgeAt22HasItsBarFrom26To74PercentAndGradientEnds) {
+    // Drawn large enough that one pixel is under 1 % of the width, at 22 points.
+    const qreal ratio = 10;
+    const QImage badge = Logo::badgeImage(22, ratio).convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(badge.size(), QSize(220, 220));
+    EXPECT_EQ(badge.devicePixelRatio(), ratio);
+    // The bar's middle row: 72 % + 4.5 % of the width down.
+    const auto [left, right] =
+        coveredSpan(badge, int(220 * 0.765), [](QRgb p) { return near(p, Qt::white, 40); });
+    EXPECT_NEAR(left, 220 * 0.26, 2.5);
+    EXPECT_NEAR(right + 1, 220 * 0.74, 2.5);
+    // 45°: coral at the lower left, rose at the upper right; corners (radius 4.95 pt) clear.
+    EXPECT_TRUE(near(badge.pixel(12, 207), Logo::coral(), 20)) << std::hex << badge.pixel(12, 207);
+    EXPECT_TRUE(near(badge.pixel(207, 12), Logo::rose(), 20)) << std::hex << badge.pixel(207, 12);
+    EXPECT_FALSE(opaque(badge, 1, 1));
+    EXPECT_TRUE(opaque(badge, 22, 22));
+    EXPECT_FALSE(opaque(badge, 8, 8));  // inside the square, outside the 4.95-point corner
+}
+
+TEST(Logo, StatusGlyphBusyIsRoseIdleFollowsTheGivenColour) {
+    const QImage busy =
+        Logo::statusImage(true, Qt::black, 4).convertToFormat(QImage::Format_ARGB32);
+    const QImage idle =
+        Logo::statusImage(false, QColor(240, 240, 240), 4).convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(busy.size(), QSize(72, 72));
+    // The triangle's middle (50 %, about 40 % down the inner 16 points, plus the 1-point inset).
+    const int x = 36;
+    const int y = 4 + int(64 * 0.40);
+    EXPECT_TRUE(near(busy.pixel(x, y), Logo::rose(), 2));
+    EXPECT_TRUE(near(idle.pixel(x, y), QColor(240, 240, 240), 2));
+    // The tray bar spans 22 %–78 % of the inner square; the 1-point border stays empty.
+    const auto [left, right] =
+        coveredSpan(busy, 4 + int(64 * 0.795), [](QRgb p) { return qAlpha(p) > 128; });
+    EXPECT_NEAR(left, 4 + 64 * 0.22, 1.5);
+    EXPECT_NEAR(right + 1, 4 + 64 * 0.78, 1.5);
+    for (int i = 0; i < 72; ++i) {
+        EXPECT_FALSE(opaque(busy, i, 0) || opaque(busy, 0, i) || opaque(busy, i, 71) ||
+                     opaque(busy, 71, i));
+    }
+    // The icon draws itself at any size asked for, not a scaled copy.
+    const QImage fromIcon = Logo::statusIcon(true, Qt::black).pixmap(QSize(18, 18), 4.0).toImage();
+    EXPECT_EQ(fromIcon.size(), QSize(72, 72));
+    EXPECT_TRUE(near(fromIcon.pixel(x, y), Logo::rose(), 2));
+}
+
+TEST(Logo, GlyphHeightsAreFractionsOfTheWidth) {
+    QImage wide(200, 400, QImage::Format_ARGB32);
+    wide.fill(Qt::transparent);
+    QPainter painter(&wide);
+    Logo::drawGlyph(painter, QRectF(0, 0, 200, 400), Qt::black, false);
+    painter.end();
+    // The bar's bottom edge sits at 81 % of the width (162 px), whatever the height.
+    int lowest = 0;
+    for (int y = 0; y < 400; ++y) {
+        if (opaque(wide, 100, y)) lowest = y;
+    }
+    EXPECT_NEAR(lowest + 1, 162, 1.5);
+}
+
+TEST(PanelPlacement, UnderTheIconCentredAndAlwaysOnScreen) {
+    const QRect screen(0, 0, 1280, 800);
+    const QSize size(440, 300);
+    // A top-panel icon in the middle: centred under it.
+    EXPECT_EQ(panelPosition(QRect(630, 0, 21, 24), size, screen), QPoint(420, 28));
+    // Near the right edge: pushed left to fit.
+    EXPECT_EQ(panelPosition(QRect(1250, 0, 24, 24), size, screen), QPoint(840, 28));
+    // A bottom panel: above the icon.
+    EXPECT_EQ(panelPosition(QRect(10, 776, 24, 24), size, screen), QPoint(0, 472));
+    // Taller than the screen: the top stays visible.
+    EXPECT_EQ(panelPosition(QRect(640, 780, 1, 1), QSize(440, 900), screen).y(), 0);
+    // A second screen to the right, with a panel taking its top 30 pixels.
+    EXPECT_EQ(panelPosition(QRect(2000, 5, 1, 1), size, QRect(1280, 30, 1920, 1050)),
+              QPoint(1780, 30));
+}
+
+}  // namespace
