@@ -85,11 +85,7 @@ void AppDelegate::finishStart() {
     m_trayIcon->setToolTip(QStringLiteral("Quorvin\n单击：粘贴链接下载 · 右键：更多"));
     connect(m_trayIcon, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::Trigger) {
-                    togglePanel();
-                } else if (reason == QSystemTrayIcon::Context && m_panel) {
-                    m_panel->hide();
-                }
+                if (reason == QSystemTrayIcon::Trigger) togglePanel();
             });
     // The idle glyph follows the desktop's text colour (there are no template images here).
     qApp->installEventFilter(this);
@@ -146,6 +142,11 @@ void AppDelegate::finishStart() {
 
 void AppDelegate::buildMenu() {
     m_menu = std::make_unique<QMenu>();
+    // The panel makes way for the menu before it pops up: hiding it afterwards would move the
+    // activation away from the menu, which then closes at once.
+    connect(m_menu.get(), &QMenu::aboutToShow, this, [this] {
+        if (m_panel) m_panel->hide();
+    });
     // Menu actions run after the menu has closed, so the panel opens into a settled desktop.
     m_menu->addAction(QStringLiteral("打开下载窗口"), this,
                       [this] { QTimer::singleShot(0, this, &AppDelegate::showPanel); });

@@ -51,12 +51,14 @@ public:
         return scaledPixmap(size, mode, state, 1.0);
     }
 
+    // Qt passes the size in device pixels here, with the ratio they are for.
     QPixmap scaledPixmap(const QSize& size, QIcon::Mode, QIcon::State, qreal scale) override {
-        QImage image = blankImage(QSizeF(size), scale);
+        const QSizeF points = QSizeF(size) / scale;
+        QImage image = blankImage(points, scale);
         QPainter painter(&image);
-        const qreal side = std::min(size.width(), size.height());
+        const qreal side = std::min(points.width(), points.height());
         paintStatus(painter,
-                    QRectF((size.width() - side) / 2, (size.height() - side) / 2, side, side),
+                    QRectF((points.width() - side) / 2, (points.height() - side) / 2, side, side),
                     m_busy, m_idleColor);
         painter.end();
         return QPixmap::fromImage(image);

@@ -6,6 +6,7 @@
 #include "app/panel_window.h"
 
 #include "common/http_test_server.h"
+#include "common/test_media.h"
 #include "legacy/legacy.h"
 #include "manager/download_manager.h"
 #include "support/app_paths.h"
@@ -36,16 +37,7 @@ QStringList desktopEntries() {
 TEST(AppQuit, TerminationSignalDuringARealDownloadCancelsItAndLeavesNothing) {
     Settings::setValue(QStringLiteral("welcomed2"), true);
     const QString clip = TestSupport::home() + QStringLiteral("/clip.mp4");
-    ASSERT_EQ(TestSupport::run(
-                  QStringLiteral("ffmpeg"),
-                  {QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-f"),
-                   QStringLiteral("lavfi"), QStringLiteral("-i"),
-                   QStringLiteral("testsrc=duration=4:size=320x240:rate=25"), QStringLiteral("-f"),
-                   QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("sine=duration=4"),
-                   QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-c:a"),
-                   QStringLiteral("aac"), clip})
-                  .exitCode,
-              0);
+    ASSERT_TRUE(TestMedia::makeClip(clip, 4, QSize(320, 240), 25));
     // Served slowly enough that the download is still running when the signal comes.
     HttpTestServer server([&](const HttpTestServer::Request&) {
         HttpTestServer::Reply reply;

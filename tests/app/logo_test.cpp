@@ -45,11 +45,11 @@ TEST(Logo, BadgeAt22HasItsBarFrom26To74PercentAndGradientEnds) {
     EXPECT_NEAR(left, 220 * 0.26, 2.5);
     EXPECT_NEAR(right + 1, 220 * 0.74, 2.5);
     // 45°: coral at the lower left, rose at the upper right; corners (radius 4.95 pt) clear.
-    EXPECT_TRUE(near(badge.pixel(12, 207), Logo::coral(), 20)) << std::hex << badge.pixel(12, 207);
-    EXPECT_TRUE(near(badge.pixel(207, 12), Logo::rose(), 20)) << std::hex << badge.pixel(207, 12);
+    EXPECT_TRUE(near(badge.pixel(30, 190), Logo::coral(), 20)) << std::hex << badge.pixel(30, 190);
+    EXPECT_TRUE(near(badge.pixel(190, 30), Logo::rose(), 20)) << std::hex << badge.pixel(190, 30);
     EXPECT_FALSE(opaque(badge, 1, 1));
     EXPECT_TRUE(opaque(badge, 22, 22));
-    EXPECT_FALSE(opaque(badge, 8, 8));  // inside the square, outside the 4.95-point corner
+    EXPECT_FALSE(opaque(badge, 12, 12));  // inside the square, outside the 4.95-point corner
 }
 
 TEST(Logo, StatusGlyphBusyIsRoseIdleFollowsTheGivenColour) {
