@@ -93,7 +93,7 @@ DesktopSession::DesktopSession(Tray tray) {
     } else if (tray == Tray::statusNotifier) {
         spawn(QStringLiteral("status-notifier-watcher"), {});
         QProcess* host =
-            spawn(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromUtf8(kHostStub)});
+            spawn(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromUtf8(kHostStub)});
         if (firstLine(host).trimmed() != "registered") m_problem = QStringLiteral("no SNI host");
     }
 }

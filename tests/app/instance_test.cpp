@@ -80,6 +80,9 @@ TEST_F(SingleInstanceApp, TerminationSignalsEndTheRunInOrder) {
         QProcess* app = desktop.startApp();
         const int runs = logLinesContaining(QStringLiteral("App 退出"));
         ASSERT_TRUE(started(runs + 1));
+        // The handlers are in place once the icon is in the tray.
+        ASSERT_TRUE(TestSupport::waitUntil(
+            [&] { return desktop.windowsOfClass(QStringLiteral("quorvin")).size() >= 1; }, 5s));
         ::kill(pid_t(app->processId()), number);
         ASSERT_TRUE(app->waitForFinished(5000)) << number;
         EXPECT_EQ(app->exitStatus(), QProcess::NormalExit) << number;

@@ -123,7 +123,7 @@ protected:
             QStringLiteral("gdbus"),
             QStringList{QStringLiteral("call"), QStringLiteral("--session"),
                         QStringLiteral("--dest"), service, QStringLiteral("--object-path"), path,
-                        QStringLiteral("--method"), method} +
+                        QStringLiteral("--method"), method, QStringLiteral("--")} +
                 arguments);
     }
 };
@@ -166,7 +166,7 @@ TEST_F(StatusNotifierTray, ItemRegistersActivatesAndExportsTheMenuInOrder) {
                              .captured(1);
     ASSERT_FALSE(path.isEmpty()) << menuPath.out.toStdString();
     const auto layout = call(item, path, QStringLiteral("com.canonical.dbusmenu.GetLayout"),
-                             {QStringLiteral("0"), QStringLiteral("-1"), QStringLiteral("[]")});
+                             {QStringLiteral("0"), QStringLiteral("-1"), QStringLiteral("@as []")});
     QStringList entries;
     QString openId;
     auto it = QRegularExpression(QStringLiteral("<\\((\\d+), \\{([^}]*)\\}"))
@@ -188,11 +188,12 @@ TEST_F(StatusNotifierTray, ItemRegistersActivatesAndExportsTheMenuInOrder) {
                                     QStringLiteral("查看日志"), QStringLiteral("-"),
                                     QStringLiteral("Quorvin " QUORVIN_VERSION " (off)"),
                                     QStringLiteral("退出")}))
-        << layout.out.toStdString();
+        << layout.out.toStdString() << layout.err.toStdString() << path.toStdString();
 
-    call(item, path, QStringLiteral("com.canonical.dbusmenu.Event"),
-         {openId, QStringLiteral("clicked"), QStringLiteral("<0>"), QStringLiteral("0")});
-    EXPECT_TRUE(TestSupport::waitUntil([&] { return desktop.panels().size() == 1; }, 5s));
+    const auto event = call(item, path, QStringLiteral("com.canonical.dbusmenu.Event"),
+                            {openId, QStringLiteral("clicked"), QStringLiteral("<0>"), QStringLiteral("0")});
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return desktop.panels().size() == 1; }, 5s))
+        << openId.toStdString() << event.err.toStdString();
 }
 
 }  // namespace
