@@ -92,8 +92,8 @@ DesktopSession::DesktopSession(Tray tray) {
         }
     } else if (tray == Tray::statusNotifier) {
         spawn(QStringLiteral("status-notifier-watcher"), {});
-        QProcess* host =
-            spawn(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromUtf8(kHostStub)});
+        QProcess* host = spawn(QStringLiteral("/usr/bin/python3"),
+                               {QStringLiteral("-c"), QString::fromUtf8(kHostStub)});
         if (firstLine(host).trimmed() != "registered") m_problem = QStringLiteral("no SNI host");
     }
 }

@@ -75,21 +75,22 @@ TEST_F(SingleInstanceApp, KilledFirstCopyDoesNotBlockTheNext) {
     EXPECT_EQ(logLinesContaining(QStringLiteral("App 启动（")), 2);
 }
 
-TEST_F(SingleInstanceApp, TerminationSignalsEndTheRunInOrder) {
-    for (int number : {SIGTERM, SIGINT, SIGHUP}) {
-        QProcess* app = desktop.startApp();
-        const int runs = logLinesContaining(QStringLiteral("App 退出"));
-        ASSERT_TRUE(started(runs + 1));
-        // The handlers are in place once the icon is in the tray.
-        ASSERT_TRUE(TestSupport::waitUntil(
-            [&] { return desktop.windowsOfClass(QStringLiteral("quorvin")).size() >= 1; }, 5s));
-        ::kill(pid_t(app->processId()), number);
-        ASSERT_TRUE(app->waitForFinished(5000)) << number;
-        EXPECT_EQ(app->exitStatus(), QProcess::NormalExit) << number;
-        EXPECT_EQ(app->exitCode(), 0);
-        EXPECT_EQ(logLinesContaining(QStringLiteral("App 退出")), runs + 1) << number;
-    }
+class TerminationSignal : public SingleInstanceApp, public ::testing::WithParamInterface<int> {};
+
+TEST_P(TerminationSignal, EndsTheRunInOrder) {
+    QProcess* app = desktop.startApp();
+    ASSERT_TRUE(started(1));
+    // The handlers are in place once the icon is in the tray.
+    ASSERT_TRUE(TestSupport::waitUntil(
+        [&] { return !desktop.windowsOfClass(QStringLiteral("quorvin")).isEmpty(); }, 5s));
+    ::kill(pid_t(app->processId()), GetParam());
+    ASSERT_TRUE(app->waitForFinished(5000));
+    EXPECT_EQ(app->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app->exitCode(), 0);
+    EXPECT_EQ(logLinesContaining(QStringLiteral("App 退出")), 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(App, TerminationSignal, ::testing::Values(SIGTERM, SIGINT, SIGHUP));
 
 TEST(AppProgram, VersionAndNoDisplay) {
     const auto version = TestSupport::run(QStringLiteral(QUORVIN_BUILD_DIR "/src/app/quorvin"),

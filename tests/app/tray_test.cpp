@@ -190,8 +190,9 @@ TEST_F(StatusNotifierTray, ItemRegistersActivatesAndExportsTheMenuInOrder) {
                                     QStringLiteral("退出")}))
         << layout.out.toStdString() << layout.err.toStdString() << path.toStdString();
 
-    const auto event = call(item, path, QStringLiteral("com.canonical.dbusmenu.Event"),
-                            {openId, QStringLiteral("clicked"), QStringLiteral("<0>"), QStringLiteral("0")});
+    const auto event =
+        call(item, path, QStringLiteral("com.canonical.dbusmenu.Event"),
+             {openId, QStringLiteral("clicked"), QStringLiteral("<0>"), QStringLiteral("0")});
     EXPECT_TRUE(TestSupport::waitUntil([&] { return desktop.panels().size() == 1; }, 5s))
         << openId.toStdString() << event.err.toStdString();
 }
