@@ -4,6 +4,7 @@
 #include "app/app_delegate.h"
 #include "app/desktop_session.h"
 #include "app/panel_window.h"
+#include "gui/logo.h"
 
 #include "common/http_test_server.h"
 #include "common/test_media.h"
@@ -20,6 +21,7 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QTimer>
 
 #include <unistd.h>
@@ -139,6 +141,33 @@ TEST(CertificatePrompt, OfferedAtLaunchThenFromTheMenu) {
     EXPECT_EQ(fromMenu.checkBox, QString());
     EXPECT_FALSE(Legacy::hasOldCertificate());
     EXPECT_EQ(logLinesContaining(QStringLiteral("已移除旧版证书")), 1);
+}
+
+TEST(TrayGlyph, IdleFollowsThePaletteBusyStaysRose) {
+    Settings::setValue(QStringLiteral("welcomed2"), true);
+    AppDelegate delegate;
+    delegate.start(0ms);
+    ASSERT_NE(delegate.trayIcon(), nullptr);
+    // The middle of the triangle, drawn at 4 device pixels per point.
+    const auto glyphColour = [&] {
+        const QImage image = delegate.trayIcon()->icon().pixmap(QSize(18, 18), 4.0).toImage();
+        return image.pixelColor(36, 4 + int(64 * 0.40)).rgb();
+    };
+    const auto usePalette = [](QColor text) {
+        QPalette palette = QApplication::palette();
+        palette.setColor(QPalette::WindowText, text);
+        QApplication::setPalette(palette);
+        QCoreApplication::processEvents();
+    };
+    usePalette(QColor(250, 250, 250));  // a dark desktop
+    EXPECT_EQ(glyphColour(), QColor(250, 250, 250).rgb());
+    delegate.manager().onActiveChange(true);
+    EXPECT_TRUE(delegate.isBusy());
+    EXPECT_EQ(glyphColour(), Logo::rose().rgb());
+    usePalette(QColor(20, 20, 20));  // back to a light one while busy: still rose
+    EXPECT_EQ(glyphColour(), Logo::rose().rgb());
+    delegate.manager().onActiveChange(false);
+    EXPECT_EQ(glyphColour(), QColor(20, 20, 20).rgb());
 }
 
 TEST(PanelWindowSize, HeightFollowsThePanelRoundedUpAndIgnoresNonsense) {

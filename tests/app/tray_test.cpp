@@ -130,7 +130,8 @@ protected:
 
 TEST_F(StatusNotifierTray, ItemRegistersActivatesAndExportsTheMenuInOrder) {
     ASSERT_EQ(desktop.problem(), QString());
-    ASSERT_TRUE(startApp(desktop, {QStringLiteral("QUORVIN_PANEL_ANCHOR=1200,10")}).ok);
+    const StartedApp app = startApp(desktop, {QStringLiteral("QUORVIN_PANEL_ANCHOR=1200,10")});
+    ASSERT_TRUE(app.ok);
     const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
     QString item;
     ASSERT_TRUE(TestSupport::waitUntil(
@@ -195,6 +196,12 @@ TEST_F(StatusNotifierTray, ItemRegistersActivatesAndExportsTheMenuInOrder) {
              {openId, QStringLiteral("clicked"), QStringLiteral("<0>"), QStringLiteral("0")});
     EXPECT_TRUE(TestSupport::waitUntil([&] { return desktop.panels().size() == 1; }, 5s))
         << openId.toStdString() << event.err.toStdString();
+
+    // Ctrl+Q in the panel ends the run in order.
+    desktop.run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+q")});
+    ASSERT_TRUE(app.process->waitForFinished(5000));
+    EXPECT_EQ(app.process->exitCode(), 0);
+    EXPECT_EQ(logLinesContaining(QStringLiteral("App 退出")), 1);
 }
 
 }  // namespace
