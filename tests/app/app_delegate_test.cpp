@@ -91,6 +91,11 @@ void answerNextPrompt(PromptSeen& seen, const QString& press, bool tick,
         poll->stop();
         poll->deleteLater();
         seen.after = clock.elapsed();
+        // Kept for people to look at.
+        QDir().mkpath(QStringLiteral(QUORVIN_BUILD_DIR "/screenshots"));
+        box->grab().save(QStringLiteral(QUORVIN_BUILD_DIR "/screenshots/certificate-prompt-") +
+                         (box->checkBox() ? QStringLiteral("launch") : QStringLiteral("menu")) +
+                         QStringLiteral(".png"));
         seen.text = box->text();
         seen.informative = box->informativeText();
         for (QAbstractButton* button : box->buttons()) seen.buttons << button->text();
