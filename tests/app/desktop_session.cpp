@@ -75,27 +75,35 @@ DesktopSession::DesktopSession(Tray tray) {
     }
 
     if (tray == Tray::xembed) {
-        spawn(QStringLiteral("trayer"),
-              {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-               QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("pixel"),
-               QStringLiteral("--width"), QStringLiteral("120"), QStringLiteral("--height"),
-               QStringLiteral("24"), QStringLiteral("--SetDockType"), QStringLiteral("true")});
-        if (!TestSupport::waitUntil(
-                [&] {
-                    return run(QStringLiteral("xdotool"),
-                               {QStringLiteral("search"), QStringLiteral("--classname"),
-                                QStringLiteral("trayer")})
-                               .exitCode == 0;
-                },
-                std::chrono::seconds(5))) {
-            m_problem = QStringLiteral("trayer did not start");
-        }
+        startXEmbedTray();
     } else if (tray == Tray::statusNotifier) {
-        spawn(QStringLiteral("status-notifier-watcher"), {});
-        QProcess* host = spawn(QStringLiteral("/usr/bin/python3"),
-                               {QStringLiteral("-c"), QString::fromUtf8(kHostStub)});
-        if (firstLine(host).trimmed() != "registered") m_problem = QStringLiteral("no SNI host");
+        startStatusNotifierHost();
     }
+}
+
+void DesktopSession::startXEmbedTray() {
+    spawn(QStringLiteral("trayer"),
+          {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+           QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("pixel"),
+           QStringLiteral("--width"), QStringLiteral("120"), QStringLiteral("--height"),
+           QStringLiteral("24"), QStringLiteral("--SetDockType"), QStringLiteral("true")});
+    if (!TestSupport::waitUntil(
+            [&] {
+                return run(QStringLiteral("xdotool"),
+                           {QStringLiteral("search"), QStringLiteral("--classname"),
+                            QStringLiteral("trayer")})
+                           .exitCode == 0;
+            },
+            std::chrono::seconds(5))) {
+        m_problem = QStringLiteral("trayer did not start");
+    }
+}
+
+void DesktopSession::startStatusNotifierHost() {
+    spawn(QStringLiteral("status-notifier-watcher"), {});
+    QProcess* host = spawn(QStringLiteral("/usr/bin/python3"),
+                           {QStringLiteral("-c"), QString::fromUtf8(kHostStub)});
+    if (firstLine(host).trimmed() != "registered") m_problem = QStringLiteral("no SNI host");
 }
 
 DesktopSession::~DesktopSession() {

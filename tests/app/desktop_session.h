@@ -27,6 +27,10 @@ public:
     QProcessEnvironment environment() const { return m_environment; }
     QString busAddress() const { return m_busAddress; }
 
+    // Starts trayer at the top right of the screen (done by the constructor for Tray::xembed).
+    void startXEmbedTray();
+    // Starts the watcher and a registered host (done by the constructor for Tray::statusNotifier).
+    void startStatusNotifierHost();
     // Starts the tray app with this desktop's environment (plus `extra`, "NAME=value").
     QProcess* startApp(const QStringList& extra = {});
     // Runs a program (xdotool, xprop, gdbus…) against this desktop.

@@ -113,6 +113,30 @@ TEST_F(XEmbedTray, PanelWithoutIconGeometryStaysInsideTheScreen) {
     EXPECT_TRUE(Settings::boolValue(QStringLiteral("welcomed2")));
 }
 
+TEST(LateTray, IconWaitsForATrayHostThatAppearsAfterTheApp) {
+    // Started from autostart before the desktop's panel. Qt picks D-Bus or XEmbed once, when the
+    // icon is made; made too early, it would never reach a StatusNotifierItem host.
+    DesktopSession desktop(DesktopSession::Tray::none);
+    ASSERT_EQ(desktop.problem(), QString());
+    ASSERT_TRUE(startApp(desktop).ok);
+    QTest::qWait(1500);
+    desktop.startStatusNotifierHost();
+    ASSERT_EQ(desktop.problem(), QString());
+    EXPECT_TRUE(TestSupport::waitUntil(
+        [&] {
+            const auto reply = desktop.run(
+                QStringLiteral("gdbus"),
+                {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
+                 QStringLiteral("org.kde.StatusNotifierWatcher"), QStringLiteral("--object-path"),
+                 QStringLiteral("/StatusNotifierWatcher"), QStringLiteral("--method"),
+                 QStringLiteral("org.freedesktop.DBus.Properties.Get"),
+                 QStringLiteral("org.kde.StatusNotifierWatcher"),
+                 QStringLiteral("RegisteredStatusNotifierItems")});
+            return reply.out.contains("['");  // a non-empty list of items
+        },
+        5s));
+}
+
 class StatusNotifierTray : public ::testing::Test {
 protected:
     DesktopSession desktop{DesktopSession::Tray::statusNotifier};
