@@ -9,9 +9,11 @@
 #include "gui/panel_view.h"
 #include "legacy/legacy.h"
 #include "manager/download_manager.h"
+#include "sites/process_group.h"
 #include "support/app_paths.h"
 #include "support/log.h"
 #include "support/settings.h"
+#include "support/temp_files.h"
 #include "support/termination_signals.h"
 
 #include <QApplication>
@@ -67,6 +69,8 @@ void AppDelegate::start(std::chrono::milliseconds trayWait) {
     Log::write(QStringLiteral("App 启动（") +
                (kVersion.isEmpty() ? QStringLiteral("?") : kVersion) + QStringLiteral("）"));
     Legacy::cleanUpSilently();
+    // What a killed run of ours left in the temporary folder or half-copied onto the Desktop.
+    TempFiles::removeLeftovers();
     // There is no global main menu on Linux: its keys live in the panel window (Ctrl+Q, Ctrl+H,
     // Escape) and in the paste field (undo, cut, copy, paste, select all).
 
@@ -128,11 +132,11 @@ void AppDelegate::finishStart() {
     m_signals = new TerminationSignals(this);
     connect(m_signals, &TerminationSignals::received, this, &AppDelegate::quit);
 
-    if (!Settings::boolValue(QStringLiteral("welcomed2"))) {
-        Settings::setValue(QStringLiteral("welcomed2"), true);
+    if (!Settings::welcomed2()) {
+        Settings::setWelcomed2(true);
         QTimer::singleShot(kFirstRunDelay, this, &AppDelegate::showPanel);
     }
-    if (Legacy::hasOldCertificate() && !Settings::boolValue(QStringLiteral("skipOldCertPrompt"))) {
+    if (Legacy::hasOldCertificate() && !Settings::skipOldCertPrompt()) {
         QTimer::singleShot(kCertificateDelay, this, [this] { offerOldCertificateRemoval(false); });
     }
     m_started = true;
@@ -232,6 +236,8 @@ void AppDelegate::quit() {
         poll->stop();
         poll->deleteLater();
         delete clock;
+        // Whatever tool group is still alive (one that ignored the cancel) ends with us.
+        ProcessGroup::endAll();
         Q_EMIT finished();
     });
     poll->start();
@@ -240,6 +246,6 @@ void AppDelegate::quit() {
 void AppDelegate::offerOldCertificateRemoval(bool fromMenu) {
     if (!Legacy::hasOldCertificate() || m_quitting) return;
     const CertificatePrompt::Answer answer = CertificatePrompt::ask(fromMenu);
-    if (answer.suppress) Settings::setValue(QStringLiteral("skipOldCertPrompt"), true);
+    if (answer.suppress) Settings::setSkipOldCertPrompt(true);
     if (answer.remove) Legacy::removeOldCertificate();
 }

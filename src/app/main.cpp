@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Quorvin"));
     QApplication::setOrganizationName(QStringLiteral("Quorvin"));
     QApplication::setApplicationVersion(QStringLiteral(QUORVIN_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("quorvin"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.quorvin.Quorvin"));
     // The panel hides rather than closes, and a closed dialog must not end the tray app.
     QApplication::setQuitOnLastWindowClosed(false);
 
