@@ -31,6 +31,7 @@ packages=(
   qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts
   qml6-module-qtquick-window qml6-module-qtqml-workerscript qml6-module-qtquick-templates
   libqt6svg6 qt6-svg-dev qt6-webengine-dev qml6-module-qtwebengine qml6-module-qtqml
+  qml6-module-qtqml-models
   qcoro-qt6-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   ffmpeg fonts-noto-cjk

@@ -1,58 +1,48 @@
 #include "gui/panel_view.h"
 
-#include "manager/download_manager.h"
+#include "gui/badge_image_provider.h"
+#include "gui/badge_stand_in.h"
+#include "gui/icon_provider.h"
+#include "gui/panel_bridge.h"
+#include "legacy/legacy.h"
 
-#include <QQmlComponent>
+#include <QFont>
+#include <QGuiApplication>
 #include <QQmlContext>
 #include <QQmlEngine>
-#include <QQuickItem>
 #include <QQuickView>
-
-// A stand-in panel until the real one is written: a plain page that reports its height, so the
-// window around it can be built and tested on its own.
 
 namespace {
 
-class HeightReporter : public QObject {
-    Q_OBJECT
-public:
-    explicit HeightReporter(PanelCallbacks callbacks, QObject* parent)
-        : QObject(parent), m_callbacks(std::move(callbacks)) {}
-    Q_INVOKABLE void report(double height) {
-        if (m_callbacks.onHeightChange) m_callbacks.onHeightChange(height);
-    }
-
-private:
-    PanelCallbacks m_callbacks;
-};
-
-constexpr char kPage[] = R"(
-import QtQuick
-Rectangle {
-    width: 440
-    implicitHeight: 300
-    height: implicitHeight
-    color: palette.window
-    Text {
-        anchors.centerIn: parent
-        text: "Quorvin"
-        color: palette.windowText
-    }
-    onHeightChanged: panelHeight.report(height)
-    Component.onCompleted: panelHeight.report(height)
+// The desktop's UI font first; Chinese text falls back to Noto Sans CJK SC rather than to
+// whichever CJK font fontconfig finds first (often the Japanese forms).
+void preferSimplifiedChineseFallback() {
+    QFont font = QGuiApplication::font();
+    const QString cjk = QStringLiteral("Noto Sans CJK SC");
+    QStringList families = font.families();
+    if (families.isEmpty()) families.append(font.family());
+    if (families.contains(cjk)) return;
+    families.append(cjk);
+    font.setFamilies(families);
+    QGuiApplication::setFont(font);
 }
-)";
 
 }  // namespace
 
 void loadPanel(QQuickView& view, DownloadManager& manager, PanelCallbacks callbacks) {
-    auto* reporter = new HeightReporter(std::move(callbacks), &view);
-    view.rootContext()->setContextProperty(QStringLiteral("panelHeight"), reporter);
-    view.rootContext()->setContextProperty(QStringLiteral("manager"), &manager);
-    auto* component = new QQmlComponent(view.engine(), &view);
-    component->setData(kPage, QUrl(QStringLiteral("qrc:/quorvin/qml/Placeholder.qml")));
-    QObject* root = component->create(view.rootContext());
-    view.setContent(component->url(), component, root);
-}
+    preferSimplifiedChineseFallback();
+    PanelBridge::Shell shell;
+    shell.quit = std::move(callbacks.onQuit);
+    shell.removeOldCert = std::move(callbacks.onRemoveOldCert);
+    shell.heightChanged = std::move(callbacks.onHeightChange);
+    shell.hasOldCertificate = [] { return Legacy::hasOldCertificate(); };
+    auto* bridge = new PanelBridge(manager, std::move(shell), &view);
 
-#include "panel_view.moc"
+    QQmlEngine* engine = view.engine();
+    engine->addImageProvider(QStringLiteral("icon"), new IconProvider);
+    engine->addImageProvider(QStringLiteral("badge"), new BadgeImageProvider(badgeStandIn));
+    engine->rootContext()->setContextProperty(QStringLiteral("panel"), bridge);
+    view.setResizeMode(QQuickView::SizeViewToRootObject);
+    view.setColor(Qt::transparent);
+    view.setSource(QUrl(QStringLiteral("qrc:/quorvin/qml/PanelView.qml")));
+}

@@ -54,6 +54,8 @@ public:
     int focusTick() const { return m_focusTick; }
     std::optional<QString> lastAutofill() const { return m_lastAutofill; }
     bool hasLoginWindow() const { return m_loginWindow != nullptr; }
+    // The desktop it was given; the panel opens files and links through the same services.
+    const DesktopServices& services() const { return m_services; }
 
     bool hasActive() const;
     bool hasFinished() const;

@@ -1,0 +1,172 @@
+#include "gui/item_list_model.h"
+
+#include "gui/action_label.h"
+#include "gui/platform_values.h"
+#include "support/byte_count.h"
+
+namespace {
+
+QString phaseName(Phase::Kind kind) {
+    switch (kind) {
+        case Phase::working:
+            return QStringLiteral("working");
+        case Phase::downloading:
+            return QStringLiteral("downloading");
+        case Phase::done:
+            return QStringLiteral("done");
+        case Phase::failed:
+            return QStringLiteral("failed");
+    }
+    return {};
+}
+
+const QList<int> kPhaseRoles = {
+    ItemListModel::phaseRole,         ItemListModel::activeRole,
+    ItemListModel::fractionRole,      ItemListModel::statusTextRole,
+    ItemListModel::sizeTextRole,      ItemListModel::filePathRole,
+    ItemListModel::isCancelRole,      ItemListModel::failureTitleRole,
+    ItemListModel::failureAdviceRole, ItemListModel::failureActionsRole,
+};
+
+}  // namespace
+
+ItemListModel::ItemListModel(DownloadManager& manager, QObject* parent)
+    : QAbstractListModel(parent), m_manager(manager) {
+    connect(&m_manager, &DownloadManager::itemsChanged, this, &ItemListModel::sync);
+    sync();
+}
+
+int ItemListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+QHash<int, QByteArray> ItemListModel::roleNames() const {
+    return {
+        {itemIdRole, "itemId"},
+        {urlRole, "url"},
+        {platformRole, "platform"},
+        {titleRole, "title"},
+        {thumbnailRole, "thumbnail"},
+        {phaseRole, "phase"},
+        {activeRole, "active"},
+        {fractionRole, "fraction"},
+        {statusTextRole, "statusText"},
+        {sizeTextRole, "sizeText"},
+        {filePathRole, "filePath"},
+        {isCancelRole, "isCancel"},
+        {failureTitleRole, "failureTitle"},
+        {failureAdviceRole, "failureAdvice"},
+        {failureActionsRole, "failureActions"},
+    };
+}
+
+QVariant ItemListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= m_rows.size()) return {};
+    const DownloadItem& item = *m_rows.at(index.row());
+    const Phase& phase = item.phase();
+    switch (role) {
+        case itemIdRole:
+            return item.id().toString(QUuid::WithoutBraces);
+        case urlRole:
+            return DownloadManager::absoluteString(item.url());
+        case platformRole:
+            return platformValues(item.platform());
+        case titleRole:
+            return item.title();
+        case thumbnailRole:
+            return item.thumbnailOrEmpty();
+        case phaseRole:
+            return phaseName(phase.kind());
+        case activeRole:
+            return phase.isActive();
+        case fractionRole:
+            return phase.kind() == Phase::downloading && phase.fraction()
+                       ? std::clamp(*phase.fraction(), 0.0, 1.0)
+                       : -1.0;
+        case statusTextRole:
+            return phase.text();
+        case sizeTextRole:
+            return phase.kind() == Phase::done && phase.size() >= 1 ? mb(phase.size()) : QString();
+        case filePathRole:
+            return phase.file();
+        case isCancelRole:
+            return phase.kind() == Phase::failed && phase.failure().isCancel;
+        case failureTitleRole:
+            return phase.kind() == Phase::failed ? phase.failure().title : QString();
+        case failureAdviceRole:
+            return phase.kind() == Phase::failed ? phase.failure().advice : QString();
+        case failureActionsRole: {
+            QVariantList actions;
+            if (phase.kind() == Phase::failed) {
+                for (const Failure::Action& action : phase.failure().actions) {
+                    actions.append(QVariantMap{{QStringLiteral("key"), action.key()},
+                                               {QStringLiteral("label"), actionLabel(action)}});
+                }
+            }
+            return actions;
+        }
+        default:
+            return {};
+    }
+}
+
+DownloadManager::ItemPointer ItemListModel::item(const QString& itemId) const {
+    const QUuid id = QUuid::fromString(itemId);
+    for (const auto& row : m_rows) {
+        if (row->id() == id) return row;
+    }
+    return nullptr;
+}
+
+void ItemListModel::watch(const DownloadManager::ItemPointer& item) {
+    DownloadItem* const raw = item.get();
+    connect(raw, &DownloadItem::titleChanged, this, [this, raw] { rowChanged(raw, {titleRole}); });
+    connect(raw, &DownloadItem::thumbnailChanged, this,
+            [this, raw] { rowChanged(raw, {thumbnailRole}); });
+    connect(raw, &DownloadItem::phaseChanged, this, [this, raw] {
+        rowChanged(raw, kPhaseRoles);
+        Q_EMIT phasesChanged();
+    });
+}
+
+void ItemListModel::rowChanged(const DownloadItem* item, const QList<int>& roles) {
+    for (int row = 0; row < m_rows.size(); ++row) {
+        if (m_rows.at(row).get() == item) {
+            const QModelIndex at = index(row);
+            Q_EMIT dataChanged(at, at, roles);
+            return;
+        }
+    }
+}
+
+// Brings the rows in line with the manager's list with the fewest signals for the usual
+// changes: a new item on top is one insert, a retried item one move, a removal one remove.
+void ItemListModel::sync() {
+    const QList<DownloadManager::ItemPointer>& target = m_manager.items();
+    const int before = int(m_rows.size());
+
+    for (int row = int(m_rows.size()) - 1; row >= 0; --row) {
+        if (target.contains(m_rows.at(row))) continue;
+        beginRemoveRows(QModelIndex(), row, row);
+        const DownloadManager::ItemPointer gone = m_rows.takeAt(row);
+        disconnect(gone.get(), nullptr, this, nullptr);
+        endRemoveRows();
+    }
+    for (int row = 0; row < target.size(); ++row) {
+        const DownloadManager::ItemPointer& wanted = target.at(row);
+        if (row < m_rows.size() && m_rows.at(row) == wanted) continue;
+        const int from = int(m_rows.indexOf(wanted));
+        if (from > row) {
+            beginMoveRows(QModelIndex(), from, from, QModelIndex(), row);
+            m_rows.move(from, row);
+            endMoveRows();
+        } else {
+            beginInsertRows(QModelIndex(), row, row);
+            m_rows.insert(row, wanted);
+            watch(wanted);
+            endInsertRows();
+        }
+    }
+    if (m_rows.size() != before) Q_EMIT countChanged();
+    if (m_rows.size() != before) Q_EMIT phasesChanged();
+}

@@ -1,0 +1,171 @@
+#include "gui/panel_bridge.h"
+
+#include "core/browser.h"
+#include "gui/platform_values.h"
+#include "support/app_paths.h"
+
+#include <QGuiApplication>
+#include <QUrl>
+
+Q_GUI_EXPORT int qt_defaultDpiY();
+
+PanelBridge::PanelBridge(DownloadManager& manager, Shell shell, QObject* parent)
+    : QObject(parent), m_manager(manager), m_shell(std::move(shell)), m_items(manager) {
+    connect(&m_manager, &DownloadManager::inputChanged, this, &PanelBridge::inputChanged);
+    connect(&m_manager, &DownloadManager::detectedChanged, this, &PanelBridge::detectedChanged);
+    connect(&m_manager, &DownloadManager::detectedChanged, this,
+            &PanelBridge::updateNeedsYuanbaoLogin);
+    connect(&m_manager, &DownloadManager::yuanbaoLoggedInChanged, this,
+            &PanelBridge::yuanbaoLoggedInChanged);
+    connect(&m_manager, &DownloadManager::yuanbaoLoggedInChanged, this,
+            &PanelBridge::updateNeedsYuanbaoLogin);
+    connect(&m_manager, &DownloadManager::yuanbaoUntilChanged, this,
+            &PanelBridge::yuanbaoUntilChanged);
+    connect(&m_manager, &DownloadManager::toolsStatusChanged, this,
+            &PanelBridge::toolsStatusChanged);
+    connect(&m_manager, &DownloadManager::updatingToolsChanged, this,
+            &PanelBridge::updatingToolsChanged);
+    connect(&m_manager, &DownloadManager::cookieBrowserChanged, this,
+            &PanelBridge::cookieBrowserChanged);
+    connect(&m_manager, &DownloadManager::focusTickChanged, this, &PanelBridge::focusTickChanged);
+    connect(&m_items, &ItemListModel::phasesChanged, this, &PanelBridge::updateHasFinished);
+    m_needsYuanbaoLogin = m_manager.needsYuanbaoLogin();
+    m_hasFinished = m_manager.hasFinished();
+    refreshMenu();
+}
+
+QVariantMap PanelBridge::detectedPlatform() const {
+    const auto& detected = m_manager.detected();
+    return detected ? platformValues(detected->platform) : QVariantMap();
+}
+
+QString PanelBridge::yuanbaoUntil() const {
+    const auto until = m_manager.yuanbaoUntil();
+    return until ? until->toLocalTime().toString(QStringLiteral("yyyy-MM-dd")) : QString();
+}
+
+QString PanelBridge::cookieBrowser() const {
+    const auto browser = m_manager.cookieBrowser();
+    return browser ? browser->rawValue() : QString();
+}
+
+void PanelBridge::setCookieBrowser(const QString& raw) {
+    m_manager.setCookieBrowser(Browser::fromRawValue(raw));
+}
+
+QVariantList PanelBridge::supportedPlatforms() const {
+    QVariantList platforms;
+    for (const Platform platform : Platform::supported())
+        platforms.append(platformValues(platform));
+    return platforms;
+}
+
+double PanelBridge::pointsPerPixel() const {
+    const int dpi = qt_defaultDpiY();
+    return dpi > 0 ? 72.0 / dpi : 0.75;
+}
+
+void PanelBridge::retry(const QString& itemId) {
+    if (auto item = m_items.item(itemId)) m_manager.retry(item);
+}
+
+void PanelBridge::cancel(const QString& itemId) {
+    if (auto item = m_items.item(itemId)) m_manager.cancel(item);
+}
+
+void PanelBridge::remove(const QString& itemId) {
+    if (auto item = m_items.item(itemId)) m_manager.remove(item);
+}
+
+void PanelBridge::perform(const QString& itemId, const QString& actionKey) {
+    const auto item = m_items.item(itemId);
+    if (!item || item->phase().kind() != Phase::failed) return;
+    for (const Failure::Action& action : item->phase().failure().actions) {
+        if (action.key() == actionKey) {
+            m_manager.perform(action, item);
+            return;
+        }
+    }
+}
+
+void PanelBridge::refreshMenu() {
+    QVariantList browsers;
+    for (const Browser browser : Browser::installed()) {
+        browsers.append(QVariantMap{{QStringLiteral("raw"), browser.rawValue()},
+                                    {QStringLiteral("name"), browser.name()}});
+    }
+    if (browsers != m_installedBrowsers) {
+        m_installedBrowsers = browsers;
+        Q_EMIT installedBrowsersChanged();
+    }
+    const bool offers =
+        m_shell.removeOldCert && m_shell.hasOldCertificate && m_shell.hasOldCertificate();
+    if (offers != m_offersOldCertRemoval) {
+        m_offersOldCertRemoval = offers;
+        Q_EMIT offersOldCertRemovalChanged();
+    }
+}
+
+void PanelBridge::openDesktop() {
+    if (const auto& workspace = m_manager.services().workspace)
+        workspace->openURL(QUrl::fromLocalFile(AppPaths::desktop()));
+}
+
+void PanelBridge::openLogs() {
+    if (const auto& workspace = m_manager.services().workspace)
+        workspace->openURL(QUrl::fromLocalFile(AppPaths::logs()));
+}
+
+void PanelBridge::quit() {
+    if (m_shell.quit) m_shell.quit();
+}
+
+void PanelBridge::removeOldCert() {
+    if (m_shell.removeOldCert) m_shell.removeOldCert();
+}
+
+void PanelBridge::openFile(const QString& itemId) {
+    const auto item = m_items.item(itemId);
+    const auto& workspace = m_manager.services().workspace;
+    if (item && workspace && item->phase().kind() == Phase::done)
+        workspace->openURL(QUrl::fromLocalFile(item->phase().file()));
+}
+
+void PanelBridge::revealFile(const QString& itemId) {
+    const auto item = m_items.item(itemId);
+    const auto& workspace = m_manager.services().workspace;
+    if (item && workspace && item->phase().kind() == Phase::done)
+        workspace->revealFile(item->phase().file());
+}
+
+void PanelBridge::copyLink(const QString& itemId) {
+    const auto item = m_items.item(itemId);
+    if (item && m_manager.services().clipboard)
+        m_manager.services().clipboard->setText(DownloadManager::absoluteString(item->url()));
+}
+
+void PanelBridge::openLink(const QString& itemId) {
+    const auto item = m_items.item(itemId);
+    if (item && m_manager.services().workspace)
+        m_manager.services().workspace->openURL(item->url());
+}
+
+void PanelBridge::reportHeight(double height) {
+    if (height == m_reportedHeight) return;
+    m_reportedHeight = height;
+    if (m_shell.heightChanged) m_shell.heightChanged(height);
+}
+
+void PanelBridge::updateNeedsYuanbaoLogin() {
+    const bool needs = m_manager.needsYuanbaoLogin();
+    if (needs == m_needsYuanbaoLogin) return;
+    m_needsYuanbaoLogin = needs;
+    Q_EMIT needsYuanbaoLoginChanged();
+}
+
+void PanelBridge::updateHasFinished() {
+    const bool finished = m_manager.hasFinished();
+    if (finished == m_hasFinished) return;
+    m_hasFinished = finished;
+    Q_EMIT hasFinishedChanged();
+}

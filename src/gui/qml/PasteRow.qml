@@ -1,0 +1,169 @@
+import QtQuick
+import QtQuick.Controls
+
+// The link field (with the platform chip or link icon, and "粘贴" or the clear button) and the
+// download button.
+Item {
+    id: pasteRow
+    property alias field: field
+    readonly property bool inputFocused: field.activeFocus
+    readonly property bool showsChip: panel.hasDetected
+
+    height: 36 + 12
+
+    Rectangle {
+        id: group
+        objectName: "fieldGroup"
+        x: 16
+        width: button.x - 8 - x
+        height: 36
+        radius: 9
+        color: Theme.textBackground
+
+        Row {
+            id: groupRow
+            objectName: "fieldRow"
+            x: pasteRow.showsChip ? 6 : 10
+            width: group.width - x - 9
+            height: parent.height
+            spacing: 8
+
+            Loader {
+                id: leading
+                anchors.verticalCenter: parent.verticalCenter
+                sourceComponent: pasteRow.showsChip ? chipComponent : linkComponent
+            }
+            TextField {
+                id: field
+                objectName: "linkField"
+                anchors.verticalCenter: parent.verticalCenter
+                width: groupRow.width - leading.width - trailing.width - 2 * groupRow.spacing
+                leftPadding: 0
+                rightPadding: 0
+                topPadding: 0
+                bottomPadding: 0
+                background: null
+                placeholderText: "粘贴视频链接"
+                placeholderTextColor: Theme.tertiary
+                color: Theme.primary
+                selectionColor: Theme.accent
+                selectedTextColor: Theme.palette.highlightedText
+                selectByMouse: true
+                font.pointSize: Theme.points(13)
+                text: panel.input
+                onTextEdited: panel.input = text
+                onAccepted: panel.submit()
+                // Escape belongs to the window, which hides the panel.
+                Keys.onEscapePressed: (event) => { event.accepted = false }
+
+                TapHandler {
+                    acceptedButtons: Qt.RightButton
+                    onTapped: editMenu.popup()
+                }
+                Menu {
+                    id: editMenu
+                    objectName: "editMenu"
+                    ShortcutMenuItem {
+                        text: "撤销"; shortcutText: "Ctrl+Z"
+                        enabled: field.canUndo
+                        onTriggered: field.undo()
+                    }
+                    MenuSeparator {}
+                    ShortcutMenuItem {
+                        text: "剪切"; shortcutText: "Ctrl+X"
+                        enabled: field.selectedText !== ""
+                        onTriggered: field.cut()
+                    }
+                    ShortcutMenuItem {
+                        text: "拷贝"; shortcutText: "Ctrl+C"
+                        enabled: field.selectedText !== ""
+                        onTriggered: field.copy()
+                    }
+                    ShortcutMenuItem {
+                        text: "粘贴"; shortcutText: "Ctrl+V"
+                        enabled: field.canPaste
+                        onTriggered: field.paste()
+                    }
+                    MenuSeparator {}
+                    ShortcutMenuItem {
+                        text: "全选"; shortcutText: "Ctrl+A"
+                        enabled: field.text !== ""
+                        onTriggered: field.selectAll()
+                    }
+                }
+            }
+            Item {
+                id: trailing
+                anchors.verticalCenter: parent.verticalCenter
+                width: panel.input !== "" ? clear.width : paste.implicitWidth
+                height: 20
+                Icon {
+                    id: clear
+                    objectName: "clearButton"
+                    anchors.verticalCenter: parent.verticalCenter
+                    visible: panel.input !== ""
+                    name: "xmark.circle.fill"
+                    size: 15
+                    color: Theme.tertiary
+                    MouseArea {
+                        anchors.fill: parent
+                        anchors.margins: -3
+                        hoverEnabled: true
+                        onClicked: panel.input = ""
+                        ToolTip.visible: containsMouse
+                        ToolTip.delay: 700
+                        ToolTip.text: "清空"
+                    }
+                }
+                TextButton {
+                    id: paste
+                    objectName: "pasteButton"
+                    anchors.verticalCenter: parent.verticalCenter
+                    visible: panel.input === ""
+                    text: "粘贴"
+                    font.pointSize: Theme.points(12)
+                    font.weight: Font.Medium
+                    onClicked: panel.pasteFromClipboard()
+                }
+            }
+        }
+        // The border is drawn inside the field's shape.
+        Rectangle {
+            objectName: "fieldBorder"
+            anchors.fill: parent
+            radius: parent.radius
+            color: "transparent"
+            border.width: field.activeFocus ? 1.5 : 1
+            border.color: field.activeFocus ? Theme.fade(Theme.accent, 0.75)
+                                            : Theme.fade(Theme.primary, 0.14)
+        }
+    }
+
+    PrimaryButton {
+        id: button
+        objectName: "downloadButton"
+        x: pasteRow.width - 16 - width
+        enabled: panel.hasDetected
+        iconName: "arrow.down"
+        text: panel.needsYuanbaoLogin ? "登录并下载" : "下载"
+        onClicked: panel.submit()
+    }
+
+    Component {
+        id: chipComponent
+        PlatformChip {
+            objectName: "platformChip"
+            platform: panel.detectedPlatform
+        }
+    }
+    Component {
+        id: linkComponent
+        Icon {
+            objectName: "linkIcon"
+            name: "link"
+            size: 14
+            color: Theme.secondary
+            weight: Theme.medium
+        }
+    }
+}
