@@ -200,9 +200,14 @@ TEST(PanelView, TheYuanbaoSectionShowsTheLoginStateAndItsDate) {
     // The menu's entries act on the manager and the shell.
     QMetaObject::invokeMethod(panel.find("quit"), "triggered");
     EXPECT_EQ(panel.quits, 1);
+    EXPECT_FALSE(panel.value("moreMenu", "visible").toBool());  // an entry closes the menu
     QMetaObject::invokeMethod(panel.find("logoutYuanbao"), "triggered");
-    TestSupport::waitUntil([&] { return panel.value("loginYuanbao", "visible").toBool(); });
+    EXPECT_EQ(panel.manager().yuanbaoLoggedIn(), std::optional(false));
+    QTest::mouseClick(&panel.view(), Qt::LeftButton, {},
+                      panel.geometry("moreButton").center().toPoint());
+    panel.settle();
     EXPECT_TRUE(panel.value("loginYuanbao", "visible").toBool());
+    EXPECT_FALSE(panel.value("logoutYuanbao", "visible").toBool());
     QMetaObject::invokeMethod(panel.find("loginYuanbao"), "triggered");
     EXPECT_EQ(panel.loginWindows.size(), 1);
     EXPECT_FALSE(panel.value("removeOldCert", "visible").toBool());  // no callback given
@@ -217,4 +222,29 @@ TEST(PanelView, TheToolsEntryShowsItsStatus) {
         QStringLiteral("更新下载组件（") + panel.manager().toolsStatus() + QStringLiteral("）"));
     EXPECT_TRUE(panel.value("updateTools", "enabled").toBool());
     EXPECT_EQ(panel.value("noBrowser", "checked").toBool(), true);
+}
+
+TEST(PanelView, NothingIsDrawnWhileNothingChanges) {
+    PanelHarness panel;
+    // Rows inserted above one another: a list that tracks a current row would glide after it.
+    for (int i = 0; i < 40; ++i) {
+        panel.add(kBilibili + QString::number(i),
+                  Phase::makeDone(QStringLiteral("/d/x.mp4"), 1 << 20));
+    }
+    panel.settle(600);
+    int frames = 0;
+    QObject::connect(&panel.view(), &QQuickWindow::afterRendering, [&] { ++frames; });
+    panel.settle(500);
+    EXPECT_EQ(frames, 0);
+
+    // A working row animates its indeterminate bar; when it ends, drawing stops again.
+    const auto item = panel.manager().items().first();
+    item->setPhase(Phase::makeWorking(QStringLiteral("正在解析链接…")));
+    panel.settle(300);
+    EXPECT_GT(frames, 0);
+    item->setPhase(Phase::makeDone(QStringLiteral("/d/x.mp4"), 1));
+    panel.settle(300);
+    frames = 0;
+    panel.settle(500);
+    EXPECT_EQ(frames, 0);
 }

@@ -251,7 +251,7 @@ Rectangle {
         }
     }
 
-    Menu {
+    PanelMenu {
         id: contextMenu
         MenuItem { text: "复制链接"; onTriggered: panel.copyLink(row.itemId) }
         MenuItem { text: "在浏览器中打开"; onTriggered: panel.openLink(row.itemId) }

@@ -43,6 +43,11 @@ Column {
         clip: true
         spacing: 8
         boundsBehavior: Flickable.StopAtBounds
+        // No current item: a list view otherwise keeps one and glides an (invisible) highlight
+        // after it at 400 px/s whenever rows are inserted above it, drawing frames for seconds.
+        currentIndex: -1
+        highlightFollowsCurrentItem: false
+        keyNavigationEnabled: false
         model: panel.items
         footer: Item { width: 1; height: 12 }
         ScrollBar.vertical: ScrollBar {

@@ -39,7 +39,7 @@ Item {
         height: visible ? implicitHeight : 0
     }
 
-    Menu {
+    PanelMenu {
         id: menu
         objectName: "moreMenu"
         MenuItem { objectName: "openDesktop"; text: "打开桌面"; onTriggered: panel.openDesktop() }
@@ -64,7 +64,7 @@ Item {
             onTriggered: panel.showYuanbaoLogin()
         }
         SectionTitle { text: "其他网站" }
-        Menu {
+        PanelMenu {
             id: browsers
             objectName: "browserMenu"
             title: "使用浏览器登录信息"

@@ -60,7 +60,7 @@ Item {
                     acceptedButtons: Qt.RightButton
                     onTapped: editMenu.popup()
                 }
-                Menu {
+                PanelMenu {
                     id: editMenu
                     objectName: "editMenu"
                     ShortcutMenuItem {
