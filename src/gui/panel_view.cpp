@@ -8,6 +8,7 @@
 
 #include <QFont>
 #include <QGuiApplication>
+#include <QPalette>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickView>
@@ -43,6 +44,6 @@ void loadPanel(QQuickView& view, DownloadManager& manager, PanelCallbacks callba
     engine->addImageProvider(QStringLiteral("badge"), new BadgeImageProvider(badgeStandIn));
     engine->rootContext()->setContextProperty(QStringLiteral("panel"), bridge);
     view.setResizeMode(QQuickView::SizeViewToRootObject);
-    view.setColor(Qt::transparent);
+    view.setColor(QGuiApplication::palette().color(QPalette::Window));
     view.setSource(QUrl(QStringLiteral("qrc:/quorvin/qml/PanelView.qml")));
 }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QClipboard>
+#include <QKeyEvent>
 #include <QTest>
 
 namespace {
@@ -247,4 +249,34 @@ TEST(PanelView, NothingIsDrawnWhileNothingChanges) {
     frames = 0;
     panel.settle(500);
     EXPECT_EQ(frames, 0);
+}
+
+TEST(PanelView, TheFieldHasTheUsualEditMenuAndKeysAndLeavesEscapeToTheWindow) {
+    PanelHarness panel;
+    panel.manager().prepareForShow();
+    panel.settle(50);
+    ASSERT_TRUE(panel.item("linkField")->hasActiveFocus());
+
+    QGuiApplication::clipboard()->setText(kBilibili);
+    QTest::keyClick(&panel.view(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(panel.manager().input(), kBilibili);
+    EXPECT_TRUE(panel.item("downloadButton")->isEnabled());
+
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(&panel.view(), &escape);
+    EXPECT_FALSE(escape.isAccepted());
+
+    QTest::mouseClick(&panel.view(), Qt::RightButton, {},
+                      panel.geometry("linkField").center().toPoint());
+    panel.settle();
+    QObject* menu = panel.find("editMenu");
+    ASSERT_TRUE(menu->property("visible").toBool());
+    QStringList entries;
+    for (int i = 0; i < menu->property("count").toInt(); ++i) {
+        QQuickItem* entry = nullptr;
+        QMetaObject::invokeMethod(menu, "itemAt", Q_RETURN_ARG(QQuickItem*, entry), Q_ARG(int, i));
+        if (entry && entry->property("text").isValid())
+            entries.append(entry->property("text").toString());
+    }
+    EXPECT_EQ(entries, (QStringList{"撤销", "剪切", "拷贝", "粘贴", "全选"}));
 }
