@@ -1,8 +1,8 @@
 #include "gui/panel_view.h"
 
 #include "gui/badge_image_provider.h"
-#include "gui/badge_stand_in.h"
 #include "gui/icon_provider.h"
+#include "gui/logo.h"
 #include "gui/panel_bridge.h"
 #include "legacy/legacy.h"
 
@@ -41,7 +41,9 @@ void loadPanel(QQuickView& view, DownloadManager& manager, PanelCallbacks callba
 
     QQmlEngine* engine = view.engine();
     engine->addImageProvider(QStringLiteral("icon"), new IconProvider);
-    engine->addImageProvider(QStringLiteral("badge"), new BadgeImageProvider(badgeStandIn));
+    engine->addImageProvider(QStringLiteral("badge"), new BadgeImageProvider([](int size) {
+                                 return Logo::badgeImage(size);
+                             }));
     engine->rootContext()->setContextProperty(QStringLiteral("panel"), bridge);
     view.setResizeMode(QQuickView::SizeViewToRootObject);
     view.setColor(QGuiApplication::palette().color(QPalette::Window));
