@@ -21,19 +21,10 @@ QList<QNetworkCookie> parse(const QByteArray& contents) {
     return cookies;
 }
 
-bool sameIdentity(const QNetworkCookie& a, const QNetworkCookie& b) {
-    return a.name() == b.name() && a.domain() == b.domain() && a.path() == b.path();
-}
-
-// Read, change and write as one step against the other process that uses the jar.
-bool modify(const std::function<void(QList<QNetworkCookie>&)>& change) {
-    AppPaths::ensureDirectories();
-    QLockFile lock(CookieJar::path() + QStringLiteral(".lock"));
-    lock.setStaleLockTime(10'000);
-    if (!lock.tryLock(5'000)) return false;
-    QList<QNetworkCookie> cookies = CookieJar::read();
-    change(cookies);
-    return CookieJar::write(cookies);
+QByteArray serialize(const QList<QNetworkCookie>& cookies) {
+    QByteArray contents;
+    for (const QNetworkCookie& cookie : cookies) contents += CookieJar::toLine(cookie) + '\n';
+    return contents;
 }
 
 }  // namespace
@@ -42,6 +33,10 @@ namespace CookieJar {
 
 QString path() {
     return AppPaths::support() + QStringLiteral("/cookies.jsonl");
+}
+
+bool sameIdentity(const QNetworkCookie& a, const QNetworkCookie& b) {
+    return a.name() == b.name() && a.domain() == b.domain() && a.path() == b.path();
 }
 
 QByteArray toLine(const QNetworkCookie& cookie) {
@@ -94,12 +89,26 @@ bool write(const QList<QNetworkCookie>& cookies) {
     // The login cookie is as good as a password: nobody else may read it, not even between
     // this write and the rename that publishes it.
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    for (const QNetworkCookie& cookie : cookies) file.write(toLine(cookie) + '\n');
+    file.write(serialize(cookies));
     return file.commit();
 }
 
+// Read, change and write as one step against the other process that uses the jar. An unchanged
+// list is not written: the login window mirrors every cookie event, most of which change nothing.
+bool update(const std::function<void(QList<QNetworkCookie>&)>& change) {
+    AppPaths::ensureDirectories();
+    QLockFile lock(path() + QStringLiteral(".lock"));
+    lock.setStaleLockTime(10'000);
+    if (!lock.tryLock(5'000)) return false;
+    QList<QNetworkCookie> cookies = read();
+    const QByteArray before = serialize(cookies);
+    change(cookies);
+    if (serialize(cookies) == before) return true;
+    return write(cookies);
+}
+
 bool insert(const QNetworkCookie& cookie) {
-    return modify([&](QList<QNetworkCookie>& cookies) {
+    return update([&](QList<QNetworkCookie>& cookies) {
         for (QNetworkCookie& stored : cookies) {
             if (sameIdentity(stored, cookie)) {
                 stored = cookie;
@@ -111,7 +120,7 @@ bool insert(const QNetworkCookie& cookie) {
 }
 
 bool remove(const QNetworkCookie& cookie) {
-    return modify([&](QList<QNetworkCookie>& cookies) {
+    return update([&](QList<QNetworkCookie>& cookies) {
         cookies.removeIf(
             [&](const QNetworkCookie& stored) { return sameIdentity(stored, cookie); });
     });
@@ -119,7 +128,7 @@ bool remove(const QNetworkCookie& cookie) {
 
 int removeIf(const std::function<bool(const QNetworkCookie&)>& drop) {
     int removed = 0;
-    modify([&](QList<QNetworkCookie>& cookies) { removed = int(cookies.removeIf(drop)); });
+    update([&](QList<QNetworkCookie>& cookies) { removed = int(cookies.removeIf(drop)); });
     return removed;
 }
 

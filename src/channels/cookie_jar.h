@@ -22,6 +22,10 @@ namespace CookieJar {
 // AppPaths::support() + "/cookies.jsonl".
 QString path();
 
+// True when both are the same cookie to a browser: same name, domain and path. A cookie set
+// again with these three replaces the old one, whatever its value.
+bool sameIdentity(const QNetworkCookie& a, const QNetworkCookie& b);
+
 // Every cookie in the file, in its order; empty when there is no file.
 QList<QNetworkCookie> read();
 
@@ -35,6 +39,11 @@ bool insert(const QNetworkCookie& cookie);
 
 // Removes the stored cookies with the same name, domain and path as `cookie`.
 bool remove(const QNetworkCookie& cookie);
+
+// Runs `change` on the stored cookies and writes the result, all under the lock file. The file
+// is left alone when the change leaves every line as it was. Returns false when the lock or the
+// write failed.
+bool update(const std::function<void(QList<QNetworkCookie>&)>& change);
 
 // Removes every stored cookie for which `drop` is true; returns how many went.
 int removeIf(const std::function<bool(const QNetworkCookie&)>& drop);

@@ -127,15 +127,16 @@ LoginState loginState() {
     return LoginState::loggedOut(Settings::yuanbaoEverLoggedIn());
 }
 
-void logout() {
+bool belongsToSite(const QNetworkCookie& cookie) {
     const QString parent = parentDomain();
-    // The parent domain's "site data": its own cookies and those of every subdomain. A domain
-    // match, not a substring test, so a look-alike site such as "nottencent.com" keeps its own.
-    CookieJar::removeIf([&](const QNetworkCookie& cookie) {
-        QString domain = cookie.domain();
-        if (domain.startsWith(QLatin1Char('.'))) domain.remove(0, 1);
-        return hostBelongsTo(domain, parent, Qt::CaseInsensitive);
-    });
+    QString domain = cookie.domain();
+    if (domain.startsWith(QLatin1Char('.'))) domain.remove(0, 1);
+    return hostBelongsTo(domain, parent, Qt::CaseInsensitive);
+}
+
+void logout() {
+    // The parent domain's "site data": its own cookies and those of every subdomain.
+    CookieJar::removeIf(belongsToSite);
     Settings::setYuanbaoEverLoggedIn(false);
     Log::write(QStringLiteral("已退出元宝登录"));
 }

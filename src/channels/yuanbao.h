@@ -40,6 +40,11 @@ inline constexpr char kTokenCookie[] = "hy_token";
 // or the host ends with "." and that domain. Cookies of other sites never match.
 bool appliesTo(const QNetworkCookie& cookie, const QString& forHost);
 
+// True when `cookie` belongs to the Yuanbao site: its domain is parentDomain() or lies below it.
+// A domain match, not a substring test, so a look-alike such as "nottencent.com" is another
+// site. These are the cookies the login window keeps and logout() removes.
+bool belongsToSite(const QNetworkCookie& cookie);
+
 // The jar's cookies that apply to host() and have not expired, in the jar's order.
 QList<QNetworkCookie> cookies();
 
