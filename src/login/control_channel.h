@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+
+class QSocketNotifier;
+
+// The app's line to the login window: the helper's standard input. The app writes "raise" to
+// bring the window forward and "close" to close it; when the input ends (the app closed it,
+// quit or died) the window goes too, so a helper never outlives the app that opened it.
+class ControlChannel : public QObject {
+    Q_OBJECT
+
+public:
+    explicit ControlChannel(QObject* parent = nullptr);
+
+Q_SIGNALS:
+    void raiseRequested();
+    void closeRequested();  // also sent when the input ends
+
+private:
+    void readAvailable();
+
+    QSocketNotifier* m_notifier = nullptr;
+    QByteArray m_buffer;
+};

@@ -1,0 +1,35 @@
+// quorvin-login: the Yuanbao login window, a program of its own so the tray app never loads
+// Qt WebEngine. The app starts it when a login is needed, watches the cookie jar for the new
+// login, and talks to it through its standard input (ControlChannel).
+
+#include "login/control_channel.h"
+#include "login/login_trace.h"
+#include "login/login_view.h"
+
+#include <QApplication>
+#include <QIcon>
+
+#include <unistd.h>
+
+int main(int argc, char** argv) {
+    LoginTrace::mark("start");
+    // Chromium's sandbox refuses to start as root. Only this helper, and only then, runs
+    // without it; everyone else keeps it.
+    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QCoreApplication::setApplicationName(QStringLiteral("Quorvin"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Quorvin"));
+    QApplication app(argc, argv);
+    // Grouped with the app's own windows, under its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quorvin.Quorvin"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.quorvin.Quorvin")));
+
+    LoginView view;
+    ControlChannel control;
+    QObject::connect(&control, &ControlChannel::raiseRequested, &view, &LoginView::bringForward);
+    QObject::connect(&control, &ControlChannel::closeRequested, &view, &QWidget::close);
+    view.present();
+    return app.exec();
+}
