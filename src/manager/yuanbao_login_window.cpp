@@ -1,0 +1,136 @@
+#include "manager/yuanbao_login_window.h"
+
+#include "channels/yuanbao.h"
+#include "support/log.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QPointer>
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace {
+
+constexpr int kPollIntervalMs = 1500;
+// Lets the user see the page's logged-in state before the window closes.
+constexpr int kCloseDelayMs = 800;
+// A helper asked to close gets this long to write its last cookies before it is ended.
+constexpr int kCloseGraceMs = 3000;
+
+std::optional<QString> currentToken() {
+    for (const QNetworkCookie& cookie : Yuanbao::cookies()) {
+        if (cookie.name() == Yuanbao::kTokenCookie) return QString::fromUtf8(cookie.value());
+    }
+    return std::nullopt;
+}
+
+bool isExecutable(const QString& path) {
+    const QFileInfo info(path);
+    return info.isFile() && info.isExecutable();
+}
+
+}  // namespace
+
+YuanbaoLoginWindow::YuanbaoLoginWindow(QObject* parent) : QObject(parent) {
+    m_timer.setInterval(kPollIntervalMs);
+    connect(&m_timer, &QTimer::timeout, this, &YuanbaoLoginWindow::check);
+}
+
+YuanbaoLoginWindow::~YuanbaoLoginWindow() {
+    m_timer.stop();
+    if (!m_window) return;
+    m_window->disconnect(this);
+    // Closing its input closes the window; the helper writes what it still holds and ends.
+    m_window->closeWriteChannel();
+    if (!m_window->waitForFinished(kCloseGraceMs)) m_window->kill();
+    delete m_window;
+}
+
+QString YuanbaoLoginWindow::helperProgram() {
+    const QString chosen = qEnvironmentVariable("QUORVIN_LOGIN_PROGRAM");
+    if (!chosen.isEmpty()) return isExecutable(chosen) ? chosen : QString();
+    const QString here = QCoreApplication::applicationDirPath();
+    for (const QString& candidate : {here + QStringLiteral("/quorvin-login"),
+                                     here + QStringLiteral("/../login/quorvin-login")}) {
+        if (isExecutable(candidate)) return QFileInfo(candidate).canonicalFilePath();
+    }
+    return QStandardPaths::findExecutable(QStringLiteral("quorvin-login"));
+}
+
+void YuanbaoLoginWindow::show() {
+    if (m_finished || m_opening) return;
+    if (m_window) {
+        m_window->write("raise\n");
+        return;
+    }
+    // The login that exists now does not count: only a new token value is a completed login.
+    m_opening = true;
+    m_initialToken = currentToken();
+    open();
+    m_opening = false;
+}
+
+void YuanbaoLoginWindow::open() {
+    const QString program = helperProgram();
+    m_window = new QProcess(this);
+    // The helper's messages go where ours go; its input is our line to the window.
+    m_window->setProcessChannelMode(QProcess::ForwardedChannels);
+    connect(m_window, &QProcess::finished, this, &YuanbaoLoginWindow::helperEnded);
+    connect(m_window, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart) return;
+        Log::write(QStringLiteral("无法打开元宝登录窗口：") + m_window->errorString());
+        helperEnded();
+    });
+    if (program.isEmpty()) {
+        Log::write(QStringLiteral("无法打开元宝登录窗口：找不到 quorvin-login"));
+        // Reported from the event loop, as a window closing would be, not inside show().
+        QTimer::singleShot(0, this, &YuanbaoLoginWindow::helperEnded);
+        return;
+    }
+    m_window->start(program, {});
+    m_timer.start();
+}
+
+void YuanbaoLoginWindow::check() {
+    if (m_finished || m_loginSeen) return;
+    const std::optional<QString> token = currentToken();
+    if (!token || token->isEmpty()) return;
+    if (m_initialToken && *m_initialToken == *token) return;
+    m_loginSeen = true;
+    m_timer.stop();
+    Log::write(QStringLiteral("元宝登录成功"));
+    Yuanbao::loginState();  // records that a login has existed
+    QTimer::singleShot(kCloseDelayMs, this, [this] { finish(true); });
+}
+
+void YuanbaoLoginWindow::helperEnded() {
+    if (m_window) {
+        m_window->disconnect(this);
+        m_window->deleteLater();
+        m_window = nullptr;
+    }
+    // A window closed after the new login was found still reports the login.
+    finish(m_loginSeen);
+}
+
+void YuanbaoLoginWindow::finish(bool ok) {
+    m_timer.stop();
+    if (!m_finished) {
+        m_finished = true;
+        const QPointer<YuanbaoLoginWindow> self(this);
+        const auto callback = onFinish;  // the owner may let go of this object in it
+        if (callback) callback(ok);
+        if (!self) return;
+    }
+    closeWindow();
+}
+
+void YuanbaoLoginWindow::closeWindow() {
+    if (!m_window) return;
+    m_window->write("close\n");
+    m_window->closeWriteChannel();
+    const QPointer<QProcess> helper(m_window);
+    QTimer::singleShot(kCloseGraceMs, this, [helper] {
+        if (helper && helper->state() != QProcess::NotRunning) helper->terminate();
+    });
+}

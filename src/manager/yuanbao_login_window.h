@@ -1,0 +1,47 @@
+#pragma once
+
+#include "manager/desktop_services.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <optional>
+
+class QProcess;
+
+// The Yuanbao login window, seen from the app: the window itself is the quorvin-login helper
+// (a web view in its own process), and this object watches the cookie jar that the helper
+// writes until a new "hy_token" value shows up. Then it reports success and closes the window.
+// Closing the window, or the helper ending in any other way, reports failure. onFinish is
+// called exactly once; the object is single-use.
+//
+// States: idle → opening (reading the login that exists now) → open (helper running, polling
+// every 1.5 s) → finished. show() in the open state only brings the window forward.
+class YuanbaoLoginWindow : public QObject, public LoginWindow {
+    Q_OBJECT
+
+public:
+    explicit YuanbaoLoginWindow(QObject* parent = nullptr);
+    ~YuanbaoLoginWindow() override;  // closes a window that is still open
+
+    void show() override;
+
+    // The helper program: QUORVIN_LOGIN_PROGRAM, else quorvin-login beside this program, else
+    // in the build tree's login folder, else on the PATH. Empty when none is found.
+    static QString helperProgram();
+
+private:
+    void open();
+    void check();
+    void finish(bool ok);
+    void helperEnded();
+    void closeWindow();
+
+    QProcess* m_window = nullptr;
+    QTimer m_timer;
+    std::optional<QString> m_initialToken;
+    bool m_opening = false;
+    bool m_loginSeen = false;  // a new login was found; the report follows shortly
+    bool m_finished = false;
+};
