@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLoggingCategory>
 
 #include <unistd.h>
 
@@ -21,6 +22,8 @@ int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QCoreApplication::setApplicationName(QStringLiteral("Quorvin"));
     QCoreApplication::setOrganizationName(QStringLiteral("Quorvin"));
+    // WebEngine prints its whole GL set-up at start; the app's error output is no place for it.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
     QApplication app(argc, argv);
     // Grouped with the app's own windows, under its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quorvin.Quorvin"));
