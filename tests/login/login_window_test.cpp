@@ -1,0 +1,218 @@
+#include "channels/cookie_jar.h"
+#include "channels/yuanbao.h"
+#include "common/channels_services.h"
+#include "common/test_support.h"
+#include "login/login_fixture.h"
+#include "manager/download_manager.h"
+#include "manager/yuanbao_login_window.h"
+#include "support/app_paths.h"
+#include "support/log.h"
+#include "support/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <csignal>
+
+using namespace LoginTest;
+using namespace std::chrono_literals;
+
+namespace {
+
+QNetworkCookie jarToken() {
+    for (const QNetworkCookie& cookie : CookieJar::read()) {
+        if (cookie.name() == Yuanbao::kTokenCookie) return cookie;
+    }
+    return QNetworkCookie();
+}
+
+int logCount(const QString& message) {
+    QFile file(AppPaths::appLog());
+    if (!file.open(QIODevice::ReadOnly)) return 0;
+    return int(QString::fromUtf8(file.readAll()).count(QStringLiteral("] ") + message + u'\n'));
+}
+
+QNetworkCookie cookie(const QByteArray& name, const QByteArray& value, const QString& domain) {
+    QNetworkCookie made(name, value);
+    made.setDomain(domain);
+    made.setPath(QStringLiteral("/"));
+    made.setExpirationDate(QDateTime::currentDateTimeUtc().addDays(30));
+    made.setHttpOnly(true);
+    return made;
+}
+
+// One test's desktop: its own display with the real helper, and the Yuanbao stand-in.
+class LoginWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_session.ready()) << "Xvfb and openbox did not start";
+        qputenv("QUORVIN_LOGIN_PROGRAM", QUORVIN_BUILD_DIR "/src/login/quorvin-login");
+        serveYuanbao(ChannelsServices::mp4Bytes(300'000));
+    }
+
+    // A window whose reports are counted.
+    std::shared_ptr<YuanbaoLoginWindow> makeWindow() {
+        auto window = std::make_shared<YuanbaoLoginWindow>();
+        window->onFinish = [this](bool ok) { m_reports.append(ok); };
+        return window;
+    }
+
+    XSession m_session;
+    QList<bool> m_reports;
+};
+
+}  // namespace
+
+TEST_F(LoginWindowTest, AChannelsLinkWithoutLoginOpensTheWindowAndDownloadsAfterTheScan) {
+    DesktopServices services;
+    services.makeLoginWindow = [] { return std::make_shared<YuanbaoLoginWindow>(); };
+    DownloadManager manager(services);
+    manager.setInput(QStringLiteral("https://weixin.qq.com/sph/A1b2C3"));
+    manager.submit();
+    const auto item = manager.items().first();
+
+    const QString window = waitForLoginWindow();
+    ASSERT_FALSE(window.isEmpty()) << "the login window did not open by itself";
+    ASSERT_TRUE(TestSupport::waitUntil([] { return pagesReady() == 1; }, 8s));
+    screenshot(TestSupport::home() + QStringLiteral("/login-window.png"));
+    clickLogin(window);
+
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return item->phase().kind() == Phase::done; }, 8s))
+        << "the waiting item did not download after the login";
+    const QNetworkCookie token = jarToken();
+    EXPECT_EQ(token.value(), "token-1");
+    EXPECT_TRUE(token.isHttpOnly());
+    EXPECT_EQ(token.domain(), QStringLiteral("127.0.0.1"));
+    // The QR site's cookie stayed in the web view.
+    for (const QNetworkCookie& stored : CookieJar::read()) EXPECT_NE(stored.name(), "wx_qr");
+    EXPECT_EQ(logCount(QStringLiteral("元宝登录成功")), 1);
+    EXPECT_TRUE(Settings::boolValue(QString::fromLatin1(Yuanbao::kEverLoggedInKey)));
+    EXPECT_TRUE(TestSupport::waitUntil([] { return loginWindows().isEmpty(); }, 5s));
+    EXPECT_FALSE(manager.hasLoginWindow());
+    EXPECT_TRUE(QFileInfo(item->phase().file()).dir().path() == AppPaths::desktop());
+    EXPECT_EQ(QFileInfo(item->phase().file()).size(), 300'000);
+}
+
+TEST_F(LoginWindowTest, AnExistingLoginCountsOnlyOnceANewTokenArrives) {
+    CookieJar::write({cookie("hy_token", "old-token", QStringLiteral("127.0.0.1")),
+                      cookie("other", "kept", QStringLiteral(".example.org"))});
+    const QFileInfo before(CookieJar::path());
+    auto login = makeWindow();
+    login->show();
+    const QString window = waitForLoginWindow();
+    ASSERT_FALSE(window.isEmpty());
+    ASSERT_TRUE(TestSupport::waitUntil([] { return pagesReady() == 1; }, 8s));
+    // The page was opened with the stored login, HttpOnly as it is.
+    EXPECT_EQ(homeTokenSent(), "old-token");
+
+    // A poll or more later the window is still open, and seeding wrote nothing back.
+    TestSupport::waitUntil([] { return false; }, 1200ms);
+    EXPECT_TRUE(m_reports.isEmpty());
+    EXPECT_EQ(loginWindows().size(), 1);
+    EXPECT_EQ(QFileInfo(CookieJar::path()).lastModified(), before.lastModified());
+
+    clickLogin(window);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !m_reports.isEmpty(); }, 6s));
+    EXPECT_EQ(m_reports, QList<bool>{true});
+    // The overwrite replaced the old cookie; the other site's cookie is untouched.
+    const QList<QNetworkCookie> jar = CookieJar::read();
+    ASSERT_EQ(jar.size(), 2);
+    EXPECT_EQ(jar[0].name(), "hy_token");
+    EXPECT_EQ(jar[0].value(), "token-1");
+    EXPECT_EQ(jar[1].name(), "other");
+    EXPECT_TRUE(TestSupport::waitUntil([] { return loginWindows().isEmpty(); }, 5s));
+}
+
+TEST_F(LoginWindowTest, ClosingByHandReportsFalseOnceAndALaterLoginNothing) {
+    auto login = makeWindow();
+    login->show();
+    const QString window = waitForLoginWindow();
+    ASSERT_FALSE(window.isEmpty());
+    const qint64 helper = windowPid(window);
+    closeByHand(window);
+
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !m_reports.isEmpty(); }, 5s));
+    EXPECT_EQ(m_reports, QList<bool>{false});
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return !isRunning(helper); }, 5s));
+
+    CookieJar::insert(cookie("hy_token", "late-token", QStringLiteral("127.0.0.1")));
+    TestSupport::waitUntil([] { return false; }, 2s);
+    EXPECT_EQ(m_reports, QList<bool>{false});
+    EXPECT_EQ(logCount(QStringLiteral("元宝登录成功")), 0);
+    login->show();  // single-use: nothing opens again
+    TestSupport::waitUntil([] { return false; }, 500ms);
+    EXPECT_TRUE(loginWindows().isEmpty());
+}
+
+TEST_F(LoginWindowTest, AKilledHelperReportsFalseOnceAndTakesItsChildrenAlong) {
+    auto login = makeWindow();
+    login->show();
+    const QString window = waitForLoginWindow();
+    ASSERT_FALSE(window.isEmpty());
+    ASSERT_TRUE(TestSupport::waitUntil([] { return pagesReady() == 1; }, 8s));
+    const qint64 helper = windowPid(window);
+    const QList<qint64> children = descendants(helper);
+    EXPECT_FALSE(children.isEmpty()) << "the web view runs in processes of its own";
+
+    ::kill(pid_t(helper), SIGKILL);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !m_reports.isEmpty(); }, 5s));
+    EXPECT_EQ(m_reports, QList<bool>{false});
+    EXPECT_TRUE(TestSupport::waitUntil(
+        [&] { return std::none_of(children.begin(), children.end(), isRunning); }, 5s));
+    TestSupport::waitUntil([] { return false; }, 300ms);
+    EXPECT_EQ(m_reports.size(), 1);
+}
+
+TEST_F(LoginWindowTest, ASecondShowRaisesTheOpenWindowAndStartsNothing) {
+    auto login = makeWindow();
+    login->show();
+    login->show();
+    const QString window = waitForLoginWindow();
+    ASSERT_FALSE(window.isEmpty());
+    const QString helper = QStringLiteral(QUORVIN_BUILD_DIR "/src/login/quorvin-login");
+    EXPECT_EQ(TestSupport::liveProcessesMentioning(helper).size(), 1);
+
+    // Minimised, then asked for again: the same window comes back to the front.
+    TestSupport::run(QStringLiteral("xdotool"), {QStringLiteral("windowminimize"), window});
+    ASSERT_TRUE(TestSupport::waitUntil([] { return loginWindows().isEmpty(); }, 3s));
+    login->show();
+    EXPECT_EQ(waitForLoginWindow(3), window);
+    EXPECT_TRUE(TestSupport::waitUntil(
+        [&] {
+            return TestSupport::run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")})
+                       .out.trimmed() == window.toUtf8();
+        },
+        3s));
+    EXPECT_EQ(TestSupport::liveProcessesMentioning(helper).size(), 1);
+    EXPECT_TRUE(m_reports.isEmpty());
+}
+
+TEST_F(LoginWindowTest, LogoutRemovesTheYuanbaoCookiesAndTheNextLinkAsksAgain) {
+    CookieJar::write({cookie("hy_token", "token-0", QStringLiteral("127.0.0.1")),
+                      cookie("session", "s", QStringLiteral("127.0.0.1")),
+                      cookie("other", "kept", QStringLiteral(".example.org"))});
+    DesktopServices services;
+    services.makeLoginWindow = [] { return std::make_shared<YuanbaoLoginWindow>(); };
+    DownloadManager manager(services);
+    int shows = 0;
+    manager.requestShow = [&] { ++shows; };
+
+    manager.logoutYuanbao();
+    const QList<QNetworkCookie> jar = CookieJar::read();
+    ASSERT_EQ(jar.size(), 1);
+    EXPECT_EQ(jar[0].name(), "other");
+    EXPECT_EQ(manager.yuanbaoLoggedIn(), std::optional<bool>(false));
+
+    manager.setInput(QStringLiteral("https://weixin.qq.com/sph/Z9y8X7"));
+    manager.submit();
+    const QString window = waitForLoginWindow();
+    ASSERT_FALSE(window.isEmpty()) << "the next Channels link did not ask for a login";
+    EXPECT_TRUE(manager.hasLoginWindow());
+    closeByHand(window);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !manager.hasLoginWindow(); }, 5s));
+    EXPECT_EQ(shows, 1);
+    EXPECT_EQ(manager.items().first()->phase().kind(), Phase::failed);
+}
