@@ -39,6 +39,7 @@ packages=(
   libxcb1-dev
   openbox trayer xdotool x11-utils libglib2.0-bin dbus-daemon python3-dbus
   haskell-status-notifier-item-utils
+  wmctrl
 )
 
 missing=()
