@@ -95,3 +95,26 @@ TEST_F(CookieJarTest, AnExpiryOutOfRangeIsAbsent) {
 }
 
 }  // namespace
+
+TEST_F(CookieJarTest, AnUpdateThatChangesNothingLeavesTheFileAlone) {
+    ASSERT_TRUE(CookieJar::write(
+        {cookie("hy_token", "one", u".tencent.com"_qs), cookie("other", "x", u"example.org"_qs)}));
+    const auto inode = [] {
+        struct stat info {};
+        ::stat(QFile::encodeName(CookieJar::path()).constData(), &info);
+        return info.st_ino;
+    };
+    const ino_t before = inode();
+    // The same cookie put back, as a web view reports an overwrite: nothing to write.
+    ASSERT_TRUE(CookieJar::update([](QList<QNetworkCookie>& cookies) {
+        const QNetworkCookie token = cookies.takeFirst();
+        cookies.prepend(token);
+    }));
+    EXPECT_EQ(inode(), before);
+
+    ASSERT_TRUE(
+        CookieJar::update([](QList<QNetworkCookie>& cookies) { cookies.first().setValue("two"); }));
+    EXPECT_NE(inode(), before);
+    EXPECT_EQ(CookieJar::read().first().value(), "two");
+    EXPECT_EQ(CookieJar::read().size(), 2);
+}
