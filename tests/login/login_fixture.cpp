@@ -146,16 +146,6 @@ bool isRunning(qint64 pid) {
     return !text.mid(text.lastIndexOf(')') + 2).startsWith('Z');
 }
 
-bool screenshot(const QString& path) {
-    return TestSupport::run(
-               QStringLiteral("ffmpeg"),
-               {QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
-                QStringLiteral("-f"), QStringLiteral("x11grab"), QStringLiteral("-video_size"),
-                QStringLiteral("1280x900"), QStringLiteral("-i"), qEnvironmentVariable("DISPLAY"),
-                QStringLiteral("-frames:v"), QStringLiteral("1"), path})
-               .exitCode == 0;
-}
-
 void serveYuanbao(const QByteArray& videoBytes) {
     const QString origin = server().origin();
     const QByteArray port = QByteArray::number(server().port());

@@ -44,8 +44,6 @@ void clickLogin(const QString& window);
 // Running processes below `pid` (children, grandchildren, …).
 QList<qint64> descendants(qint64 pid);
 bool isRunning(qint64 pid);
-// Saves a PNG of the whole screen.
-bool screenshot(const QString& path);
 
 // The Yuanbao site as the login needs it, besides the Channels services (for a video of
 // `videoBytes`): "/" is the home page, one big "登录" button. It sends the user to a QR page on

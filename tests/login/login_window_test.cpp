@@ -1,6 +1,6 @@
 #include "channels/cookie_jar.h"
 #include "channels/yuanbao.h"
-#include "common/channels_services.h"
+#include "common/test_media.h"
 #include "common/test_support.h"
 #include "login/login_fixture.h"
 #include "manager/download_manager.h"
@@ -62,7 +62,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_session.ready()) << "Xvfb and openbox did not start";
         qputenv("QUORVIN_LOGIN_PROGRAM", QUORVIN_BUILD_DIR "/src/login/quorvin-login");
-        serveYuanbao(ChannelsServices::mp4Bytes(300'000));
+        serveYuanbao(TestMedia::mp4Bytes(300'000));
     }
 
     // A window whose reports are counted.
@@ -89,7 +89,6 @@ TEST_F(LoginWindowTest, AChannelsLinkWithoutLoginOpensTheWindowAndDownloadsAfter
     const QString window = waitForLoginWindow();
     ASSERT_FALSE(window.isEmpty()) << "the login window did not open by itself";
     ASSERT_TRUE(TestSupport::waitUntil([] { return pagesReady() == 1; }, 8s));
-    screenshot(TestSupport::home() + QStringLiteral("/login-window.png"));
     clickLogin(window);
 
     ASSERT_TRUE(TestSupport::waitUntil([&] { return item->phase().kind() == Phase::done; }, 8s))
@@ -101,7 +100,7 @@ TEST_F(LoginWindowTest, AChannelsLinkWithoutLoginOpensTheWindowAndDownloadsAfter
     // The QR site's cookie stayed in the web view.
     for (const QNetworkCookie& stored : CookieJar::read()) EXPECT_NE(stored.name(), "wx_qr");
     EXPECT_EQ(logCount(QStringLiteral("元宝登录成功")), 1);
-    EXPECT_TRUE(Settings::boolValue(QString::fromLatin1(Yuanbao::kEverLoggedInKey)));
+    EXPECT_TRUE(Settings::yuanbaoEverLoggedIn());
     EXPECT_TRUE(TestSupport::waitUntil([] { return loginWindows().isEmpty(); }, 5s));
     EXPECT_FALSE(manager.hasLoginWindow());
     EXPECT_TRUE(QFileInfo(item->phase().file()).dir().path() == AppPaths::desktop());
