@@ -9,6 +9,7 @@
 #include "gui/panel_view.h"
 #include "legacy/legacy.h"
 #include "manager/download_manager.h"
+#include "manager/yuanbao_login_window.h"
 #include "sites/process_group.h"
 #include "support/app_paths.h"
 #include "support/log.h"
@@ -38,6 +39,9 @@ DesktopServices desktopServices() {
     DesktopServices services;
     services.clipboard = std::make_shared<SystemClipboard>();
     services.workspace = std::make_shared<DesktopWorkspace>();
+    services.makeLoginWindow = []() -> std::shared_ptr<LoginWindow> {
+        return std::make_shared<YuanbaoLoginWindow>();
+    };
     return services;
 }
 
