@@ -325,8 +325,8 @@ TEST_F(FileDownloadTest, RunningTransferFileSurvivesStartUpCleanUp) {
     Reply reply = Reply::text(mp4Bytes(1'000'000), 200, "video/mp4");
     reply.stallAfter = 100'000;
     serve(reply);
-    const QString stray =
-        TestSupport::writeFile(AppPaths::temporary() + u"/quorvin-stray.mp4"_qs, "x");
+    const QString strayName = TempFiles::transferFileName();  // a killed run's transfer file
+    const QString stray = TestSupport::writeFile(AppPaths::temporary() + u'/' + strayName, "x");
     backdate(stray);
 
     FileDownload download(nullptr);
@@ -335,7 +335,7 @@ TEST_F(FileDownloadTest, RunningTransferFileSurvivesStartUpCleanUp) {
     bool survived = false;
     const auto cleanUpWhileRunning = [&] {
         for (const QString& name : temporaryFiles()) {
-            if (name != u"quorvin-stray.mp4"_qs) running = AppPaths::temporary() + u'/' + name;
+            if (name != strayName) running = AppPaths::temporary() + u'/' + name;
         }
         if (!running.isEmpty()) {
             backdate(running);
