@@ -40,6 +40,8 @@ packages=(
   openbox trayer xdotool x11-utils libglib2.0-bin dbus-daemon python3-dbus
   haskell-status-notifier-item-utils
   wmctrl
+  # the Debian package (dpkg-shlibdeps) and its checks
+  dpkg-dev file lintian appstream desktop-file-utils
 )
 
 missing=()
