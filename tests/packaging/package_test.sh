@@ -67,11 +67,32 @@ done
 
 # Control fields: what shlibdeps found plus what it cannot see.
 depends=$(dpkg-deb -f "$deb" Depends)
-needs=(libqt6core6 qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts
+needs=(libqt6core6 qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-templates
   libqt6svg6 yt-dlp ffmpeg fonts-noto-cjk)
 [ $has_app -eq 0 ] || needs+=(libqt6gui6 libqt6widgets6 libqt6quick6 libqt6dbus6)
 [[ $missing == *" quorvin-login "* ]] || needs+=(libqt6webenginewidgets6)
-for needed in "${needs[@]}"; do
+# Every QML module the panel imports, and every module those import in turn (the non-optional
+# imports of their qmldir files), must come from a package in Depends. (Modules that a module's
+# own QML files import, such as QtQuick.Templates for the controls, are listed by hand.)
+qml_root=$(qtpaths6 --query QT_INSTALL_QML)
+modules=$(find "$root/src/gui/qml" -name "*.qml" -exec cat {} + | sed -n 's/^import \([A-Z][A-Za-z0-9.]*\).*/\1/p' | sort -u)
+seen=" "
+while [ -n "$modules" ]; do
+  next=""
+  for module in $modules; do
+    [[ $seen == *" $module "* ]] && continue
+    seen+="$module "
+    qmldir="$qml_root/${module//.//}/qmldir"
+    if [ ! -f "$qmldir" ]; then
+      fail "the QML module $module is not installed on this machine (add its package to setup.sh)"
+      continue
+    fi
+    needs+=("$(dpkg -S "$qmldir" | cut -d: -f1)")
+    next+=" $(sed -n 's/^\(default \)\{0,1\}import \([A-Za-z0-9.]*\).*/\2/p' "$qmldir")"
+  done
+  modules=$next
+done
+for needed in $(printf '%s\n' "${needs[@]}" | sort -u); do
   [[ ", $depends," == *", $needed"[\ ,]* ]] || fail "Depends lacks $needed: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "Version is not $version"
