@@ -1,5 +1,5 @@
 #include "support/autostart.h"
-#include "support/desktop_id.h"
+#include "support/names.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -65,7 +65,8 @@ QString quoteExecArgument(const QString& argument) {
 namespace Autostart {
 
 QString entryPath() {
-    return configHome() + QStringLiteral("/autostart/" QUORVIN_DESKTOP_ID ".desktop");
+    return configHome() + QStringLiteral("/autostart/") + Names::desktopId() +
+           QStringLiteral(".desktop");
 }
 
 bool isEnabled() {
@@ -126,9 +127,8 @@ QString entryText(const QString& program) {
            "Comment[zh_CN]=复制链接，点一下，视频就保存到桌面\n"
         << "Exec=" << escapeValue(quoteExecArgument(program)) << "\n"
         << "TryExec=" << escapeValue(program) << "\n"
-        << "Icon=" QUORVIN_DESKTOP_ID
-           "\n"
-           "Terminal=false\n"
+        << "Icon=" << Names::desktopId() << "\n"
+        << "Terminal=false\n"
            "StartupNotify=false\n"
            "X-GNOME-Autostart-enabled=true\n"
            // LXQt starts entries that need a tray only once its panel is up.

@@ -23,4 +23,11 @@ inline QString workFolderPrefix() {
     return temporaryPrefix() + QStringLiteral("dl-");
 }
 
+// The reverse-DNS id that names the desktop entry, the icon, the AppStream metainfo and the
+// autostart entry. The app announces it as its desktop file name, so desktops match its windows
+// to the entry. packaging/CMakeLists.txt and the package test read it from the marked line.
+inline QString desktopId() {
+    return QStringLiteral("io.github.quorvin.Quorvin");  // desktop id
+}
+
 }  // namespace Names

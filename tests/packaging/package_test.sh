@@ -11,7 +11,8 @@ version=$2
 shift 2
 missing=" $* "
 root=$(cd "$(dirname "$0")/../.." && pwd)
-id=$(sed -n 's/^#define QUORVIN_DESKTOP_ID "\(.*\)"$/\1/p' "$root/src/support/desktop_id.h")
+id=$(sed -n 's/.*QStringLiteral("\([^"]*\)"); *\/\/ desktop id$/\1/p' "$root/src/support/names.h")
+[ -n "$id" ] || { echo "FAIL: no desktop id in src/support/names.h" >&2; exit 1; }
 work=$(mktemp -d)
 installed=0
 cleanup() {

@@ -1,6 +1,5 @@
 #include "support/autostart.h"
 #include "common/test_support.h"
-#include "support/desktop_id.h"
 
 #include <gtest/gtest.h>
 
@@ -43,8 +42,8 @@ QString execLine(const QString& entry) {
 }  // namespace
 
 TEST(Autostart, WritesAValidEntryAndRemovesIt) {
-    const QString expected =
-        TestSupport::home() + QStringLiteral("/.config/autostart/" QUORVIN_DESKTOP_ID ".desktop");
+    const QString expected = TestSupport::home() +
+                             QStringLiteral("/.config/autostart/io.github.quorvin.Quorvin.desktop");
     EXPECT_EQ(Autostart::entryPath(), expected);
     EXPECT_FALSE(Autostart::isEnabled());
 
@@ -53,7 +52,7 @@ TEST(Autostart, WritesAValidEntryAndRemovesIt) {
     EXPECT_TRUE(Autostart::isEnabled());
     const QString entry = readEntry();
     EXPECT_EQ(execLine(entry), QStringLiteral("Exec=quorvin"));
-    EXPECT_TRUE(entry.contains(QStringLiteral("\nIcon=" QUORVIN_DESKTOP_ID "\n")));
+    EXPECT_TRUE(entry.contains(QStringLiteral("\nIcon=io.github.quorvin.Quorvin\n")));
     EXPECT_TRUE(entry.contains(QStringLiteral("\nX-GNOME-Autostart-enabled=true\n")));
     EXPECT_EQ(validatorComplaints(), QString());
 
@@ -71,12 +70,12 @@ TEST(Autostart, FollowsXdgConfigHomeAndIgnoresARelativeOne) {
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
     Autostart::setEnabled(true, QStringLiteral("quorvin"));
     EXPECT_TRUE(
-        QFileInfo::exists(config + QStringLiteral("/autostart/" QUORVIN_DESKTOP_ID ".desktop")));
+        QFileInfo::exists(config + QStringLiteral("/autostart/io.github.quorvin.Quorvin.desktop")));
 
     qputenv("XDG_CONFIG_HOME", "relative/config");
-    EXPECT_EQ(
-        Autostart::entryPath(),
-        TestSupport::home() + QStringLiteral("/.config/autostart/" QUORVIN_DESKTOP_ID ".desktop"));
+    EXPECT_EQ(Autostart::entryPath(),
+              TestSupport::home() +
+                  QStringLiteral("/.config/autostart/io.github.quorvin.Quorvin.desktop"));
 }
 
 TEST(Autostart, QuotesAnyProgramPathSoTheEntryStaysValid) {
