@@ -107,7 +107,8 @@ if [ $has_app -eq 1 ]; then
   # category"); warnings and errors are faults.
   desktop-file-validate "$work/root/usr/share/applications/$id.desktop" >"$work/dfv" 2>&1 || true
   if grep -v ': hint: ' "$work/dfv"; then fail "desktop-file-validate complains about the desktop entry"; fi
-  appstreamcli validate --no-net "$work/root/usr/share/metainfo/$id.metainfo.xml" >"$work/appstream" 2>&1 ||
+  # validate-tree also checks that the metainfo's launchable matches the shipped desktop entry.
+  appstreamcli validate-tree --no-net "$work/root" >"$work/appstream" 2>&1 ||
     { cat "$work/appstream"; fail "appstreamcli rejects the metainfo"; }
   grep -q '^StartupWMClass=Quorvin$' "$work/root/usr/share/applications/$id.desktop" ||
     fail "the desktop entry does not name the window class Quorvin"
