@@ -3,6 +3,8 @@
 #include "core/browser.h"
 #include "gui/platform_values.h"
 #include "support/app_paths.h"
+#include "support/autostart.h"
+#include "support/log.h"
 
 #include <QGuiApplication>
 #include <QUrl>
@@ -104,6 +106,23 @@ void PanelBridge::refreshMenu() {
         m_offersOldCertRemoval = offers;
         Q_EMIT offersOldCertRemovalChanged();
     }
+    const bool startsAtLogin = Autostart::isEnabled();
+    if (startsAtLogin != m_startsAtLogin) {
+        m_startsAtLogin = startsAtLogin;
+        Q_EMIT startsAtLoginChanged();
+    }
+}
+
+void PanelBridge::setStartsAtLogin(bool on) {
+    try {
+        Autostart::setEnabled(on);
+    } catch (const std::runtime_error& error) {
+        // The menu shows what is on disk; the log says why it differs from the click.
+        Log::write(QString::fromUtf8(error.what()));
+    }
+    m_startsAtLogin = Autostart::isEnabled();
+    // Always: the menu entry ticked itself on the click and must show the outcome.
+    Q_EMIT startsAtLoginChanged();
 }
 
 void PanelBridge::openDesktop() {

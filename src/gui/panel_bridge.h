@@ -37,6 +37,10 @@ class PanelBridge : public QObject {
     Q_PROPERTY(ItemListModel* items READ items CONSTANT)
     Q_PROPERTY(
         bool offersOldCertRemoval READ offersOldCertRemoval NOTIFY offersOldCertRemovalChanged)
+    // Whether the desktop starts Quorvin at log-in (the autostart entry), read again each time
+    // the menu opens: the user may have changed it in the desktop's settings.
+    Q_PROPERTY(
+        bool startsAtLogin READ startsAtLogin WRITE setStartsAtLogin NOTIFY startsAtLoginChanged)
     // Typographic points per pixel of this display: QML fonts are sized in pixels through it,
     // so fractional sizes such as 11.5 are kept.
     Q_PROPERTY(double pointsPerPixel READ pointsPerPixel CONSTANT)
@@ -69,6 +73,8 @@ public:
     QVariantList supportedPlatforms() const;
     ItemListModel* items() { return &m_items; }
     bool offersOldCertRemoval() const { return m_offersOldCertRemoval; }
+    bool startsAtLogin() const { return m_startsAtLogin; }
+    void setStartsAtLogin(bool on);
     double pointsPerPixel() const;
 
     Q_INVOKABLE void submit() { m_manager.submit(); }
@@ -108,6 +114,7 @@ Q_SIGNALS:
     void focusTickChanged();
     void installedBrowsersChanged();
     void offersOldCertRemovalChanged();
+    void startsAtLoginChanged();
 
 private:
     void updateNeedsYuanbaoLogin();
@@ -119,6 +126,7 @@ private:
     bool m_needsYuanbaoLogin = false;
     bool m_hasFinished = false;
     bool m_offersOldCertRemoval = false;
+    bool m_startsAtLogin = false;
     QVariantList m_installedBrowsers;
     double m_reportedHeight = -1;
 };

@@ -97,6 +97,13 @@ Item {
         }
         MenuSeparator {}
         MenuItem { objectName: "openLogs"; text: "查看日志"; onTriggered: panel.openLogs() }
+        MenuItem {
+            objectName: "startAtLogin"
+            text: "登录时启动"
+            checkable: true
+            checked: panel.startsAtLogin
+            onTriggered: panel.startsAtLogin = checked
+        }
         Conditional {
             objectName: "removeOldCert"
             visible: panel.offersOldCertRemoval
