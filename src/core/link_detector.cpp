@@ -57,6 +57,34 @@ bool isAsciiLinkChar(char16_t c) {
     }
 }
 
+// A port QUrl accepts: at most five digits, no more than 65535. An empty port is allowed.
+bool isPlausiblePort(QStringView digits) {
+    if (digits.size() > 5) return false;
+    int value = 0;
+    for (const QChar ch : digits) {
+        if (!ch.isDigit() || ch.unicode() > u'9') return false;
+        value = value * 10 + (ch.unicode() - u'0');
+    }
+    return value <= 65535;
+}
+
+// Whether an authority ("user@host:port") can possibly make a valid address. QUrl's parse is by
+// far the dearest step of the scan; hostile text ("a://a:" or "a.com:99999/," repeated) offers
+// hundreds of thousands of candidates that this rejects without one.
+bool isPlausibleAuthority(QStringView authority) {
+    const qsizetype at = authority.lastIndexOf(u'@');
+    QStringView hostAndPort = authority.sliced(at + 1);
+    if (hostAndPort.startsWith(u'[')) {
+        const qsizetype close = hostAndPort.indexOf(u']');
+        if (close < 0) return false;
+        const QStringView rest = hostAndPort.sliced(close + 1);
+        return rest.isEmpty() || (rest.startsWith(u':') && isPlausiblePort(rest.sliced(1)));
+    }
+    const qsizetype colon = hostAndPort.indexOf(u':');
+    if (colon < 0) return !hostAndPort.isEmpty();
+    return colon > 0 && isPlausiblePort(hostAndPort.sliced(colon + 1));
+}
+
 bool isEastAsianScript(QChar::Script script) {
     switch (script) {
         case QChar::Script_Han:
@@ -157,6 +185,20 @@ const QSet<QString>& bareHostTopLevelDomains() {
         return set;
     }();
     return domains;
+}
+
+// Whether a host's last label is one of the bare-host top-level domains. Labels are ASCII; the
+// lower-cased copy lives on the stack, so a rejected candidate costs no allocation.
+bool isKnownTopLevelDomain(QStringView label) {
+    constexpr qsizetype kLongest = 16;
+    if (label.size() > kLongest) return false;
+    char16_t lower[kLongest];
+    for (qsizetype k = 0; k < label.size(); ++k) {
+        const char16_t c = label[k].unicode();
+        lower[k] = (c >= u'A' && c <= u'Z') ? char16_t(c + (u'a' - u'A')) : c;
+    }
+    return bareHostTopLevelDomains().contains(
+        QString::fromRawData(reinterpret_cast<const QChar*>(lower), label.size()));
 }
 
 class Scanner {
@@ -311,6 +353,9 @@ private:
         const qsizetype hostStart = colon + 3;
         const qsizetype hostEnd = trimTrailing(hostStart, authorityEnd(hostStart));
         if (hostEnd == hostStart) return std::nullopt;
+        if (!isPlausibleAuthority(m_text.sliced(hostStart, hostEnd - hostStart))) {
+            return std::nullopt;
+        }
         const QStringView name = m_text.sliced(start, colon - start);
         const bool web = name.compare(u"http", Qt::CaseInsensitive) == 0 ||
                          name.compare(u"https", Qt::CaseInsensitive) == 0;
@@ -345,9 +390,9 @@ private:
         if (labels < 2) return std::nullopt;
         // The local part of a mail address is not a host.
         if (i < n && m_text[i] == u'@') return std::nullopt;
-        const QString topLevel = m_text.sliced(lastLabel, i - lastLabel).toString().toLower();
+        const QStringView topLevel = m_text.sliced(lastLabel, i - lastLabel);
         const bool www = m_text.sliced(start).startsWith(u"www.", Qt::CaseInsensitive);
-        bool known = bareHostTopLevelDomains().contains(topLevel);
+        bool known = isKnownTopLevelDomain(topLevel);
         if (!known && www) {
             known = topLevel.size() >= 2 &&
                     std::all_of(topLevel.begin(), topLevel.end(),
@@ -357,7 +402,13 @@ private:
         qsizetype end = i;
         if (end + 1 < n && m_text[end] == u':' && m_text[end + 1].isDigit()) {
             ++end;
+            const qsizetype portStart = end;
             while (end < n && m_text[end].isDigit()) ++end;
+            m_steps += end - portStart;
+            if (!isPlausiblePort(m_text.sliced(portStart, end - portStart))) {
+                *hostEnd = end;
+                return std::nullopt;
+            }
         }
         if (end < n && (m_text[end] == u'/' || m_text[end] == u'?' || m_text[end] == u'#')) {
             if (!makeMatch(start, end, QStringLiteral("http://"))) return std::nullopt;
