@@ -1,0 +1,157 @@
+// One whole run as a person makes it: the real quorvin in a tray under Xvfb, the panel opened
+// from the icon, a link typed into the paste field, the video on the Desktop; then a link that
+// fails and the failure box's first remedy pressed. Media comes from a loopback server.
+
+#include "app/desktop_session.h"
+
+#include "common/http_test_server.h"
+#include "common/test_media.h"
+#include "support/app_paths.h"
+#include "support/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QImage>
+#include <QTest>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+QString shotPath(const QString& name) {
+    QDir().mkpath(QStringLiteral(QUORVIN_BUILD_DIR "/screenshots"));
+    return QStringLiteral(QUORVIN_BUILD_DIR "/screenshots/") + name + QStringLiteral(".png");
+}
+
+QStringList desktopVideos() {
+    return QDir(AppPaths::desktop()).entryList({QStringLiteral("*.mp4")}, QDir::Files);
+}
+
+// The centre of the largest area of one saturated colour in `region` of the screen: the filled
+// primary remedy button (white text on the accent), whatever the palette's accent is. The
+// platform badge beside it is a gradient, so no single colour of it comes close.
+std::optional<QPoint> solidAccentCentre(const QImage& screen, const QRect& region) {
+    QHash<QRgb, int> counts;
+    for (int y = region.top(); y <= region.bottom(); ++y) {
+        for (int x = region.left(); x <= region.right(); ++x) {
+            const QColor colour = screen.pixelColor(x, y);
+            if (colour.hsvSaturation() > 120 && colour.value() > 80) ++counts[colour.rgb()];
+        }
+    }
+    QRgb best = 0;
+    int bestCount = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > bestCount) std::tie(best, bestCount) = std::pair(it.key(), it.value());
+    }
+    if (bestCount < 300) return std::nullopt;  // a 24-point button has well over that
+    // The same colour also draws accent texts ("粘贴", "清除已完成"): the button is where it
+    // makes the longest unbroken run along a line.
+    QPoint centre;
+    int longest = 0;
+    for (int y = region.top(); y <= region.bottom(); ++y) {
+        int run = 0;
+        for (int x = region.left(); x <= region.right() + 1; ++x) {
+            if (x <= region.right() && screen.pixel(x, y) == best) {
+                ++run;
+                continue;
+            }
+            if (run > longest)
+                std::tie(longest, centre) = std::pair(run, QPoint(x - 1 - run / 2, y));
+            run = 0;
+        }
+    }
+    return centre;
+}
+
+TEST(EndToEnd, TypedLinkLandsOnTheDesktopAndAFailureRemedyRetries) {
+    const QString media = TestSupport::home() + QStringLiteral("/media");
+    ASSERT_TRUE(TestMedia::makeClip(media + QStringLiteral("/clip.mp4"), 2));
+    // Slow enough that the transfer is seen running, short enough for the test's budget.
+    HttpTestServer server([files = HttpTestServer::folder(media)](const auto& request) {
+        HttpTestServer::Reply reply = files(request);
+        reply.throttleBytes = 8 * 1024;
+        reply.throttleMs = 60;
+        return reply;
+    });
+
+    DesktopSession desktop(DesktopSession::Tray::xembed);
+    ASSERT_EQ(desktop.problem(), QString());
+    Settings::setValue(QStringLiteral("welcomed2"), true);  // no panel by itself
+    QProcess* app = desktop.startApp();
+    ASSERT_NE(app, nullptr);
+    QString icon;
+    ASSERT_TRUE(TestSupport::waitUntil(
+        [&] {
+            for (const QString& window : desktop.windowsOfClass(QStringLiteral("quorvin"))) {
+                const QRect r = desktop.geometry(window);
+                if (r.width() > 0 && r.width() <= 32 && r.top() < 30) icon = window;
+            }
+            return !icon.isEmpty();
+        },
+        10s));
+    desktop.run(QStringLiteral("xdotool"),
+                {QStringLiteral("mousemove"), QStringLiteral("--window"), icon, QStringLiteral("5"),
+                 QStringLiteral("5"), QStringLiteral("click"), QStringLiteral("1")});
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return desktop.panels().size() == 1; }, 5s));
+    const QString panel = desktop.panels().first();
+    QTest::qWait(300);  // the field takes the focus on the next turn of the panel's loop
+
+    const auto typeAndSubmit = [&](const QString& link) {
+        desktop.run(QStringLiteral("xdotool"),
+                    {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("2"), link});
+        desktop.run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
+    };
+    const QString good = server.origin() + QStringLiteral("/clip.mp4");
+    typeAndSubmit(good);
+    const QString started = QStringLiteral("开始下载：[其他网站] ");
+    // Working: the run has started.
+    ASSERT_TRUE(
+        TestSupport::waitUntil([&] { return logLinesContaining(started + good) == 1; }, 5s));
+    desktop.screenshot(shotPath(QStringLiteral("e2e-1-working")));
+    // Downloading: the video is on its way and not yet on the Desktop.
+    ASSERT_TRUE(TestSupport::waitUntil(
+        [&] {
+            for (const auto& request : server.requests()) {
+                if (request.method == "GET" && request.path() == "/clip.mp4") return true;
+            }
+            return false;
+        },
+        8s));
+    EXPECT_TRUE(desktopVideos().isEmpty());
+    desktop.screenshot(shotPath(QStringLiteral("e2e-2-downloading")));
+    // Done: the file is in place under its title, whole.
+    ASSERT_TRUE(TestSupport::waitUntil(
+        [&] { return logLinesContaining(QStringLiteral("下载完成：clip.mp4")) == 1; }, 15s));
+    EXPECT_EQ(desktopVideos(), QStringList{QStringLiteral("clip.mp4")});
+    EXPECT_EQ(QFileInfo(AppPaths::desktop() + QStringLiteral("/clip.mp4")).size(),
+              QFileInfo(media + QStringLiteral("/clip.mp4")).size());
+    QTest::qWait(200);
+    desktop.screenshot(shotPath(QStringLiteral("e2e-3-done")));
+
+    // A link the server does not have: the row fails with remedies, the panel comes forward.
+    const QString missing = server.origin() + QStringLiteral("/gone.mp4");
+    typeAndSubmit(missing);
+    ASSERT_TRUE(TestSupport::waitUntil(
+        [&] { return logLinesContaining(QStringLiteral("下载失败：视频不存在或已被删除")) == 1; },
+        10s));
+    QTest::qWait(400);  // the row's failure box animates in
+    ASSERT_TRUE(desktop.screenshot(shotPath(QStringLiteral("e2e-4-failed"))));
+    const QImage screen(shotPath(QStringLiteral("e2e-4-failed")));
+    // The newest row is the failed one, at the top of the list, below the paste row.
+    const QRect panelRect = desktop.geometry(panel);
+    const auto remedy =
+        solidAccentCentre(screen, panelRect.adjusted(0, 120, 0, 0).intersected(screen.rect()));
+    ASSERT_TRUE(remedy.has_value());
+    desktop.run(QStringLiteral("xdotool"),
+                {QStringLiteral("mousemove"), QString::number(remedy->x()),
+                 QString::number(remedy->y()), QStringLiteral("click"), QStringLiteral("1")});
+    // "重试" runs the same item again: a second start of that link, at the top of the list.
+    EXPECT_TRUE(
+        TestSupport::waitUntil([&] { return logLinesContaining(started + missing) == 2; }, 5s));
+    EXPECT_EQ(logLinesContaining(started + good), 1);  // the done item was left alone
+}
+
+}  // namespace
