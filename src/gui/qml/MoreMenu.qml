@@ -5,6 +5,10 @@ import QtQuick.Controls
 Item {
     id: more
     property alias menu: menu
+    // How far below this button the open menu reaches. The menu is drawn inside the panel's
+    // window, so the window must grow to hold it while it is open (with a short list the panel
+    // is shorter than the menu, and "退出Quorvin" would be cut off).
+    readonly property real menuReach: menu.visible ? more.height + menu.height + 8 : 0
     width: 28
     height: 28
 
@@ -37,6 +41,15 @@ Item {
     // Entries hidden by a condition take no room.
     component Conditional: MenuItem {
         height: visible ? implicitHeight : 0
+    }
+
+    // A menu left open would still be there when the panel is shown again.
+    Connections {
+        target: more.Window.window
+        ignoreUnknownSignals: true
+        function onVisibleChanged() {
+            if (!more.Window.window.visible) menu.close()
+        }
     }
 
     PanelMenu {

@@ -11,12 +11,14 @@ Rectangle {
     color: Theme.window
 
     readonly property alias inputFocused: pasteRow.inputFocused
+    // The window holds the content, and the more menu while it is open.
+    readonly property real windowHeight: Math.max(column.implicitHeight, more.y + more.menuReach)
 
     Component.onCompleted: {
         Theme.pointsPerPixel = panel.pointsPerPixel
-        panel.reportHeight(height)
+        panel.reportHeight(windowHeight)
     }
-    onHeightChanged: panel.reportHeight(height)
+    onWindowHeightChanged: panel.reportHeight(windowHeight)
 
     // The manager asks for focus before each showing; it is given on the next turn of the
     // event loop, once the window is up.
