@@ -150,10 +150,14 @@ void AppDelegate::finishStart() {
 
 void AppDelegate::buildMenu() {
     m_menu = std::make_unique<QMenu>();
-    // The panel makes way for the menu before it pops up: hiding it afterwards would move the
-    // activation away from the menu, which then closes at once.
+    // On an XEmbed tray the panel makes way for the menu before it pops up: hiding it afterwards
+    // would move the activation away from the menu, which then closes at once. A
+    // StatusNotifierItem host draws the menu itself (the icon has no geometry there) and asks
+    // for the layout whenever it likes, even right after "打开下载窗口" was chosen: hiding the
+    // panel then would undo that choice.
     connect(m_menu.get(), &QMenu::aboutToShow, this, [this] {
-        if (m_panel) m_panel->hide();
+        const bool menuIsOurs = m_trayIcon && !m_trayIcon->geometry().isEmpty();
+        if (m_panel && menuIsOurs) m_panel->hide();
     });
     // Menu actions run after the menu has closed, so the panel opens into a settled desktop.
     m_menu->addAction(QStringLiteral("打开下载窗口"), this,

@@ -62,14 +62,19 @@ DesktopSession::DesktopSession(Tray tray) {
     }
     m_environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress);
 
-    spawn(QStringLiteral("openbox"), {});
-    if (!TestSupport::waitUntil(
-            [&] {
-                return run(QStringLiteral("xprop"),
-                           {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
-                    .out.contains("window id");
-            },
-            std::chrono::seconds(5))) {
+    // Under a loaded ctest -j2 an openbox now and then never takes the display (it did not
+    // come up even after 15 s). A fresh one does; the session only fails after three tries.
+    for (int attempt = 0; attempt < 3 && !windowManagerRuns(); ++attempt) {
+        QProcess* openbox = spawn(QStringLiteral("openbox"), {});
+        const bool up = TestSupport::waitUntil(
+            [&] { return windowManagerRuns() || openbox->state() == QProcess::NotRunning; },
+            std::chrono::seconds(5));
+        if (!up || !windowManagerRuns()) {
+            openbox->kill();
+            openbox->waitForFinished(2000);
+        }
+    }
+    if (!windowManagerRuns()) {
         m_problem = QStringLiteral("openbox did not start");
         return;
     }
@@ -117,6 +122,12 @@ DesktopSession::~DesktopSession() {
             process.waitForFinished(1000);
         }
     }
+}
+
+bool DesktopSession::windowManagerRuns() {
+    return run(QStringLiteral("xprop"),
+               {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+        .out.contains("window id");
 }
 
 QProcess* DesktopSession::spawn(const QString& program, const QStringList& arguments) {

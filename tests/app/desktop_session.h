@@ -48,6 +48,7 @@ public:
 
 private:
     QProcess* spawn(const QString& program, const QStringList& arguments);
+    bool windowManagerRuns();
     QByteArray firstLine(QProcess* process);
 
     std::vector<std::unique_ptr<QProcess>> m_processes;
