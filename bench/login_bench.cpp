@@ -12,6 +12,7 @@
 #include "common/http_test_server.h"
 #include "manager/download_manager.h"
 #include "manager/yuanbao_login_window.h"
+#include "private_home.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -104,12 +105,7 @@ int main(int argc, char** argv) {
     const int logins = argc > 1 ? std::atoi(argv[1]) : 3;
 
     QTemporaryDir home;
-    const QByteArray root = QFile::encodeName(home.path());
-    qputenv("HOME", root);
-    qputenv("XDG_DATA_HOME", root + "/data");
-    qputenv("XDG_STATE_HOME", root + "/state");
-    qputenv("XDG_CONFIG_HOME", root + "/config");
-    qputenv("XDG_CACHE_HOME", root + "/cache");
+    usePrivateHome(home);
     const QString trace = home.path() + QStringLiteral("/trace");
     qputenv("QUORVIN_LOGIN_TRACE", QFile::encodeName(trace));
 

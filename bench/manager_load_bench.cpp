@@ -9,6 +9,7 @@
 #include "channels/yuanbao.h"
 #include "common/http_test_server.h"
 #include "manager/download_manager.h"
+#include "private_home.h"
 #include "support/app_paths.h"
 
 #include <QCoreApplication>
@@ -21,6 +22,7 @@
 #include <QNetworkCookie>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QtEndian>
 
 #include <sys/resource.h>
 #include <algorithm>
@@ -47,10 +49,19 @@ QByteArray sourceBytes(int index, qint64 size) {
         bytes.append(stamp).append(block.constData(), block.size() - stamp.size());
     }
     bytes.truncate(size);
-    return bytes.replace(0, 12,
-                         QByteArray("\x00\x00\x00\x20"
-                                    "ftypisom",
-                                    12));
+    // A whole MP4's top level, as the save checks it: "ftyp", an empty "moov", then one "mdat"
+    // box holding the rest of the stamped bytes.
+    QByteArray head(
+        "\x00\x00\x00\x18"
+        "ftypisom\x00\x00\x02\x00"
+        "isommp42"
+        "\x00\x00\x00\x08"
+        "moov",
+        32);
+    QByteArray mdat(4, '\0');
+    qToBigEndian(quint32(size - head.size()), mdat.data());
+    head += mdat + "mdat";
+    return bytes.replace(0, head.size(), head);
 }
 
 HttpTestServer::Reply json(const QJsonObject& object) {
@@ -66,13 +77,7 @@ int main(int argc, char** argv) {
 
     // A private home: the Desktop, the log and the cookie jar of this run only.
     QTemporaryDir home;
-    const QByteArray root = QFile::encodeName(home.path());
-    qputenv("HOME", root);
-    qputenv("XDG_DATA_HOME", root + "/data");
-    qputenv("XDG_STATE_HOME", root + "/state");
-    qputenv("XDG_CONFIG_HOME", root + "/config");
-    QDir().mkpath(home.path() + QStringLiteral("/tmp"));
-    qputenv("TMPDIR", root + "/tmp");
+    usePrivateHome(home);
 
     const QString media = home.path() + QStringLiteral("/media");
     QDir().mkpath(media);

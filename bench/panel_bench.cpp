@@ -6,6 +6,7 @@
 
 #include "gui/panel_view.h"
 #include "manager/download_manager.h"
+#include "private_home.h"
 #include "sites/tools.h"
 
 #include <QApplication>
@@ -63,11 +64,7 @@ double percentile(std::vector<double> values, double p) {
 int main(int argc, char** argv) {
     const int seconds = argc > 1 && std::atoi(argv[1]) > 0 ? std::atoi(argv[1]) : 10;
     QTemporaryDir home;
-    const QByteArray root = QFile::encodeName(home.path());
-    qputenv("HOME", root);
-    qputenv("XDG_DATA_HOME", root + "/data");
-    qputenv("XDG_STATE_HOME", root + "/state");
-    qputenv("XDG_CONFIG_HOME", root + "/config");
+    usePrivateHome(home);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     QApplication app(argc, argv);
