@@ -10,9 +10,10 @@
 //   a PNG of the screen is saved while the first window is open.
 
 #include "common/http_test_server.h"
+#include "common/private_home.h"
+#include "common/processes.h"
 #include "manager/download_manager.h"
 #include "manager/yuanbao_login_window.h"
-#include "private_home.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -39,24 +40,6 @@ qint64 procField(const QString& file, const QByteArray& name) {
             return line.mid(name.size() + 1).trimmed().split(' ')[0].toLongLong();
     }
     return 0;
-}
-
-QList<qint64> descendants(qint64 pid) {
-    QList<qint64> found;
-    QList<qint64> parents{pid};
-    while (!parents.isEmpty()) {
-        const qint64 parent = parents.takeFirst();
-        for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-            QFile stat(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
-            if (!stat.open(QIODevice::ReadOnly)) continue;
-            const QByteArray text = stat.readAll();
-            const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-            if (fields.size() < 2 || fields[1].toLongLong() != parent) continue;
-            found.append(entry.toLongLong());
-            parents.append(entry.toLongLong());
-        }
-    }
-    return found;
 }
 
 double mib(qint64 kilobytes) {
@@ -105,7 +88,7 @@ int main(int argc, char** argv) {
     const int logins = argc > 1 ? std::atoi(argv[1]) : 3;
 
     QTemporaryDir home;
-    usePrivateHome(home);
+    TestSupport::usePrivateHome(home.path());
     const QString trace = home.path() + QStringLiteral("/trace");
     qputenv("QUORVIN_LOGIN_TRACE", QFile::encodeName(trace));
 
@@ -178,7 +161,7 @@ int main(int argc, char** argv) {
         }
         pump(1000);
         qint64 rss = 0, pss = 0;
-        const QList<qint64> helpers = descendants(::getpid());
+        const QList<qint64> helpers = TestSupport::liveDescendants(::getpid());
         for (qint64 pid : helpers) {
             const QString base = QStringLiteral("/proc/%1/").arg(pid);
             rss += procField(base + QStringLiteral("status"), "VmRSS");
@@ -197,7 +180,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         lastOk = manager.yuanbaoLoggedIn().value_or(false);
-        pumpUntil([] { return descendants(::getpid()).isEmpty(); }, 10'000);
+        pumpUntil([] { return TestSupport::liveDescendants(::getpid()).isEmpty(); }, 10'000);
         pump(1000);
         const qint64 rssAfter = ownRss();
         std::printf(

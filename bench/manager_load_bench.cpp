@@ -8,8 +8,8 @@
 #include "channels/cookie_jar.h"
 #include "channels/yuanbao.h"
 #include "common/http_test_server.h"
+#include "common/private_home.h"
 #include "manager/download_manager.h"
-#include "private_home.h"
 #include "support/app_paths.h"
 
 #include <QCoreApplication>
@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
 
     // A private home: the Desktop, the log and the cookie jar of this run only.
     QTemporaryDir home;
-    usePrivateHome(home);
+    TestSupport::usePrivateHome(home.path());
 
     const QString media = home.path() + QStringLiteral("/media");
     QDir().mkpath(media);

@@ -4,9 +4,9 @@
 // add over the empty panel, and whether anything is drawn or computed while nothing changes.
 // Usage: panel_bench [seconds of progress, default 10]
 
+#include "common/private_home.h"
 #include "gui/panel_view.h"
 #include "manager/download_manager.h"
-#include "private_home.h"
 #include "sites/tools.h"
 
 #include <QApplication>
@@ -64,7 +64,7 @@ double percentile(std::vector<double> values, double p) {
 int main(int argc, char** argv) {
     const int seconds = argc > 1 && std::atoi(argv[1]) > 0 ? std::atoi(argv[1]) : 10;
     QTemporaryDir home;
-    usePrivateHome(home);
+    TestSupport::usePrivateHome(home.path());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     QApplication app(argc, argv);

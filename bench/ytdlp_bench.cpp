@@ -3,6 +3,7 @@
 // Reports each wall time and their ratio (target at most 1.05).
 
 #include "common/http_test_server.h"
+#include "common/private_home.h"
 #include "core/download_item.h"
 #include "sites/tools.h"
 #include "sites/ytdlp.h"
@@ -78,9 +79,7 @@ double median(std::vector<double> values) {
 int main(int argc, char** argv) {
     // A private home, so the files land on a Desktop of our own.
     QTemporaryDir home;
-    qputenv("HOME", QFile::encodeName(home.path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + QStringLiteral("/.config")));
-    qputenv("XDG_STATE_HOME", QFile::encodeName(home.path() + QStringLiteral("/.state")));
+    TestSupport::usePrivateHome(home.path());
     QCoreApplication app(argc, argv);
 
     const std::optional<QString> ytdlp = Tools::ytdlp();

@@ -1,6 +1,7 @@
 // Entry point of every test program: a private home folder per process, then GoogleTest inside
 // a QCoreApplication so network, process and coroutine code has its event loop.
 
+#include "common/private_home.h"
 #include "support/names.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +14,6 @@
 #include <QTemporaryDir>
 
 #include <csignal>
-#include <cstdlib>
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
@@ -23,17 +23,7 @@ int main(int argc, char** argv) {
 
     QTemporaryDir home(QDir::tempPath() + QStringLiteral("/qvtest-XXXXXX"));
     if (!home.isValid()) return 99;
-    const QByteArray root = QFile::encodeName(home.path());
-    const QByteArray realHome = qgetenv("HOME");
-    qputenv("QUORVIN_REAL_HOME", realHome);
-    qputenv("HOME", root);
-    qputenv("XDG_DATA_HOME", root + "/.local/share");
-    qputenv("XDG_STATE_HOME", root + "/.local/state");
-    qputenv("XDG_CONFIG_HOME", root + "/.config");
-    qputenv("XDG_CACHE_HOME", root + "/.cache");
-    QDir().mkpath(home.path() + QStringLiteral("/tmp"));
-    qputenv("TMPDIR", root + "/tmp");
-    qunsetenv("XDG_DESKTOP_DIR");
+    TestSupport::usePrivateHome(home.path());
 
 #ifdef QUORVIN_TEST_GUI_APP
     // Desktop tests draw offscreen unless a test sets up a display of its own.

@@ -70,28 +70,4 @@ QString writeFile(const QString& path, const QByteArray& contents) {
     return path;
 }
 
-QStringList liveProcessesMentioning(const QString& needle) {
-    QStringList found;
-    const QByteArray wanted = needle.toUtf8();
-    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool numeric = false;
-        entry.toLongLong(&numeric);
-        if (!numeric) continue;
-        QFile stat(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
-        if (!stat.open(QIODevice::ReadOnly)) continue;
-        const QByteArray statText = stat.readAll();
-        const qsizetype close = statText.lastIndexOf(')');
-        if (close < 0 || close + 2 >= statText.size()) continue;
-        const char state = statText[close + 2];
-        if (state == 'Z' || state == 'X') continue;
-        QFile cmdline(QStringLiteral("/proc/") + entry + QStringLiteral("/cmdline"));
-        if (!cmdline.open(QIODevice::ReadOnly)) continue;
-        QByteArray command = cmdline.readAll();
-        command.replace('\0', ' ');
-        if (command.contains(wanted))
-            found << entry + QLatin1Char(' ') + QString::fromUtf8(command);
-    }
-    return found;
-}
-
 }  // namespace TestSupport

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "common/private_home.h"
+#include "common/processes.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -31,9 +34,6 @@ ProcessResult run(const QString& program, const QStringList& arguments,
 
 // Path of the built quorvin-cli.
 QString cliPath();
-
-// Live (not zombie) processes whose command line mentions `needle`, as "pid command line".
-QStringList liveProcessesMentioning(const QString& needle);
 
 // The lines of the log file, without the final line break; none when there is no log.
 QStringList logLines();

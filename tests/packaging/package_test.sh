@@ -3,13 +3,10 @@
 # holds every file an installed Quorvin needs, lintian finds nothing it does not accept, and (as
 # root on CI, or with QUORVIN_PACKAGE_INSTALL=1) apt installs it, its programs run, and it
 # removes cleanly.
-#   package_test.sh BUILD_FOLDER VERSION [MISSING_PART…]
-# MISSING_PART names what this build cannot contain yet (quorvin, quorvin-login, icons).
+#   package_test.sh BUILD_FOLDER VERSION
 set -euo pipefail
 build=$1
 version=$2
-shift 2
-missing=" $* "
 root=$(cd "$(dirname "$0")/../.." && pwd)
 id=$(sed -n 's/.*QStringLiteral("\([^"]*\)"); *\/\/ desktop id$/\1/p' "$root/src/support/names.h")
 [ -n "$id" ] || { echo "FAIL: no desktop id in src/support/names.h" >&2; exit 1; }
@@ -34,28 +31,15 @@ echo "package: $deb"
 expected=(
   usr/share/doc/quorvin/copyright
   usr/share/doc/quorvin/changelog.gz
-  usr/bin/quorvin-cli
-  usr/share/man/man1/quorvin-cli.1.gz
+  usr/share/applications/$id.desktop
+  usr/share/metainfo/$id.metainfo.xml
+  usr/share/icons/hicolor/scalable/apps/$id.svg
 )
-for program in quorvin quorvin-login; do
-  if [[ $missing == *" $program "* ]]; then
-    echo "note: $program is not built here; not expected in the package"
-  else
-    expected+=(usr/bin/$program usr/share/man/man1/$program.1.gz)
-  fi
+for program in quorvin quorvin-login quorvin-cli; do
+  expected+=(usr/bin/$program usr/share/man/man1/$program.1.gz)
 done
-has_app=0
-if [[ $missing != *" quorvin "* ]]; then
-  has_app=1
-  expected+=(usr/share/applications/$id.desktop usr/share/metainfo/$id.metainfo.xml)
-fi
 icon_sizes=(16 22 24 32 48 64 128 256 512)
-if [[ $missing == *" icons "* ]]; then
-  echo "note: the icon is not drawn in this build; not expected in the package"
-else
-  for size in "${icon_sizes[@]}"; do expected+=(usr/share/icons/hicolor/${size}x${size}/apps/$id.png); done
-  expected+=(usr/share/icons/hicolor/scalable/apps/$id.svg)
-fi
+for size in "${icon_sizes[@]}"; do expected+=(usr/share/icons/hicolor/${size}x${size}/apps/$id.png); done
 dpkg-deb -c "$deb" >"$work/contents"
 for file in "${expected[@]}"; do
   grep -qE "^-[rwx-]{9} root/root +[0-9]+ [0-9-]+ [0-9:]+ \./$file\$" "$work/contents" ||
@@ -63,15 +47,14 @@ for file in "${expected[@]}"; do
 done
 for program in quorvin quorvin-login quorvin-cli; do
   grep -q "^-rwxr-xr-x root/root .* \./usr/bin/$program\$" "$work/contents" ||
-    [[ $missing == *" $program "* ]] || fail "/usr/bin/$program is not executable"
+    fail "/usr/bin/$program is not executable"
 done
 
 # Control fields: what shlibdeps found plus what it cannot see.
 depends=$(dpkg-deb -f "$deb" Depends)
 needs=(libqt6core6 qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-templates
-  libqt6svg6 yt-dlp ffmpeg fonts-noto-cjk)
-[ $has_app -eq 0 ] || needs+=(libqt6gui6 libqt6widgets6 libqt6quick6 libqt6dbus6)
-[[ $missing == *" quorvin-login "* ]] || needs+=(libqt6webenginewidgets6)
+  libqt6svg6 yt-dlp ffmpeg fonts-noto-cjk libqt6gui6 libqt6widgets6 libqt6quick6 libqt6dbus6
+  libqt6webenginewidgets6)
 # Every QML module the panel imports, and every module those import in turn (the non-optional
 # imports of their qmldir files), must come from a package in Depends. (Modules that a module's
 # own QML files import, such as QtQuick.Templates for the controls, are listed by hand.)
@@ -102,25 +85,21 @@ dpkg-deb -f "$deb" Description | grep -q '视频就保存到桌面' || fail "the
 
 # The shipped metadata as the desktop reads it.
 dpkg-deb -x "$deb" "$work/root"
-if [ $has_app -eq 1 ]; then
-  # Hints are advice (the four categories the menu files it under count as "more than one main
-  # category"); warnings and errors are faults.
-  desktop-file-validate "$work/root/usr/share/applications/$id.desktop" >"$work/dfv" 2>&1 || true
-  if grep -v ': hint: ' "$work/dfv"; then fail "desktop-file-validate complains about the desktop entry"; fi
-  # validate-tree also checks that the metainfo's launchable matches the shipped desktop entry.
-  appstreamcli validate-tree --no-net "$work/root" >"$work/appstream" 2>&1 ||
-    { cat "$work/appstream"; fail "appstreamcli rejects the metainfo"; }
-  grep -q '^StartupWMClass=Quorvin$' "$work/root/usr/share/applications/$id.desktop" ||
-    fail "the desktop entry does not name the window class Quorvin"
-fi
-if [[ $missing != *" icons "* ]]; then
-  for size in "${icon_sizes[@]}"; do
-    file "$work/root/usr/share/icons/hicolor/${size}x${size}/apps/$id.png" |
-      grep -q "PNG image data, $size x $size, 8-bit/color RGBA" || fail "the ${size}px icon is not a $size x $size RGBA PNG"
-  done
-  python3 -c 'import sys, xml.dom.minidom as m; m.parse(sys.argv[1]).getElementsByTagName("svg")[0]' \
-    "$work/root/usr/share/icons/hicolor/scalable/apps/$id.svg" || fail "the scalable icon is not SVG"
-fi
+# Hints are advice (the four categories the menu files it under count as "more than one main
+# category"); warnings and errors are faults.
+desktop-file-validate "$work/root/usr/share/applications/$id.desktop" >"$work/dfv" 2>&1 || true
+if grep -v ': hint: ' "$work/dfv"; then fail "desktop-file-validate complains about the desktop entry"; fi
+# validate-tree also checks that the metainfo's launchable matches the shipped desktop entry.
+appstreamcli validate-tree --no-net "$work/root" >"$work/appstream" 2>&1 ||
+  { cat "$work/appstream"; fail "appstreamcli rejects the metainfo"; }
+grep -q '^StartupWMClass=Quorvin$' "$work/root/usr/share/applications/$id.desktop" ||
+  fail "the desktop entry does not name the window class Quorvin"
+for size in "${icon_sizes[@]}"; do
+  file "$work/root/usr/share/icons/hicolor/${size}x${size}/apps/$id.png" |
+    grep -q "PNG image data, $size x $size, 8-bit/color RGBA" || fail "the ${size}px icon is not a $size x $size RGBA PNG"
+done
+python3 -c 'import sys, xml.dom.minidom as m; m.parse(sys.argv[1]).getElementsByTagName("svg")[0]' \
+  "$work/root/usr/share/icons/hicolor/scalable/apps/$id.svg" || fail "the scalable icon is not SVG"
 
 # lintian: every tag it reports is either fixed or accepted, with a reason, in
 # packaging/lintian-overrides; so any new warning or error fails here.
@@ -146,11 +125,9 @@ else
   detected=$(printf '复制打开抖音 https://v.douyin.com/MuEswcb/ 看看\n' | env -i HOME="$work" /usr/bin/quorvin-cli detect)
   [ "$detected" = "$(printf 'https://v.douyin.com/MuEswcb/\tdouyin')" ] ||
     fail "installed quorvin-cli detect printed: $detected"
-  if [[ $missing != *" quorvin "* ]]; then
-    shown=$(env -i HOME="$work" QT_QPA_PLATFORM=offscreen timeout 20 /usr/bin/quorvin --version 2>&1) ||
-      fail "installed quorvin --version failed: $shown"
-    [[ $shown == *"$version"* ]] || fail "installed quorvin --version printed: $shown"
-  fi
+  shown=$(env -i HOME="$work" QT_QPA_PLATFORM=offscreen timeout 20 /usr/bin/quorvin --version 2>&1) ||
+    fail "installed quorvin --version failed: $shown"
+  [[ $shown == *"$version"* ]] || fail "installed quorvin --version printed: $shown"
   apt-get remove -y -q -o DPkg::Lock::Timeout=120 quorvin >"$work/apt" 2>&1 ||
     { cat "$work/apt"; fail "apt-get remove quorvin failed"; }
   installed=0
