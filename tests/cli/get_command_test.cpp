@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QThread>
 
 #include <csignal>
 
@@ -124,14 +123,23 @@ TEST(CliGet, ATerminationSignalWhileStartingLeavesNothingBehind) {
     for (int i = 0; i < 60; ++i) {
         arguments << server.origin() + QStringLiteral("/clip1.mp4?run=early-stop&n=%1").arg(i);
     }
+    // The signal arrives once the handlers are in place, while the first downloads start.
     QProcess cli;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QUORVIN_READY_LINE"), QStringLiteral("1"));
+    cli.setProcessEnvironment(environment);
     cli.start(TestSupport::cliPath(), arguments);
     ASSERT_TRUE(cli.waitForStarted());
-    QThread::msleep(400);
+    QByteArray err;
+    ASSERT_TRUE(TestSupport::waitUntil([&] {
+        err += cli.readAllStandardError();
+        return err.startsWith("ready\n") || cli.state() == QProcess::NotRunning;
+    })) << err.toStdString();
+    ASSERT_EQ(cli.state(), QProcess::Running) << err.toStdString();
     ::kill(pid_t(cli.processId()), SIGTERM);
     ASSERT_TRUE(cli.waitForFinished(20000));
     EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(cli.exitCode(), 128 + SIGTERM) << cli.readAllStandardError().toStdString();
+    EXPECT_EQ(cli.exitCode(), 128 + SIGTERM) << (err + cli.readAllStandardError()).toStdString();
     EXPECT_TRUE(TestSupport::liveProcessesMentioning(QStringLiteral("early-stop")).isEmpty());
     EXPECT_TRUE(TestSupport::temporaryLeftovers().isEmpty())
         << TestSupport::temporaryLeftovers().join(u',').toStdString();
