@@ -10,15 +10,17 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QThread>
-#include <QTimer>
 
+#include <functional>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -264,14 +266,13 @@ TEST_F(FileDownloadTest, CancelBeforeRunDoesNothing) {
 }
 
 TEST_F(FileDownloadTest, ProgressArrivesOnTheMainThreadCoalesced) {
-    // About 70 pieces over more than a second: a report per piece would be ~70 reports.
+    // About 70 pieces over about a second: a report per piece would be ~70 reports.
     const QByteArray body = mp4Bytes(1'100'000);
     Reply reply = Reply::text(body, 200, "video/mp4");
     reply.throttleBytes = 16 * 1024;
     reply.throttleMs = 15;
     serve(reply);
     QList<qint64> writtenSeen;
-    QList<qint64> times;
     bool offMainThread = false;
     QElapsedTimer clock;
     clock.start();
@@ -279,21 +280,21 @@ TEST_F(FileDownloadTest, ProgressArrivesOnTheMainThreadCoalesced) {
         if (QThread::currentThread() != QCoreApplication::instance()->thread())
             offMainThread = true;
         writtenSeen.append(written);
-        times.append(clock.elapsed());
     });
     const auto outcome = outcomeOf(download.run(server().url(u"/v"_qs)));
+    const qint64 elapsed = clock.elapsed();
     ASSERT_TRUE(outcome.value);
     EXPECT_EQ(contentsOf(outcome.value->file), body);
     EXPECT_FALSE(offMainThread);
     ASSERT_GE(writtenSeen.size(), 2);
     EXPECT_EQ(writtenSeen.back(), body.size());
-    // Every report but the final one is at least ~100 ms after the previous one (some slack for
-    // the delivery itself); the count follows from it.
-    for (qsizetype i = 1; i + 1 < times.size(); ++i) {
-        EXPECT_GE(times[i] - times[i - 1], 60) << "report " << i;
+    for (qsizetype i = 1; i < writtenSeen.size(); ++i)
         EXPECT_GE(writtenSeen[i], writtenSeen[i - 1]);
-    }
-    EXPECT_LE(writtenSeen.size(), clock.elapsed() / 100 + 3);
+    // The transfer posts at most one report per interval (and the final one), whenever the main
+    // thread gets to deliver them: a loaded machine only makes the run longer and the bound
+    // looser, never the count higher.
+    EXPECT_LE(writtenSeen.size(), elapsed / FileDownload::kProgressInterval.count() + 3)
+        << writtenSeen.size() << " reports in " << elapsed << " ms";
 }
 
 TEST_F(FileDownloadTest, TransferGoesOnWhileTheMainThreadIsBusy) {
@@ -310,9 +311,13 @@ TEST_F(FileDownloadTest, TransferGoesOnWhileTheMainThreadIsBusy) {
         if (files.size() != 1) return;
         const QString path = AppPaths::temporary() + u'/' + files.first();
         before = QFileInfo(path).size();
-        // The main thread does nothing else for a while: the body must keep reaching the disk.
-        std::this_thread::sleep_for(std::chrono::milliseconds(400));
-        after = QFileInfo(path).size();
+        // The main thread handles no event until half a megabyte more has reached the disk: a
+        // transfer that needed it would never get there.
+        QDeadlineTimer deadline(std::chrono::seconds(30));
+        do {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            after = QFileInfo(path).size();
+        } while (after - before < 512 * 1024 && !deadline.hasExpired());
     });
     const auto outcome = outcomeOf(download.run(server().url(u"/v"_qs)));
     ASSERT_TRUE(outcome.value);
@@ -329,11 +334,16 @@ TEST_F(FileDownloadTest, RunningTransferFileSurvivesStartUpCleanUp) {
     const QString stray = TestSupport::writeFile(AppPaths::temporary() + u'/' + strayName, "x");
     backdate(stray);
 
-    FileDownload download(nullptr);
     QString running;
     QStringList removed;
     bool survived = false;
-    const auto cleanUpWhileRunning = [&] {
+    std::function<void()> cleanUpWhileRunning;
+    // The first report: the transfer file is there and being written.
+    FileDownload download([&](qint64 written, qint64) {
+        if (written == 0 || !cleanUpWhileRunning) return;
+        std::exchange(cleanUpWhileRunning, nullptr)();
+    });
+    cleanUpWhileRunning = [&] {
         for (const QString& name : temporaryFiles()) {
             if (name != strayName) running = AppPaths::temporary() + u'/' + name;
         }
@@ -344,7 +354,6 @@ TEST_F(FileDownloadTest, RunningTransferFileSurvivesStartUpCleanUp) {
         }
         download.cancel();
     };
-    QTimer::singleShot(700, cleanUpWhileRunning);
     const auto outcome = outcomeOf(download.run(server().url(u"/v"_qs)));
     EXPECT_EQ(outcome.problem, Problem::cancelled());
     ASSERT_FALSE(running.isEmpty());
