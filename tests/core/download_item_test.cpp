@@ -23,6 +23,10 @@ TEST(DownloadItem, StartsPreparingWithAProvisionalTitle) {
     DownloadItem item(QUrl(QStringLiteral("https://b23.tv/TgEIXkw?x=1")), Platform::bilibili);
     EXPECT_EQ(item.title(), QStringLiteral("b23.tv/TgEIXkw"));
     EXPECT_EQ(item.phase(), Phase::makeWorking(QStringLiteral("准备中…")));
+    // Active from the start: cancelling everything and the busy icon include it before any
+    // engine has taken it up.
+    EXPECT_TRUE(item.isActive());
+    EXPECT_FALSE(item.isFinished());
     EXPECT_FALSE(item.thumbnail().has_value());
     EXPECT_EQ(item.task, nullptr);
     EXPECT_FALSE(item.autoLoginShown);
@@ -58,21 +62,12 @@ TEST(DownloadItem, EachFieldHasItsOwnChangeSignal) {
     EXPECT_EQ(titles.count(), 1);
     EXPECT_EQ(thumbnails.count(), 1);
     EXPECT_EQ(phases.count(), 1);
-}
-
-TEST(DownloadItem, ActiveAndFinishedAreExclusive) {
-    // Working and downloading are active; done and failed (cancelled included) are finished.
-    const std::pair<Phase, bool> phases[] = {
-        {Phase::makeWorking(QStringLiteral("正在解析链接…")), true},
-        {Phase::makeDownloading(std::nullopt, QStringLiteral("开始下载…")), true},
-        {Phase::makeDone(QStringLiteral("/d/a.mp4"), 10), false},
-        {Phase::makeFailed(Failure::cancelled()), false},
-    };
-    for (const auto& [phase, active] : phases) {
-        EXPECT_EQ(phase.isActive(), active) << int(phase.kind());
-        EXPECT_EQ(phase.isFinished(), !active) << int(phase.kind());
-    }
-    EXPECT_TRUE(phases[3].first.failure().isCancel);
+    EXPECT_TRUE(item.isActive());
+    // A cancellation is an end like any other: the item can be retried or cleared.
+    item.setPhase(Phase::makeFailed(Failure::cancelled()));
+    EXPECT_EQ(phases.count(), 2);
+    EXPECT_TRUE(item.isFinished());
+    EXPECT_FALSE(item.isActive());
 }
 
 TEST(SpeedMeter, PercentAmountsAndMeasuredRate) {

@@ -4,6 +4,8 @@
 
 #include <QSet>
 
+#include <algorithm>
+
 namespace {
 
 Platform detect(const char* url) {
@@ -43,16 +45,6 @@ TEST(PlatformTable, NamesMarksAndColoursAreUsable) {
     }
 }
 
-TEST(PlatformTable, SupportedListsFourteenSitesInOrder) {
-    const auto& supported = Platform::supported();
-    ASSERT_EQ(supported.size(), 14);
-    EXPECT_EQ(supported.first(), Platform::bilibili);
-    EXPECT_EQ(supported.last(), Platform::dailymotion);
-    for (qsizetype i = 1; i < supported.size(); ++i) EXPECT_LT(supported[i - 1], supported[i]);
-    EXPECT_FALSE(supported.contains(Platform(Platform::channels)));
-    EXPECT_FALSE(supported.contains(Platform(Platform::other)));
-}
-
 TEST(PlatformDetect, EveryDomainOfEverySite) {
     const std::pair<const char*, Platform::Case> cases[] = {
         {"https://weixin.qq.com/sph/Ab12", Platform::channels},
@@ -84,9 +76,18 @@ TEST(PlatformDetect, EveryDomainOfEverySite) {
         {"https://dai.ly/x1", Platform::dailymotion},
         {"https://example.com/video.mp4", Platform::other},
     };
+    QList<Platform> detectedSites;
     for (const auto& [url, expected] : cases) {
         EXPECT_EQ(detect(url), expected) << url;
+        const Platform platform = detect(url);
+        if (platform != Platform::channels && platform != Platform::other &&
+            !detectedSites.contains(platform))
+            detectedSites.append(platform);
     }
+    // The sites the panel shows as supported are exactly those a link is recognised for and
+    // the yt-dlp engine fetches (Channels has its own engine), in the table's order.
+    std::sort(detectedSites.begin(), detectedSites.end());
+    EXPECT_EQ(Platform::supported(), detectedSites);
 }
 
 TEST(PlatformDetect, HostMatchingRules) {

@@ -74,6 +74,8 @@ TEST(StallMonitor, FailureBeforeTheTitleNamesTheStageAndTheVpnRoute) {
     monitor.heard(QStringLiteral("[youtube] x: Downloading m3u8 information"));
     const Failure failure = monitor.failure();
     EXPECT_EQ(failure.title, u"网络太慢，卡在「获取可下载的清晰度」");
+    // The advice names the limit in force, which the product sets at 90 seconds (the tool tests
+    // shorten it and see a silent tool stopped).
     EXPECT_EQ(failure.advice,
               u"这一步 90 秒都没收到新数据。YouTube 要经过 VPN，当前线路太慢。\n"
               u"浏览器能直接看，是因为它已经缓存了网页和播放器脚本，而且只需先加载一小段低清画面；"
@@ -91,15 +93,6 @@ TEST(StallMonitor, FailureOnADomesticSiteAndAfterTheTitle) {
               u"试试关掉 VPN，或改成「只代理国外网站」，然后点「重试」。");
     monitor.setGotTitle();
     EXPECT_EQ(monitor.failure().title, u"网络太慢，卡在「下载视频」");
-}
-
-TEST(StallMonitor, TheProductLimitIsNinetySecondsUnlessATestShortensIt) {
-    EXPECT_EQ(StallMonitor::limit, 90.0);
-    EXPECT_EQ(StallMonitor::limitInEffect(), 90.0);
-    StallMonitor::setLimitForTesting(1.5);
-    EXPECT_EQ(StallMonitor::limitInEffect(), 1.5);
-    StallMonitor::setLimitForTesting(std::nullopt);
-    EXPECT_EQ(StallMonitor::limitInEffect(), 90.0);
 }
 
 TEST(StreamTracker, LabelsTheSoundStreamAndALaterPictureStream) {
