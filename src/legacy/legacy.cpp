@@ -1,6 +1,7 @@
 #include "legacy/legacy.h"
 
 #include "osutils/osutils.h"
+#include "osutils/processes.h"
 #include "support/app_paths.h"
 #include "support/log.h"
 
@@ -10,9 +11,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <unistd.h>
-#include <cerrno>
 #include <csignal>
+#include <cstdio>
 
 namespace {
 
@@ -39,20 +39,11 @@ void removeOldSupportIfEmpty() {
     if (folder.exists()) QDir(AppPaths::oldSupport()).removeRecursively();
 }
 
-// The executable of a live process, read from /proc (the kernel truncates nothing below 4 KiB).
-std::optional<QString> executableOf(qint32 pid) {
-    char buffer[4096];
-    const QByteArray link = "/proc/" + QByteArray::number(pid) + "/exe";
-    const ssize_t n = ::readlink(link.constData(), buffer, sizeof buffer);
-    if (n <= 0 || n >= ssize_t(sizeof buffer)) return std::nullopt;
-    return QFile::decodeName(QByteArray(buffer, n));
-}
-
 void stopOldEngine(const Legacy::Session& session) {
     if (session.enginePID <= 0) return;
     if (::kill(session.enginePID, 0) != 0) return;
     // The id may belong to another program by now: stop it only if it is still the old engine.
-    const auto executable = executableOf(session.enginePID);
+    const auto executable = OsUtils::executableOf(session.enginePID);
     if (executable && *executable == session.enginePath) ::kill(session.enginePID, SIGTERM);
 }
 
