@@ -59,8 +59,10 @@ std::optional<QPoint> injectedAnchor() {
 
 }  // namespace
 
-AppDelegate::AppDelegate(QObject* parent)
-    : QObject(parent), m_manager(std::make_unique<DownloadManager>(desktopServices())) {}
+AppDelegate::AppDelegate(QObject* parent, Legacy::CleanUp legacy)
+    : QObject(parent),
+      m_legacy(legacy),
+      m_manager(std::make_unique<DownloadManager>(desktopServices())) {}
 
 AppDelegate::~AppDelegate() {
     delete m_trayIcon;
@@ -72,7 +74,7 @@ void AppDelegate::start(std::chrono::milliseconds trayWait) {
     AppPaths::ensureDirectories();
     Log::write(QStringLiteral("App 启动（") +
                (kVersion.isEmpty() ? QStringLiteral("?") : kVersion) + QStringLiteral("）"));
-    Legacy::cleanUpSilently();
+    m_legacy.cleanUpSilently();
     // What a killed run of ours left in the temporary folder or half-copied onto the Desktop.
     TempFiles::removeLeftovers();
     // There is no global main menu on Linux: its keys live in the panel window (Ctrl+Q, Ctrl+H,
@@ -140,7 +142,7 @@ void AppDelegate::finishStart() {
         Settings::setWelcomed2(true);
         QTimer::singleShot(kFirstRunDelay, this, &AppDelegate::showPanel);
     }
-    if (Legacy::hasOldCertificate() && !Settings::skipOldCertPrompt()) {
+    if (m_legacy.hasOldCertificate() && !Settings::skipOldCertPrompt()) {
         QTimer::singleShot(kCertificateDelay, this, [this] { offerOldCertificateRemoval(false); });
     }
     m_started = true;
@@ -252,8 +254,9 @@ void AppDelegate::quit() {
 }
 
 void AppDelegate::offerOldCertificateRemoval(bool fromMenu) {
-    if (!Legacy::hasOldCertificate() || m_quitting) return;
-    const CertificatePrompt::Answer answer = CertificatePrompt::ask(fromMenu);
+    if (!m_legacy.hasOldCertificate() || m_quitting) return;
+    const CertificatePrompt::Answer answer =
+        CertificatePrompt::ask(fromMenu, m_legacy.removalExplanation());
     if (answer.suppress) Settings::setSkipOldCertPrompt(true);
-    if (answer.remove) Legacy::removeOldCertificate();
+    if (answer.remove) m_legacy.removeOldCertificate();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "legacy/legacy.h"
+
 #include <QObject>
 #include <QPointer>
 
@@ -23,7 +25,9 @@ public:
     // How long to wait for a tray to appear before creating the icon anyway.
     static constexpr std::chrono::milliseconds kTrayWait{15000};
 
-    explicit AppDelegate(QObject* parent = nullptr);
+    // `legacy` undoes what the previous edition left, on this system's side unless a test
+    // brings its own.
+    explicit AppDelegate(QObject* parent = nullptr, Legacy::CleanUp legacy = {});
     ~AppDelegate() override;
 
     // The start-up sequence after the single-instance check. The tray icon and everything after
@@ -61,6 +65,7 @@ private:
     QRect panelAnchor() const;
     void buildMenu();
 
+    Legacy::CleanUp m_legacy;
     std::unique_ptr<DownloadManager> m_manager;
     std::unique_ptr<QMenu> m_menu;
     QSystemTrayIcon* m_trayIcon = nullptr;

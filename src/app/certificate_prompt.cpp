@@ -8,14 +8,14 @@
 
 namespace CertificatePrompt {
 
-Answer ask(bool fromMenu) {
+Answer ask(bool fromMenu, const QString& explanation) {
     QMessageBox box;
     box.setWindowTitle(QStringLiteral("Quorvin"));
     box.setIconPixmap(Logo::appIcon().pixmap(64, 64));
     box.setText(QStringLiteral("移除旧版留下的证书"));
-    box.setInformativeText(QStringLiteral(
-        "新版改用「粘贴链接下载」，不再需要修改网络设置，也不再需要证书。\n\n"
-        "旧版曾在你的登录钥匙串里信任过一张本机证书，建议移除。macOS 会弹窗请你输入登录密码。"));
+    box.setInformativeText(
+        QStringLiteral("新版改用「粘贴链接下载」，不再需要修改网络设置，也不再需要证书。\n\n") +
+        explanation);
     QPushButton* remove = box.addButton(QStringLiteral("移除"), QMessageBox::AcceptRole);
     QPushButton* later = box.addButton(
         fromMenu ? QStringLiteral("取消") : QStringLiteral("以后再说"), QMessageBox::RejectRole);

@@ -1,6 +1,6 @@
 #include "app/desktop_workspace.h"
 
-#include "support/app_paths.h"
+#include "osutils/osutils.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -34,6 +34,13 @@ void DesktopWorkspace::revealFile(const QString& path) {
     });
 }
 
-void DesktopWorkspace::openSettingsPane(Pane) {
-    revealFile(AppPaths::desktop());
+void DesktopWorkspace::openSettingsPane(Pane pane) {
+    const QUrl address = OsUtils::settingsPanes().address(
+        pane == Pane::filesAndFolders ? OsUtils::SettingsPanes::Pane::desktopAccess
+                                      : OsUtils::SettingsPanes::Pane::fullDiskAccess);
+    if (address.isLocalFile()) {
+        revealFile(address.toLocalFile());
+    } else {
+        openURL(address);
+    }
 }

@@ -2,17 +2,6 @@
 
 #include "support/settings.h"
 
-#include <QFileInfo>
-
-namespace {
-
-QString& installRoot() {
-    static QString root;
-    return root;
-}
-
-}  // namespace
-
 QString Browser::rawValue() const {
     switch (m_case) {
         case chrome:
@@ -41,25 +30,8 @@ QString Browser::name() const {
     return {};
 }
 
-QStringList Browser::appPaths() const {
-    switch (m_case) {
-        case chrome:
-            return {QStringLiteral("/opt/google/chrome/chrome"),
-                    QStringLiteral("/usr/bin/google-chrome"),
-                    QStringLiteral("/usr/bin/google-chrome-stable")};
-        case edge:
-            return {QStringLiteral("/opt/microsoft/msedge/msedge"),
-                    QStringLiteral("/usr/bin/microsoft-edge"),
-                    QStringLiteral("/usr/bin/microsoft-edge-stable")};
-        case firefox:
-            return {QStringLiteral("/usr/bin/firefox"), QStringLiteral("/usr/bin/firefox-esr"),
-                    QStringLiteral("/usr/lib/firefox/firefox"),
-                    QStringLiteral("/usr/lib/firefox-esr/firefox-esr"),
-                    QStringLiteral("/snap/bin/firefox")};
-        case safari:
-            return {};  // Safari never runs on Linux
-    }
-    return {};
+QStringList Browser::appPaths(const OsUtils::BrowserSupport& system) const {
+    return system.appPaths(rawValue());
 }
 
 std::optional<Browser> Browser::fromRawValue(QStringView raw) {
@@ -74,21 +46,16 @@ const QList<Browser>& Browser::allCases() {
     return cases;
 }
 
-QList<Browser> Browser::installed() {
+QList<Browser> Browser::installed(const OsUtils::BrowserSupport& system) {
     QList<Browser> found;
     for (Browser browser : allCases()) {
-        for (const QString& path : browser.appPaths()) {
-            if (QFileInfo::exists(installRoot() + path)) {
-                found.append(browser);
-                break;
-            }
-        }
+        if (system.isInstalled(browser.rawValue())) found.append(browser);
     }
     return found;
 }
 
-Browser Browser::suggested() {
-    const QList<Browser> list = installed();
+Browser Browser::suggested(const OsUtils::BrowserSupport& system) {
+    const QList<Browser> list = installed(system);
     return list.isEmpty() ? Browser(chrome) : list.first();
 }
 
@@ -101,8 +68,4 @@ std::optional<Browser> Browser::preferred() {
 void Browser::setPreferred(std::optional<Browser> browser) {
     Settings::setCookieBrowser(browser ? std::optional<QString>(browser->rawValue())
                                        : std::nullopt);
-}
-
-void Browser::setInstallRootForTesting(const QString& root) {
-    installRoot() = root;
 }

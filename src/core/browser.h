@@ -1,5 +1,7 @@
 #pragma once
 
+#include "osutils/osutils.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -17,21 +19,19 @@ public:
 
     QString rawValue() const;  // passed to yt-dlp
     QString name() const;      // shown to the user
-    // Where an installed copy is found on this system (several places on Linux; none for Safari).
-    QStringList appPaths() const;
+    // Where an installed copy is found on the given system (none where the browser never runs).
+    QStringList appPaths(const OsUtils::BrowserSupport& system = OsUtils::browserSupport()) const;
 
     static std::optional<Browser> fromRawValue(QStringView raw);
     static const QList<Browser>& allCases();
     // The browsers found on disk, in case order; looked up afresh on every call.
-    static QList<Browser> installed();
+    static QList<Browser> installed(
+        const OsUtils::BrowserSupport& system = OsUtils::browserSupport());
     // The first installed browser, else Chrome.
-    static Browser suggested();
+    static Browser suggested(const OsUtils::BrowserSupport& system = OsUtils::browserSupport());
     // The remembered choice, settings key "cookieBrowser"; nullopt removes the entry.
     static std::optional<Browser> preferred();
     static void setPreferred(std::optional<Browser> browser);
-
-    // Tests put the file system root of the installed check elsewhere ("" is the real root).
-    static void setInstallRootForTesting(const QString& root);
 
 private:
     Case m_case;

@@ -2,6 +2,7 @@
 
 #include "gui/item_list_model.h"
 #include "manager/download_manager.h"
+#include "osutils/osutils.h"
 
 #include <QObject>
 #include <QVariantList>
@@ -44,6 +45,8 @@ class PanelBridge : public QObject {
     // Typographic points per pixel of this display: QML fonts are sized in pixels through it,
     // so fractional sizes such as 11.5 are kept.
     Q_PROPERTY(double pointsPerPixel READ pointsPerPixel CONSTANT)
+    // The reveal button's label: the file manager as this system's users know it.
+    Q_PROPERTY(QString revealLabel READ revealLabel CONSTANT)
 
 public:
     struct Shell {
@@ -76,6 +79,7 @@ public:
     bool startsAtLogin() const { return m_startsAtLogin; }
     void setStartsAtLogin(bool on);
     double pointsPerPixel() const;
+    QString revealLabel() const { return OsUtils::fileManager().revealLabel(); }
 
     Q_INVOKABLE void submit() { m_manager.submit(); }
     Q_INVOKABLE void retry(const QString& itemId);

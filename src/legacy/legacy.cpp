@@ -1,8 +1,9 @@
 #include "legacy/legacy.h"
 
+#include "osutils/osutils.h"
+#include "osutils/processes.h"
 #include "support/app_paths.h"
 #include "support/log.h"
-#include "support/shell.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,24 +11,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <unistd.h>
-#include <cerrno>
 #include <csignal>
+#include <cstdio>
 
 namespace {
-
-Legacy::Commands& commandPaths() {
-    static Legacy::Commands paths;
-    return paths;
-}
-
-Legacy::DynamicStore& dynamicStore() {
-    // On Linux no service proxies exist to be found.
-    static Legacy::DynamicStore store = [](const QString&) -> std::optional<QVariantMap> {
-        return std::nullopt;
-    };
-    return store;
-}
 
 QString oldSupportEntry(const QString& name) {
     return AppPaths::oldSupport() + u'/' + name;
@@ -52,39 +39,11 @@ void removeOldSupportIfEmpty() {
     if (folder.exists()) QDir(AppPaths::oldSupport()).removeRecursively();
 }
 
-// The executable of a live process, read from /proc (the kernel truncates nothing below 4 KiB).
-std::optional<QString> executableOf(qint32 pid) {
-    char buffer[4096];
-    const QByteArray link = "/proc/" + QByteArray::number(pid) + "/exe";
-    const ssize_t n = ::readlink(link.constData(), buffer, sizeof buffer);
-    if (n <= 0 || n >= ssize_t(sizeof buffer)) return std::nullopt;
-    return QFile::decodeName(QByteArray(buffer, n));
-}
-
-void undoProxy(const Legacy::Session& session) {
-    const auto proxies = dynamicStore()(QStringLiteral("Setup:/Network/Service/") +
-                                        session.serviceID + QStringLiteral("/Proxies"));
-    if (!proxies) return;
-    const QVariant current = proxies->value(QStringLiteral("ProxyAutoConfigURLString"));
-    const QString currentURL =
-        current.typeId() == QMetaType::QString ? current.toString() : QString();
-    // Somebody changed the setting since: theirs now, not ours to undo.
-    if (currentURL != session.ourPACURL) return;
-    const QString networksetup = commandPaths().networksetup;
-    if (!session.priorPACURL.isEmpty() && !session.priorPACURL.contains(u"/quorvin.pac")) {
-        Shell::run(networksetup,
-                   {QStringLiteral("-setautoproxyurl"), session.serviceName, session.priorPACURL});
-    }
-    Shell::run(networksetup,
-               {QStringLiteral("-setautoproxystate"), session.serviceName,
-                session.priorPACEnabled ? QStringLiteral("on") : QStringLiteral("off")});
-}
-
 void stopOldEngine(const Legacy::Session& session) {
     if (session.enginePID <= 0) return;
     if (::kill(session.enginePID, 0) != 0) return;
     // The id may belong to another program by now: stop it only if it is still the old engine.
-    const auto executable = executableOf(session.enginePID);
+    const auto executable = OsUtils::executableOf(session.enginePID);
     if (executable && *executable == session.enginePath) ::kill(session.enginePID, SIGTERM);
 }
 
@@ -121,16 +80,6 @@ std::optional<Session> Session::decode(const QByteArray& json) {
                    enabled.toBool(), *priorPACURL, *ourPACURL};
 }
 
-const Commands& commands() {
-    return commandPaths();
-}
-void setCommandsForTesting(const Commands& replacement) {
-    commandPaths() = replacement;
-}
-void setDynamicStoreForTesting(DynamicStore store) {
-    dynamicStore() = std::move(store);
-}
-
 QString sessionFile() {
     return oldSupportEntry(QStringLiteral("session.json"));
 }
@@ -150,7 +99,22 @@ void migrateLogs() {
     QDir(AppPaths::oldLogs()).removeRecursively();
 }
 
-void cleanUpSilently() {
+CleanUp::CleanUp() : CleanUp(OsUtils::proxyStore(), OsUtils::trustStore()) {}
+
+CleanUp::CleanUp(OsUtils::ProxyStore& proxies, OsUtils::TrustStore& trust)
+    : m_proxies(&proxies), m_trust(&trust) {}
+
+void CleanUp::undoProxy(const Session& session) {
+    const std::optional<QString> current = m_proxies->autoProxyURL(session.serviceID);
+    // Somebody changed the setting since: theirs now, not ours to undo.
+    if (!current || *current != session.ourPACURL) return;
+    if (!session.priorPACURL.isEmpty() && !session.priorPACURL.contains(u"/quorvin.pac")) {
+        m_proxies->setAutoProxyURL(session.serviceName, session.priorPACURL);
+    }
+    m_proxies->setAutoProxyEnabled(session.serviceName, session.priorPACEnabled);
+}
+
+void CleanUp::cleanUpSilently() {
     // An undo the previous edition did not finish: its record takes the place of the session.
     const QStringList entries =
         QDir(AppPaths::oldSupport())
@@ -183,40 +147,28 @@ void cleanUpSilently() {
          {"engine-config.yaml", "data.db", "data.db-shm", "data.db-wal", "cache"}) {
         removeEntry(oldSupportEntry(QString::fromLatin1(name)));
     }
+    // Where no store can have trusted the certificate, it and its key are leftovers like the
+    // rest: there is nothing to ask the user about.
+    if (!m_trust->canHoldTrust()) {
+        removeEntry(certificateFile());
+        removeEntry(keyFile());
+    }
     removeOldSupportIfEmpty();
 }
 
-bool hasOldCertificate() {
-    return QFileInfo::exists(certificateFile());
+bool CleanUp::hasOldCertificate() const {
+    return m_trust->canHoldTrust() && QFileInfo::exists(certificateFile());
 }
 
-void removeOldCertificate() {
+void CleanUp::removeOldCertificate() {
     if (!hasOldCertificate()) return;
-    const QString security = commandPaths().security;
     const QString certificate = certificateFile();
-    Shell::run(security, {QStringLiteral("remove-trusted-cert"), certificate});
-
-    const CommandResult fingerprintRun = Shell::run(
-        commandPaths().openssl,
-        {QStringLiteral("x509"), QStringLiteral("-in"), certificate, QStringLiteral("-noout"),
-         QStringLiteral("-fingerprint"), QStringLiteral("-sha1")});
-    const QStringList pieces = fingerprintRun.output.split(u'=', Qt::SkipEmptyParts);
-    const QString fingerprint =
-        pieces.isEmpty() ? QString() : QString(pieces.last()).remove(u':').trimmed();
-    if (!fingerprint.isEmpty()) {
-        Shell::run(security,
-                   {QStringLiteral("delete-certificate"), QStringLiteral("-Z"), fingerprint,
-                    AppPaths::home() + QStringLiteral("/Library/Keychains/login.keychain-db")});
-    }
-
-    const CommandResult verify =
-        Shell::run(security, {QStringLiteral("verify-cert"), QStringLiteral("-c"), certificate,
-                              QStringLiteral("-p"), QStringLiteral("basic"), QStringLiteral("-l"),
-                              QStringLiteral("-L"), QStringLiteral("-q")});
-    // A check that could not even start says nothing about the trust: keep the files, so the
-    // removal can be offered again, rather than report a removal that never happened.
-    if (verify.status == -1) return;
-    if (verify.status != 0) {
+    m_trust->removeTrust(certificate);
+    const std::optional<bool> trusted = m_trust->stillTrusted(certificate);
+    // A check that could not run says nothing about the trust: keep the files, so the removal
+    // can be offered again, rather than report a removal that never happened.
+    if (!trusted) return;
+    if (!*trusted) {
         QFile::remove(certificate);
         QFile::remove(keyFile());
         Log::write(QStringLiteral("已移除旧版证书"));

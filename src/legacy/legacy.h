@@ -1,9 +1,10 @@
 #pragma once
 
-#include <QString>
-#include <QVariantMap>
+#include "osutils/proxy_store.h"
+#include "osutils/trust_store.h"
 
-#include <functional>
+#include <QString>
+
 #include <optional>
 
 // Removes what the previous edition (Pellimor) left behind: its log, the automatic proxy
@@ -26,32 +27,44 @@ struct Session {
     static std::optional<Session> decode(const QByteArray& json);
 };
 
-// The programs the clean-up runs; tests put recording stand-ins in their place.
-struct Commands {
-    QString networksetup = QStringLiteral("/usr/sbin/networksetup");
-    QString security = QStringLiteral("/usr/bin/security");
-    QString openssl = QStringLiteral("/usr/bin/openssl");
-};
-const Commands& commands();
-void setCommandsForTesting(const Commands& replacement);
-
-// The system configuration store's value under a key, when it is a dictionary. On Linux there
-// is no such store and nothing is found; tests install their own lookup.
-using DynamicStore = std::function<std::optional<QVariantMap>(const QString& key)>;
-void setDynamicStoreForTesting(DynamicStore store);
-
 QString sessionFile();      // "session.json" in the old support folder
 QString certificateFile();  // "ca.pem"
 QString keyFile();          // "ca.key"
 
 // Moves the old log into place (unless a log exists) and deletes the old log folder.
 void migrateLogs();
-// Picks up an interrupted undo, undoes the proxy change, stops the old engine, deletes the
-// old working files and the folder once it is empty.
-void cleanUpSilently();
-bool hasOldCertificate();
-// Removes the old certificate's trust and the certificate itself; the system may ask the user
-// for a password. Blocks until the commands end.
-void removeOldCertificate();
+
+// Undoes what the previous edition changed in the system, through this system's proxy settings
+// and trust store (tests bring their own).
+class CleanUp {
+public:
+    CleanUp();  // this system's side
+    CleanUp(OsUtils::ProxyStore& proxies, OsUtils::TrustStore& trust);
+
+    // Picks up an interrupted undo, undoes the proxy change, stops the old engine, deletes the
+    // old working files and the folder once it is empty.
+    void cleanUpSilently();
+    // The certificate is there and the system can still hold its trust.
+    bool hasOldCertificate() const;
+    // What removing it involves here, for the prompt that asks first.
+    QString removalExplanation() const { return m_trust->removalExplanation(); }
+    // Removes the old certificate's trust and the certificate itself; the system may ask the
+    // user for a password. Blocks until the commands end.
+    void removeOldCertificate();
+
+private:
+    void undoProxy(const Session& session);
+
+    OsUtils::ProxyStore* m_proxies;
+    OsUtils::TrustStore* m_trust;
+};
+
+// The same on this system's side.
+inline void cleanUpSilently() {
+    CleanUp().cleanUpSilently();
+}
+inline bool hasOldCertificate() {
+    return CleanUp().hasOldCertificate();
+}
 
 }  // namespace Legacy

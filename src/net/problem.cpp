@@ -1,33 +1,13 @@
 #include "net/problem.h"
 
+#include "osutils/osutils.h"
+
 #include <ostream>
 
 namespace {
 
 const QString kLoginSteps = QStringLiteral(
     "点下面的「登录元宝」，在弹出的窗口里点「登录」，用手机微信扫码。登录后会自动继续下载。");
-
-#ifndef Q_OS_MACOS
-// There is no privacy pane for the Desktop here: say what the system reported and what cures
-// it. `reason` is the system's own text (strerror), or ours for a temporary file.
-QString diskSteps(const QString& reason) {
-    const QString low = reason.toLower();
-    if (low.contains(u"no space") || low.contains(u"quota")) {
-        return QStringLiteral(
-            "桌面所在的磁盘空间不足。请清理出一些空间（例如清空回收站、删掉不用的大文件）");
-    }
-    if (low.contains(u"read-only")) {
-        return QStringLiteral("桌面所在的磁盘是只读的。请确认它没有以只读方式挂载");
-    }
-    if (low.contains(u"not a directory")) {
-        return QStringLiteral("桌面的路径上有一个同名的文件，不是文件夹。请把这个文件移走或改名");
-    }
-    if (low.contains(u"permission denied") || low.contains(u"not permitted")) {
-        return QStringLiteral("没有权限在桌面文件夹里创建文件。请确认桌面文件夹属于你、可以写入");
-    }
-    return QStringLiteral("请确认桌面文件夹还在、可以写入，磁盘也还有空间");
-}
-#endif
 
 }  // namespace
 
@@ -88,16 +68,9 @@ QString Problem::advice() const {
                        "详情：") +
                    m_detail;
         case Kind::disk:
-#ifdef Q_OS_MACOS
-            return QStringLiteral("无法把视频写到桌面（") + m_detail +
-                   QStringLiteral(
-                       "）。\n请到「系统设置 › 隐私与安全性 › "
-                       "文件与文件夹」里允许「Quorvin」访问桌面，"
-                       "然后点「重试」。");
-#else
-            return QStringLiteral("无法把视频写到桌面（") + m_detail + QStringLiteral("）。\n") +
-                   diskSteps(m_detail) + QStringLiteral("，然后点「重试」。");
-#endif
+            // Where a settings pane grants the Desktop, the advice leads there; elsewhere it
+            // says what the system reported and what cures it.
+            return OsUtils::settingsPanes().diskAdvice(m_detail);
         case Kind::notFound:
             return QStringLiteral(
                 "可能是链接复制得不完整，或者视频已被作者删除、设为私密。\n"
@@ -122,11 +95,8 @@ std::optional<Problem::Action> Problem::action() const {
         case Kind::linkExpired:
             return Action::retry;
         case Kind::disk:
-#ifdef Q_OS_MACOS
-            return Action::openDesktopPrivacy;
-#else
-            return Action::retry;  // no privacy pane to open here
-#endif
+            return OsUtils::settingsPanes().grantsDesktopAccess() ? Action::openDesktopPrivacy
+                                                                  : Action::retry;
         case Kind::apiChanged:
         case Kind::encrypted:
             return Action::openLogs;

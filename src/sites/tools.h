@@ -15,7 +15,7 @@ namespace Tools {
 
 // The command that installs yt-dlp and ffmpeg here, shown in advice and copied by the install
 // remedy: the package manager named by os-release (apt, dnf, pacman, zypper), else Homebrew's
-// "brew install yt-dlp ffmpeg deno" (always on macOS).
+// "brew install yt-dlp ffmpeg deno" (always where there is no os-release).
 QString installCommand();
 
 // The folders searched, in order: the Homebrew folders, ~/.local/bin and, on Linux, Linuxbrew

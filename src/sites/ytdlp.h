@@ -4,6 +4,7 @@
 #include "core/cancel_token.h"
 #include "core/failure.h"
 #include "core/platform.h"
+#include "osutils/osutils.h"
 
 #include <QString>
 #include <QStringList>
@@ -42,7 +43,8 @@ QString progressTemplate();
 QString workingFolder(const DownloadItem& item);
 
 // What the row shows for yt-dlp's error output (its standard error).
-Failure failure(const QString& text, Platform platform, std::optional<Browser> browser);
+Failure failure(const QString& text, Platform platform, std::optional<Browser> browser,
+                const OsUtils::BrowserSupport& browsers = OsUtils::browserSupport());
 
 // The watchdog looks every 5 s; tests that shorten the stall limit look more often.
 std::chrono::milliseconds watchdogTick();

@@ -389,9 +389,10 @@ namespace YtDlp {
 
 // The user-facing texts stay whole, one literal each.
 // clang-format off
-Failure failure(const QString& text, Platform platform, std::optional<Browser> browser) {
+Failure failure(const QString& text, Platform platform, std::optional<Browser> browser,
+                const OsUtils::BrowserSupport& browsers) {
     const QString low = text.toLower();
-    const Context context{platform, browser, browser.value_or(Browser::suggested()),
+    const Context context{platform, browser, browser.value_or(Browser::suggested(browsers)),
                           detailOf(text)};
 
     // Reading the given browser's cookies failed: that is the problem, whatever else is said.
@@ -403,15 +404,12 @@ Failure failure(const QString& text, Platform platform, std::optional<Browser> b
                 {Failure::Action::openFullDiskAccess, Failure::Action::retry}};
         }
         const QString name = browser->name();
-#ifdef Q_OS_MACOS
-        const QString prompt = QStringLiteral("macOS 弹出钥匙串窗口时，请点「始终允许」。");
-#else
-        // Chrome and Edge keep their cookie key in the desktop's keyring here, not a keychain.
-        const QString prompt = QStringLiteral("系统弹出解锁密钥环的窗口时，请输入登录密码并允许。");
-#endif
+        // Only a browser whose cookie key the system guards can make it ask for consent.
+        const QString prompt = browsers.cookieKeyPrompt(browser->rawValue());
         return Failure{
             QStringLiteral("读取 ") + name + QStringLiteral(" 的登录信息失败"),
-            prompt + QStringLiteral("如果没有弹窗或仍然失败，确认 ") + name +
+            (prompt.isEmpty() ? QString() : prompt + QStringLiteral("如果没有弹窗或仍然失败，")) +
+                QStringLiteral("确认 ") + name +
                 QStringLiteral(
                     " 里打开过这个网站，或在菜单「⋯ › 浏览器登录信息」里换一个浏览器。\n详情：") +
                 context.detail,

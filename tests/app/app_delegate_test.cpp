@@ -110,18 +110,39 @@ void answerNextPrompt(PromptSeen& seen, const QString& press, bool tick,
     poll->start(20);
 }
 
+namespace {
+
+// A login keychain of the previous edition's kind: it trusts the certificate until the removal
+// (the user gives the password).
+class TrustingStore final : public OsUtils::TrustStore {
+public:
+    bool canHoldTrust() const override { return true; }
+    QString removalExplanation() const override { return QStringLiteral("系统会请你输入密码。"); }
+    void removeTrust(const QString&) override { m_trusted = false; }
+    std::optional<bool> stillTrusted(const QString&) override { return m_trusted; }
+
+private:
+    bool m_trusted = true;
+};
+
+class NoProxies final : public OsUtils::ProxyStore {
+public:
+    std::optional<QString> autoProxyURL(const QString&) const override { return std::nullopt; }
+    void setAutoProxyURL(const QString&, const QString&) override {}
+    void setAutoProxyEnabled(const QString&, bool) override {}
+};
+
+}  // namespace
+
 TEST(CertificatePrompt, OfferedAtLaunchThenFromTheMenu) {
     Settings::setValue(QStringLiteral("welcomed2"), true);
-    // The previous edition's certificate is still there; the system's tools stand in as a
-    // script that reports the certificate as no longer trusted.
+    // The previous edition's certificate is still there, in a store that trusts it.
     TestSupport::writeFile(Legacy::certificateFile(), "-----BEGIN CERTIFICATE-----\n");
-    const QString security = TestSupport::writeFile(
-        TestSupport::home() + QStringLiteral("/bin/security"), "#!/bin/sh\nexit 1\n");
-    QFile::setPermissions(security, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    Legacy::setCommandsForTesting(
-        {QStringLiteral("/bin/true"), security, QStringLiteral("/bin/true")});
+    NoProxies proxies;
+    TrustingStore trust;
+    const Legacy::CleanUp legacy(proxies, trust);
 
-    AppDelegate delegate;
+    AppDelegate delegate(nullptr, legacy);
     QElapsedTimer clock;
     clock.start();
     PromptSeen atLaunch;
@@ -130,21 +151,20 @@ TEST(CertificatePrompt, OfferedAtLaunchThenFromTheMenu) {
     ASSERT_TRUE(TestSupport::waitUntil([&] { return atLaunch.after >= 0; }, 5s));
     EXPECT_GE(atLaunch.after, 1150);
     EXPECT_EQ(atLaunch.text, u"移除旧版留下的证书");
-    EXPECT_EQ(
-        atLaunch.informative,
-        u"新版改用「粘贴链接下载」，不再需要修改网络设置，也不再需要证书。\n\n"
-        u"旧版曾在你的登录钥匙串里信任过一张本机证书，建议移除。macOS 会弹窗请你输入登录密码。");
+    EXPECT_EQ(atLaunch.informative,
+              u"新版改用「粘贴链接下载」，不再需要修改网络设置，也不再需要证书。\n\n"
+              u"系统会请你输入密码。");
     EXPECT_EQ(atLaunch.buttons, QStringList({QStringLiteral("移除"), QStringLiteral("以后再说")}));
     EXPECT_EQ(atLaunch.checkBox, u"不再提醒（之后可在右键菜单里移除）");
     EXPECT_TRUE(Settings::boolValue(QStringLiteral("skipOldCertPrompt")));
-    EXPECT_TRUE(Legacy::hasOldCertificate());
+    EXPECT_TRUE(legacy.hasOldCertificate());
 
     PromptSeen fromMenu;
     answerNextPrompt(fromMenu, QStringLiteral("移除"), false, clock);
     delegate.offerOldCertificateRemoval(true);
     EXPECT_EQ(fromMenu.buttons, QStringList({QStringLiteral("移除"), QStringLiteral("取消")}));
     EXPECT_EQ(fromMenu.checkBox, QString());
-    EXPECT_FALSE(Legacy::hasOldCertificate());
+    EXPECT_FALSE(legacy.hasOldCertificate());
     EXPECT_EQ(logLinesContaining(QStringLiteral("已移除旧版证书")), 1);
 }
 

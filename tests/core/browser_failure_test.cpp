@@ -1,6 +1,7 @@
 #include "common/test_support.h"
 #include "core/browser.h"
 #include "core/failure.h"
+#include "osutils/linux/linux_browser_support.h"
 #include "support/settings.h"
 
 #include <gtest/gtest.h>
@@ -19,14 +20,13 @@ TEST(Browser, RawValuesAndNames) {
 
 TEST(Browser, InstalledAndSuggested) {
     const QString root = TestSupport::home() + QStringLiteral("/root");
-    Browser::setInstallRootForTesting(root);
-    EXPECT_TRUE(Browser::installed().isEmpty());
-    EXPECT_EQ(Browser::suggested(), Browser::chrome);
+    const OsUtils::LinuxBrowserSupport system(root);
+    EXPECT_TRUE(Browser::installed(system).isEmpty());
+    EXPECT_EQ(Browser::suggested(system), Browser::chrome);
     TestSupport::writeFile(root + QStringLiteral("/usr/bin/firefox"), "#!/bin/sh\n");
     TestSupport::writeFile(root + QStringLiteral("/opt/microsoft/msedge/msedge"), "");
-    EXPECT_EQ(Browser::installed(), (QList<Browser>{Browser::edge, Browser::firefox}));
-    EXPECT_EQ(Browser::suggested(), Browser::edge);
-    Browser::setInstallRootForTesting(QString());
+    EXPECT_EQ(Browser::installed(system), (QList<Browser>{Browser::edge, Browser::firefox}));
+    EXPECT_EQ(Browser::suggested(system), Browser::edge);
 }
 
 TEST(Browser, PreferredIsRememberedUnderCookieBrowser) {

@@ -44,6 +44,8 @@ TEST(ItemRow, DoneRowsShowTheSizeOnlyWhenThereIsOne) {
     EXPECT_FALSE(partShown(panel, panel.row(full), "progress"));
 
     const QQuickItem* reveal = part(panel, panel.row(full), "revealButton");
+    // Named for what it opens here: a Linux desktop has no Finder.
+    EXPECT_EQ(reveal->property("help").toString(), u"在文件管理器中显示");
     const QPointF at = reveal->mapToItem(panel.root(), QPointF(13, 13));
     QTest::mouseClick(&panel.view(), Qt::LeftButton, {}, at.toPoint());
     EXPECT_EQ(panel.workspace->revealed, QStringList{QStringLiteral("/d/full.mp4")});

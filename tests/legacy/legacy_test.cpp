@@ -17,45 +17,47 @@ QString oldSupport(const QString& name) {
     return AppPaths::oldSupport() + u'/' + name;
 }
 
-// Stand-ins for networksetup, security and openssl: each appends its arguments, one call per
-// line, to calls.txt; "security verify-cert" exits with the status written in verify-status.
+// The system's proxy settings: what a service is set to, and every change asked for, one line
+// per call.
+class FakeProxyStore final : public OsUtils::ProxyStore {
+public:
+    std::optional<QString> autoProxyURL(const QString& serviceID) const override {
+        return current.contains(serviceID) ? std::optional(current.value(serviceID)) : std::nullopt;
+    }
+    void setAutoProxyURL(const QString& serviceName, const QString& url) override {
+        calls << QStringLiteral("url ") + serviceName + u' ' + url;
+    }
+    void setAutoProxyEnabled(const QString& serviceName, bool enabled) override {
+        calls << QStringLiteral("state ") + serviceName + (enabled ? u" on"_qs : u" off"_qs);
+    }
+    QHash<QString, QString> current;
+    QStringList calls;
+};
+
+// A store that trusts the certificate until its trust is removed, unless the user refuses the
+// password request; `checkRuns` false stands for a check that could not even start.
+class FakeTrustStore final : public OsUtils::TrustStore {
+public:
+    bool canHoldTrust() const override { return true; }
+    QString removalExplanation() const override { return {}; }
+    void removeTrust(const QString& certificateFile) override {
+        calls << QStringLiteral("remove ") + certificateFile;
+        if (!refuses) trusted = false;
+    }
+    std::optional<bool> stillTrusted(const QString& certificateFile) override {
+        calls << QStringLiteral("check ") + certificateFile;
+        if (!checkRuns) return std::nullopt;
+        return trusted;
+    }
+    bool trusted = true;
+    bool refuses = false;
+    bool checkRuns = true;
+    QStringList calls;
+};
+
 class LegacyTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_bin = TestSupport::home() + QStringLiteral("/bin");
-        Legacy::Commands commands;
-        commands.networksetup = tool(QStringLiteral("networksetup"), "");
-        commands.security = tool(QStringLiteral("security"),
-                                 "if [ \"$1\" = verify-cert ]; then exit $(cat \"$(dirname "
-                                 "\"$0\")/verify-status\"); fi\n");
-        commands.openssl = tool(QStringLiteral("openssl"), "echo 'SHA1 Fingerprint=AB:CD:EF:01'\n");
-        Legacy::setCommandsForTesting(commands);
-        setVerifyStatus(1);
-        m_store.clear();
-        Legacy::setDynamicStoreForTesting([this](const QString& key) -> std::optional<QVariantMap> {
-            if (!m_store.contains(key)) return std::nullopt;
-            return m_store.value(key);
-        });
-    }
-
-    QString tool(const QString& name, const QByteArray& body) {
-        const QString path = m_bin + u'/' + name;
-        TestSupport::writeFile(path, "#!/bin/sh\necho \"" + name.toUtf8() +
-                                         " $*\" >> \"$(dirname \"$0\")/calls.txt\"\n" + body);
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        return path;
-    }
-
-    void setVerifyStatus(int status) {
-        TestSupport::writeFile(m_bin + QStringLiteral("/verify-status"),
-                               QByteArray::number(status));
-    }
-
-    QStringList calls() const {
-        QFile file(m_bin + QStringLiteral("/calls.txt"));
-        if (!file.open(QIODevice::ReadOnly)) return {};
-        return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
-    }
+    QStringList calls() const { return m_proxies.calls + m_trust.calls; }
 
     static QByteArray session(qint64 pid, const QString& path, bool priorEnabled,
                               const QString& priorURL, const QString& ourURL) {
@@ -69,10 +71,7 @@ protected:
             .toJson();
     }
 
-    void currentPAC(const QString& url) {
-        m_store.insert(QStringLiteral("Setup:/Network/Service/SVC-1/Proxies"),
-                       QVariantMap{{QStringLiteral("ProxyAutoConfigURLString"), url}});
-    }
+    void currentPAC(const QString& url) { m_proxies.current.insert(QStringLiteral("SVC-1"), url); }
 
     static bool logged(const QString& message) {
         const QStringList lines = TestSupport::logLines();
@@ -86,17 +85,18 @@ protected:
         ASSERT_TRUE(engine.waitForStarted());
     }
 
-    QString m_bin;
-    QHash<QString, QVariantMap> m_store;
+    FakeProxyStore m_proxies;
+    FakeTrustStore m_trust;
+    Legacy::CleanUp m_legacy{m_proxies, m_trust};
 };
 
 }  // namespace
 
 TEST_F(LegacyTest, NothingToDoWithoutOldFolders) {
     Legacy::migrateLogs();
-    Legacy::cleanUpSilently();
-    Legacy::removeOldCertificate();
-    EXPECT_FALSE(Legacy::hasOldCertificate());
+    m_legacy.cleanUpSilently();
+    m_legacy.removeOldCertificate();
+    EXPECT_FALSE(m_legacy.hasOldCertificate());
     EXPECT_FALSE(QFileInfo::exists(AppPaths::appLog()));
     EXPECT_TRUE(calls().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(AppPaths::oldSupport()));
@@ -131,12 +131,10 @@ TEST_F(LegacyTest, UndoesOurProxyAndStopsTheMatchingEngine) {
     TestSupport::writeFile(oldSupport(QStringLiteral("data.db")), "x");
     TestSupport::writeFile(oldSupport(QStringLiteral("cache/blob")), "x");
 
-    Legacy::cleanUpSilently();
+    m_legacy.cleanUpSilently();
 
-    EXPECT_EQ(
-        calls(),
-        (QStringList{QStringLiteral("networksetup -setautoproxyurl Wi-Fi http://corp/proxy.pac"),
-                     QStringLiteral("networksetup -setautoproxystate Wi-Fi on")}));
+    EXPECT_EQ(calls(), (QStringList{QStringLiteral("url Wi-Fi http://corp/proxy.pac"),
+                                    QStringLiteral("state Wi-Fi on")}));
     EXPECT_TRUE(engine.waitForFinished(5000));
     EXPECT_EQ(engine.exitStatus(), QProcess::CrashExit);  // ended by SIGTERM
     EXPECT_TRUE(logged(QStringLiteral("已撤销旧版遗留的系统代理改动")));
@@ -152,7 +150,7 @@ TEST_F(LegacyTest, AChangedSettingIsLeftButTheEngineStopsAndTheRecordGoes) {
                            session(engine.processId(), exe, false, QString(),
                                    QStringLiteral("http://127.0.0.1:9/quorvin.pac")));
     currentPAC(QStringLiteral("http://somebody-else/p.pac"));
-    Legacy::cleanUpSilently();
+    m_legacy.cleanUpSilently();
     EXPECT_TRUE(calls().isEmpty());
     EXPECT_TRUE(engine.waitForFinished(5000));
     EXPECT_TRUE(logged(QStringLiteral("已撤销旧版遗留的系统代理改动")));
@@ -165,7 +163,7 @@ TEST_F(LegacyTest, AReusedProcessIdIsLeftAlone) {
     TestSupport::writeFile(Legacy::sessionFile(),
                            session(other.processId(), QStringLiteral("/opt/pellimor/engine"), false,
                                    QString(), QStringLiteral("x")));
-    Legacy::cleanUpSilently();
+    m_legacy.cleanUpSilently();
     EXPECT_FALSE(other.waitForFinished(300));
     EXPECT_EQ(other.state(), QProcess::Running);
     other.kill();
@@ -178,8 +176,8 @@ TEST_F(LegacyTest, PriorAddressesOfTheOldEditionAreNotRestored) {
         session(0, QString(), false, QStringLiteral("http://127.0.0.1:8/quorvin.pac"),
                 QStringLiteral("http://127.0.0.1:9/quorvin.pac")));
     currentPAC(QStringLiteral("http://127.0.0.1:9/quorvin.pac"));
-    Legacy::cleanUpSilently();
-    EXPECT_EQ(calls(), QStringList{QStringLiteral("networksetup -setautoproxystate Wi-Fi off")});
+    m_legacy.cleanUpSilently();
+    EXPECT_EQ(calls(), QStringList{QStringLiteral("state Wi-Fi off")});
 }
 
 TEST_F(LegacyTest, AnInterruptedUndoIsPickedUpInTheSameRun) {
@@ -187,8 +185,8 @@ TEST_F(LegacyTest, AnInterruptedUndoIsPickedUpInTheSameRun) {
                            session(0, QString(), false, QString(), QStringLiteral("p")));
     TestSupport::writeFile(oldSupport(QStringLiteral("session.undoing.2")), "{}");
     currentPAC(QStringLiteral("p"));
-    Legacy::cleanUpSilently();
-    EXPECT_EQ(calls(), QStringList{QStringLiteral("networksetup -setautoproxystate Wi-Fi off")});
+    m_legacy.cleanUpSilently();
+    EXPECT_EQ(calls(), QStringList{QStringLiteral("state Wi-Fi off")});
     EXPECT_FALSE(QFileInfo::exists(AppPaths::oldSupport()));
 }
 
@@ -203,7 +201,7 @@ TEST_F(LegacyTest, MalformedRecordsAreDeletedWithoutUndoing) {
                      "\"priorPACURL\":\"\",\"ourPACURL\":\"\"}")}) {
         EXPECT_FALSE(Legacy::Session::decode(bad).has_value()) << bad.toStdString();
         TestSupport::writeFile(Legacy::sessionFile(), bad);
-        Legacy::cleanUpSilently();
+        m_legacy.cleanUpSilently();
         EXPECT_FALSE(QFileInfo::exists(Legacy::sessionFile()));
     }
     EXPECT_TRUE(calls().isEmpty());
@@ -213,13 +211,13 @@ TEST_F(LegacyTest, MalformedRecordsAreDeletedWithoutUndoing) {
 TEST_F(LegacyTest, FolderWithOnlyDSStoreGoesOneWithTheCertificateStays) {
     TestSupport::writeFile(oldSupport(QStringLiteral(".DS_Store")), "x");
     TestSupport::writeFile(oldSupport(QStringLiteral("engine-config.yaml")), "x");
-    Legacy::cleanUpSilently();
+    m_legacy.cleanUpSilently();
     EXPECT_FALSE(QFileInfo::exists(AppPaths::oldSupport()));
 
     TestSupport::writeFile(Legacy::certificateFile(), "cert");
     TestSupport::writeFile(oldSupport(QStringLiteral(".DS_Store")), "x");
-    Legacy::cleanUpSilently();
-    EXPECT_TRUE(Legacy::hasOldCertificate());
+    m_legacy.cleanUpSilently();
+    EXPECT_TRUE(m_legacy.hasOldCertificate());
 }
 
 TEST_F(LegacyTest, CertificateRemovalAndItsRefusal) {
@@ -227,36 +225,37 @@ TEST_F(LegacyTest, CertificateRemovalAndItsRefusal) {
     TestSupport::writeFile(Legacy::keyFile(), "key");
     const QString pem = Legacy::certificateFile();
 
-    setVerifyStatus(0);  // still trusted: the user cancelled the password request
-    Legacy::removeOldCertificate();
-    EXPECT_TRUE(Legacy::hasOldCertificate());
+    m_trust.refuses = true;  // still trusted: the user cancelled the password request
+    m_legacy.removeOldCertificate();
+    EXPECT_TRUE(m_legacy.hasOldCertificate());
     EXPECT_TRUE(QFileInfo::exists(Legacy::keyFile()));
     EXPECT_TRUE(
         logged(QStringLiteral("旧证书仍被信任（可能取消了密码弹窗），保留证书文件以便下次再移除")));
-    const QString keychain =
-        AppPaths::home() + QStringLiteral("/Library/Keychains/login.keychain-db");
+    EXPECT_FALSE(logged(QStringLiteral("已移除旧版证书")));
     EXPECT_EQ(calls(),
-              (QStringList{QStringLiteral("security remove-trusted-cert ") + pem,
-                           QStringLiteral("openssl x509 -in ") + pem +
-                               QStringLiteral(" -noout -fingerprint -sha1"),
-                           QStringLiteral("security delete-certificate -Z ABCDEF01 ") + keychain,
-                           QStringLiteral("security verify-cert -c ") + pem +
-                               QStringLiteral(" -p basic -l -L -q")}));
+              (QStringList{QStringLiteral("remove ") + pem, QStringLiteral("check ") + pem}));
 
-    setVerifyStatus(1);  // the next offer succeeds
-    Legacy::removeOldCertificate();
-    EXPECT_FALSE(Legacy::hasOldCertificate());
+    m_trust.refuses = false;  // the next offer succeeds
+    m_legacy.removeOldCertificate();
+    EXPECT_FALSE(m_legacy.hasOldCertificate());
     EXPECT_FALSE(QFileInfo::exists(Legacy::keyFile()));
     EXPECT_TRUE(logged(QStringLiteral("已移除旧版证书")));
     EXPECT_FALSE(QFileInfo::exists(AppPaths::oldSupport()));
 }
 
-TEST_F(LegacyTest, AMissingSecurityToolNeverCountsAsRemoval) {
+TEST_F(LegacyTest, ACheckThatCannotRunNeverCountsAsRemoval) {
     TestSupport::writeFile(Legacy::certificateFile(), "cert");
-    Legacy::Commands commands = Legacy::commands();
-    commands.security = TestSupport::home() + QStringLiteral("/no/such/security");
-    Legacy::setCommandsForTesting(commands);
-    Legacy::removeOldCertificate();
-    EXPECT_TRUE(Legacy::hasOldCertificate());
+    m_trust.checkRuns = false;
+    m_legacy.removeOldCertificate();
+    EXPECT_TRUE(m_legacy.hasOldCertificate());
     EXPECT_FALSE(logged(QStringLiteral("已移除旧版证书")));
+}
+
+TEST(LegacyOnLinux, TheCertificateIsALeftoverFileNotAnOffer) {
+    // Nothing here ever trusted it: it goes with the other old files, and nobody is asked.
+    TestSupport::writeFile(Legacy::certificateFile(), "cert");
+    TestSupport::writeFile(Legacy::keyFile(), "key");
+    EXPECT_FALSE(Legacy::hasOldCertificate());
+    Legacy::cleanUpSilently();
+    EXPECT_FALSE(QFileInfo::exists(AppPaths::oldSupport()));
 }

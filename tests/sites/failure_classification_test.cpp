@@ -1,4 +1,5 @@
 #include "common/test_support.h"
+#include "osutils/linux/linux_browser_support.h"
 #include "sites/installation.h"
 #include "sites/site_test_support.h"
 #include "sites/tools.h"
@@ -18,7 +19,6 @@ protected:
         // No browser installed unless a test installs one.
         m_root = TestSupport::home() + QStringLiteral("/root");
         QDir().mkpath(m_root);
-        Browser::setInstallRootForTesting(m_root);
         // A system whose package manager nobody names: the install command is Homebrew's.
         Tools::setOsReleasePathForTesting(m_root + QStringLiteral("/etc/os-release"));
     }
@@ -29,7 +29,8 @@ protected:
 
 Failure classify(const char* text, Platform platform = Platform::youtube,
                  std::optional<Browser> browser = std::nullopt) {
-    return YtDlp::failure(QString::fromUtf8(text), platform, browser);
+    const OsUtils::LinuxBrowserSupport browsers(TestSupport::home() + QStringLiteral("/root"));
+    return YtDlp::failure(QString::fromUtf8(text), platform, browser, browsers);
 }
 
 }  // namespace
@@ -64,24 +65,20 @@ TEST_F(Classification, CookieProblemsOnlyWhenABrowserWasLent) {
 
     const Failure firefox = classify(denied, Platform::youtube, Browser::firefox);
     EXPECT_EQ(firefox.title, u"读取 Firefox 的登录信息失败");
-#ifdef Q_OS_MACOS
+    // Firefox keeps its cookies unencrypted: no keyring is asked, so none is mentioned.
     EXPECT_EQ(firefox.advice,
-              u"macOS 弹出钥匙串窗口时，请点「始终允许」。如果没有弹窗或仍然失败，确认 Firefox "
-              u"里打开过这个网站，或在菜单「⋯ › 浏览器登录信息」里换一个浏览器。\n详情："
-              u"Unsupported URL");
-#else
-    // No keychain here: the desktop's keyring guards the browsers' cookie key.
-    EXPECT_EQ(firefox.advice,
-              u"系统弹出解锁密钥环的窗口时，请输入登录密码并允许。如果没有弹窗或仍然失败，确认 "
-              u"Firefox 里打开过这个网站，或在菜单「⋯ › 浏览器登录信息」里换一个浏览器。\n详情："
-              u"Unsupported URL");
-#endif
+              u"确认 Firefox 里打开过这个网站，或在菜单「⋯ › 浏览器登录信息」里换一个浏览器。\n"
+              u"详情：Unsupported URL");
     EXPECT_EQ(firefox.actions, QList<Action>{Action::retry});
 
-    EXPECT_EQ(classify("ERROR: could not find chrome cookies database", Platform::youtube,
-                       Browser::chrome)
-                  .title,
-              u"读取 Chrome 的登录信息失败");
+    // Chrome's cookie key is in the desktop's keyring, which may ask to be unlocked.
+    const Failure chrome = classify("ERROR: could not find chrome cookies database",
+                                    Platform::youtube, Browser::chrome);
+    EXPECT_EQ(chrome.title, u"读取 Chrome 的登录信息失败");
+    EXPECT_EQ(chrome.advice,
+              u"系统弹出解锁密钥环的窗口时，请输入登录密码并允许。如果没有弹窗或仍然失败，确认 "
+              u"Chrome 里打开过这个网站，或在菜单「⋯ › 浏览器登录信息」里换一个浏览器。\n详情："
+              u"could not find chrome cookies database");
     // Without a lent browser the same words go through the general table.
     EXPECT_EQ(classify(denied).title, u"暂不支持这个网址");
     EXPECT_EQ(classify("ERROR: Operation not permitted").title, u"下载失败");

@@ -2,6 +2,7 @@
 // each must get the title recorded next to it, and few may fall through to the default.
 
 #include "common/test_support.h"
+#include "osutils/linux/linux_browser_support.h"
 #include "sites/ytdlp.h"
 
 #include <gtest/gtest.h>
@@ -70,7 +71,7 @@ const QStringList kDiskTitles = {"磁盘空间不足", "保存位置是只读的
 
 TEST(FailureCorpus, RealOutputsGetTheirTitleAndFewFallToTheDefault) {
     QDir().mkpath(TestSupport::home() + QStringLiteral("/root"));
-    Browser::setInstallRootForTesting(TestSupport::home() + QStringLiteral("/root"));
+    const OsUtils::LinuxBrowserSupport browsers(TestSupport::home() + QStringLiteral("/root"));
     const std::vector<Sample> samples = readCorpus();
     ASSERT_GE(samples.size(), 60u);
 
@@ -80,7 +81,8 @@ TEST(FailureCorpus, RealOutputsGetTheirTitleAndFewFallToTheDefault) {
         EXPECT_TRUE(sample.source.startsWith(u"https://github.com/"));
         EXPECT_FALSE(sample.text.trimmed().isEmpty());
         ASSERT_FALSE(sample.expectedTitle.isEmpty());
-        const Failure failure = YtDlp::failure(sample.text, sample.platform, sample.browser);
+        const Failure failure =
+            YtDlp::failure(sample.text, sample.platform, sample.browser, browsers);
         EXPECT_EQ(failure.title, sample.expectedTitle);
         EXPECT_FALSE(failure.isCancel);
         if (failure.title == u"下载失败") ++fallen;

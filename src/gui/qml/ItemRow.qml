@@ -179,7 +179,7 @@ Rectangle {
                     objectName: "revealButton"
                     visible: row.phase === "done"
                     symbol: "magnifyingglass"
-                    help: "在访达中显示"
+                    help: panel.revealLabel
                     onClicked: panel.revealFile(row.itemId)
                 }
                 CircleIconButton {
