@@ -150,7 +150,7 @@ int main(int argc, char** argv) {
 
     DesktopServices services;
     services.makeLoginWindow = [] { return std::make_shared<YuanbaoLoginWindow>(); };
-    DownloadManager manager(services);
+    DownloadManager manager(services, YtDlp::Settings{});
     bool lastOk = false;
     manager.refreshStatus();
     pump(1500);

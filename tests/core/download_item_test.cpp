@@ -24,7 +24,7 @@ TEST(DownloadItem, StartsPreparingWithAProvisionalTitle) {
     EXPECT_EQ(item.title(), QStringLiteral("b23.tv/TgEIXkw"));
     EXPECT_EQ(item.phase(), Phase::makeWorking(QStringLiteral("准备中…")));
     EXPECT_FALSE(item.thumbnail().has_value());
-    EXPECT_EQ(item.task, nullptr);
+    EXPECT_EQ(item.cancelToken, nullptr);
     EXPECT_FALSE(item.autoLoginShown);
     EXPECT_FALSE(item.id().isNull());
     DownloadItem other(item.url(), item.platform());

@@ -19,8 +19,6 @@ protected:
         m_root = TestSupport::home() + QStringLiteral("/root");
         QDir().mkpath(m_root);
         Browser::setInstallRootForTesting(m_root);
-        // A system whose package manager nobody names: the install command is Homebrew's.
-        Tools::setOsReleasePathForTesting(m_root + QStringLiteral("/etc/os-release"));
     }
     void install(const QString& path) { TestSupport::writeFile(m_root + path, "x"); }
 
@@ -29,7 +27,10 @@ protected:
 
 Failure classify(const char* text, Platform platform = Platform::youtube,
                  std::optional<Browser> browser = std::nullopt) {
-    return YtDlp::failure(QString::fromUtf8(text), platform, browser);
+    // A system whose package manager nobody names: the install command is Homebrew's.
+    Tools::Settings settings;
+    settings.osReleasePath = TestSupport::home() + QStringLiteral("/root/etc/os-release");
+    return YtDlp::failure(QString::fromUtf8(text), platform, browser, settings);
 }
 
 }  // namespace

@@ -93,13 +93,11 @@ TEST(StallMonitor, FailureOnADomesticSiteAndAfterTheTitle) {
     EXPECT_EQ(monitor.failure().title, u"网络太慢，卡在「下载视频」");
 }
 
-TEST(StallMonitor, TheProductLimitIsNinetySecondsUnlessATestShortensIt) {
-    EXPECT_EQ(StallMonitor::limit, 90.0);
-    EXPECT_EQ(StallMonitor::limitInEffect(), 90.0);
-    StallMonitor::setLimitForTesting(1.5);
-    EXPECT_EQ(StallMonitor::limitInEffect(), 1.5);
-    StallMonitor::setLimitForTesting(std::nullopt);
-    EXPECT_EQ(StallMonitor::limitInEffect(), 90.0);
+TEST(StallMonitor, TheFailureNamesTheLimitTheMonitorWasGiven) {
+    EXPECT_EQ(StallMonitor(Platform::youtube).stallLimit(), 90.0);
+    const StallMonitor shortened(Platform::bilibili, StallMonitor::Clock::now(), 1.5);
+    EXPECT_TRUE(shortened.failure().advice.startsWith(u"这一步 1.5 秒都没收到新数据。"))
+        << shortened.failure().advice.toStdString();
 }
 
 TEST(StreamTracker, LabelsTheSoundStreamAndALaterPictureStream) {
