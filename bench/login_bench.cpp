@@ -196,7 +196,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "round %d: the login was not detected\n", round);
             return 1;
         }
-        lastOk = manager.yuanbaoLoggedIn().value_or(false);
+        lastOk = manager.yuanbao().loggedIn().value_or(false);
         pumpUntil([] { return descendants(::getpid()).isEmpty(); }, 10'000);
         pump(1000);
         const qint64 rssAfter = ownRss();

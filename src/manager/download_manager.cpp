@@ -9,6 +9,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 bool offersLogin(const Phase& phase) {
@@ -42,18 +44,16 @@ void DownloadManager::setCookieBrowser(std::optional<Browser> browser) {
 }
 
 bool DownloadManager::hasActive() const {
-    return std::any_of(m_items.begin(), m_items.end(),
-                       [](const ItemPointer& item) { return item->isActive(); });
+    return std::ranges::any_of(m_items, [](const ItemPointer& item) { return item->isActive(); });
 }
 
 bool DownloadManager::hasFinished() const {
-    return std::any_of(m_items.begin(), m_items.end(),
-                       [](const ItemPointer& item) { return item->isFinished(); });
+    return std::ranges::any_of(m_items, [](const ItemPointer& item) { return item->isFinished(); });
 }
 
 bool DownloadManager::isDownloading(const QUrl& url) const {
     const QString link = DownloadItem::linkText(url);
-    return std::any_of(m_items.begin(), m_items.end(), [&](const ItemPointer& item) {
+    return std::ranges::any_of(m_items, [&](const ItemPointer& item) {
         return item->isActive() && item->linkText() == link;
     });
 }

@@ -55,8 +55,8 @@ TEST(AppQuit, TerminationSignalDuringARealDownloadCancelsItAndLeavesNothing) {
     QObject::connect(&delegate, &AppDelegate::finished, [&] { finished = true; });
     delegate.start(0ms);
     DownloadManager& manager = delegate.manager();
-    const QUrl clip = server.url(QStringLiteral("/clip.mp4"));
-    manager.submit(clip, Platform::detect(clip));
+    const QUrl link = server.url(QStringLiteral("/clip.mp4"));
+    manager.submit(link, Platform::detect(link));
     ASSERT_EQ(manager.items().size(), 1);
     const auto item = manager.items().first();
     ASSERT_TRUE(
