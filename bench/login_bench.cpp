@@ -133,7 +133,7 @@ int main(int argc, char** argv) {
 
     DesktopServices services;
     services.makeLoginWindow = [] { return std::make_shared<YuanbaoLoginWindow>(); };
-    DownloadManager manager(services);
+    DownloadManager manager(services, YtDlp::Settings{});
     bool lastOk = false;
     manager.refreshStatus();
     pump(1500);
@@ -179,7 +179,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "round %d: the login was not detected\n", round);
             return 1;
         }
-        lastOk = manager.yuanbaoLoggedIn().value_or(false);
+        lastOk = manager.yuanbao().loggedIn().value_or(false);
         pumpUntil([] { return TestSupport::liveDescendants(::getpid()).isEmpty(); }, 10'000);
         pump(1000);
         const qint64 rssAfter = ownRss();

@@ -129,14 +129,13 @@ int main(int argc, char** argv) {
     login.setExpirationDate(QDateTime::currentDateTimeUtc().addDays(1));
     CookieJar::write({login});
 
-    DownloadManager manager{DesktopServices{}};
+    DownloadManager manager{DesktopServices{}, YtDlp::Settings{}};
     QList<DownloadManager::ItemPointer> items;
     QElapsedTimer clock;
     clock.start();
     for (int i = 0; i < downloads; ++i) {
-        manager.setInput(QStringLiteral("https://weixin.qq.com/sph/%1").arg(i));
-        manager.submit();
-        items.append(manager.items().first());
+        const QUrl link(QStringLiteral("https://weixin.qq.com/sph/%1").arg(i));
+        items.append(manager.submit(link, Platform::detect(link)));
     }
 
     // How late a 10 ms timer fires while the downloads run.

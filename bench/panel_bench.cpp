@@ -6,6 +6,7 @@
 
 #include "common/private_home.h"
 #include "gui/panel_view.h"
+#include "gui/paste_field.h"
 #include "manager/download_manager.h"
 #include "sites/tools.h"
 
@@ -72,7 +73,8 @@ int main(int argc, char** argv) {
     // No download tool is found, so every submitted item ends at once and the bench sets phases.
     const QString noTools = home.path() + QStringLiteral("/no-tools");
     QDir().mkpath(noTools);
-    Tools::setSearchDirsForTesting({noTools});
+    YtDlp::Settings settings;
+    settings.tools.searchDirs = {noTools};
 
     // 200 distinct thumbnails, larger than shown (as a site's cover is).
     const QString thumbs = home.path() + QStringLiteral("/thumbs");
@@ -84,11 +86,12 @@ int main(int argc, char** argv) {
         image.save(thumbs + QStringLiteral("/%1.jpg").arg(i));
     }
 
-    DownloadManager manager(DesktopServices{});
+    DownloadManager manager(DesktopServices{}, settings);
+    PasteField field(manager);
     QQuickView view;
     PanelCallbacks callbacks;
     callbacks.onHeightChange = [&](double height) { view.resize(440, int(std::ceil(height))); };
-    loadPanel(view, manager, callbacks);
+    loadPanel(view, manager, field, callbacks);
     view.show();
 
     std::vector<double> frames;
@@ -118,8 +121,8 @@ int main(int argc, char** argv) {
 
     const int count = 200;
     for (int i = 0; i < count; ++i) {
-        manager.setInput(QStringLiteral("https://www.bilibili.com/video/BV%1").arg(i));
-        manager.submit();
+        const QUrl link(QStringLiteral("https://www.bilibili.com/video/BV%1").arg(i));
+        manager.submit(link, Platform::detect(link));
     }
     QElapsedTimer wait;
     wait.start();

@@ -7,6 +7,7 @@
 #include "sites/output_reader.h"
 #include "sites/runner.h"
 #include "sites/stall_monitor.h"
+#include "sites/tools.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -31,7 +32,8 @@ void measure(const char* name, const std::function<void(const QString&)>& perLin
     const QString script =
         QStringLiteral("yes '@@PROG 1048576|4194304|NA|1048576.5|avc1.64001f' | head -n %1")
             .arg(kLines);
-    Runner runner(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script});
+    Runner runner(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script},
+                  Tools::environment(Tools::Settings{}));
     qint64 delivered = 0;
     const double cpuBefore = cpuSeconds();
     QElapsedTimer wall;

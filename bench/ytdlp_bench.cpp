@@ -66,7 +66,7 @@ QString mediaFile() {
 
 QCoro::Task<QString> throughQuorvin(const QUrl& url) {
     DownloadItem item(url, Platform::other);
-    co_return co_await YtDlp::download(&item, std::nullopt, CancelToken::make());
+    co_return co_await YtDlp::download(&item, std::nullopt, CancelToken::make(), YtDlp::Settings{});
 }
 
 double median(std::vector<double> values) {
@@ -82,8 +82,9 @@ int main(int argc, char** argv) {
     TestSupport::usePrivateHome(home.path());
     QCoreApplication app(argc, argv);
 
-    const std::optional<QString> ytdlp = Tools::ytdlp();
-    const std::optional<QString> ffmpeg = Tools::ffmpeg();
+    const Tools::Settings tools;
+    const std::optional<QString> ytdlp = Tools::ytdlp(tools);
+    const std::optional<QString> ffmpeg = Tools::ffmpeg(tools);
     if (!ytdlp || !ffmpeg) {
         std::printf("ytdlp_bench: yt-dlp or ffmpeg missing, skipped\n");
         return 0;
@@ -102,7 +103,7 @@ int main(int argc, char** argv) {
             const QString work = home.path() + QStringLiteral("/direct-work");
             QDir().mkpath(work);
             QProcess process;
-            process.setProcessEnvironment(Tools::environment());
+            process.setProcessEnvironment(Tools::environment(tools));
             process.setWorkingDirectory(AppPaths::temporary());
             process.setStandardInputFile(QProcess::nullDevice());
             process.setStandardOutputFile(QProcess::nullDevice());

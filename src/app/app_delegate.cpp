@@ -7,6 +7,7 @@
 #include "app/tray_host.h"
 #include "gui/logo.h"
 #include "gui/panel_view.h"
+#include "gui/paste_field.h"
 #include "legacy/legacy.h"
 #include "manager/download_manager.h"
 #include "manager/yuanbao_login_window.h"
@@ -62,7 +63,8 @@ std::optional<QPoint> injectedAnchor() {
 AppDelegate::AppDelegate(QObject* parent, Legacy::CleanUp legacy)
     : QObject(parent),
       m_legacy(legacy),
-      m_manager(std::make_unique<DownloadManager>(desktopServices())) {}
+      m_manager(std::make_unique<DownloadManager>(desktopServices(), YtDlp::Settings{})),
+      m_pasteField(std::make_unique<PasteField>(*m_manager)) {}
 
 AppDelegate::~AppDelegate() {
     delete m_trayIcon;
@@ -117,15 +119,11 @@ void AppDelegate::finishStart() {
     callbacks.onHeightChange = [self](double height) {
         if (self && self->m_panel) self->m_panel->setPanelHeight(height);
     };
-    loadPanel(*m_panel, *m_manager, std::move(callbacks));
+    loadPanel(*m_panel, *m_manager, *m_pasteField, std::move(callbacks));
 
-    // The manager's callbacks.
-    m_manager->onActiveChange = [self](bool busy) {
-        if (self) self->setBusy(busy);
-    };
-    m_manager->requestShow = [self] {
-        if (self) self->showPanel();
-    };
+    // The manager's signals.
+    connect(m_manager.get(), &DownloadManager::activeChanged, this, &AppDelegate::setBusy);
+    connect(m_manager.get(), &DownloadManager::showRequested, this, &AppDelegate::showPanel);
 
     m_manager->refreshStatus();
 
@@ -189,7 +187,7 @@ void AppDelegate::showPanel() {
         m_showWhenStarted = true;
         return;
     }
-    m_manager->prepareForShow();
+    m_pasteField->prepareForShow();
     if (m_panel->isVisible()) {
         m_panel->raise();
         m_panel->requestActivate();

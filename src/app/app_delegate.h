@@ -10,6 +10,7 @@
 
 class DownloadManager;
 class PanelWindow;
+class PasteField;
 class QMenu;
 class QSystemTrayIcon;
 class TerminationSignals;
@@ -44,6 +45,7 @@ public:
     void offerOldCertificateRemoval(bool fromMenu);
 
     DownloadManager& manager() { return *m_manager; }
+    PasteField& pasteField() { return *m_pasteField; }
     PanelWindow* panel() const { return m_panel; }
     QSystemTrayIcon* trayIcon() const { return m_trayIcon; }
     QMenu* menu() const { return m_menu.get(); }
@@ -67,6 +69,7 @@ private:
 
     Legacy::CleanUp m_legacy;
     std::unique_ptr<DownloadManager> m_manager;
+    std::unique_ptr<PasteField> m_pasteField;
     std::unique_ptr<QMenu> m_menu;
     QSystemTrayIcon* m_trayIcon = nullptr;
     PanelWindow* m_panel = nullptr;

@@ -77,7 +77,8 @@ int runExplain(const QStringList& arguments) {
         input = input.left(kKeptBytes) + '\n' + input.right(kKeptBytes);
     }
     // Invalid UTF-8 becomes replacement characters, as in the runner.
-    const Failure failure = YtDlp::failure(QString::fromUtf8(input), *platform, browser);
+    const Failure failure =
+        YtDlp::failure(QString::fromUtf8(input), *platform, browser, Tools::Settings{});
 
     if (json) {
         QJsonArray actions;

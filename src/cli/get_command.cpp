@@ -122,7 +122,7 @@ int runGet(const QStringList& arguments) {
     // Leftovers of a run that was killed; files of live runs are leased and stay.
     TempFiles::removeLeftovers();
 
-    DownloadManager manager(DesktopServices{});
+    DownloadManager manager(DesktopServices{}, YtDlp::Settings{});
     // Stopping is in place before the first download starts: a signal at any moment cancels
     // what has started and starts nothing more, and every download cleans up after itself.
     int stopSignal = 0;
@@ -152,16 +152,15 @@ int runGet(const QStringList& arguments) {
         // Delivers a signal that arrived while the previous download was starting.
         QCoreApplication::processEvents();
         if (stopSignal != 0) break;
-        manager.setInput(text);
-        if (!manager.detected()) {
+        const std::optional<QUrl> link = Platform::firstURL(text);
+        if (!link) {
             Cli::err(QStringLiteral("quorvin-cli get: 没有找到链接：%1\n")
                          .arg(SafeText::forTerminal(
                              SafeText::withoutUserInfo(text.trimmed().left(200)))));
             ++badInput;
             continue;
         }
-        manager.submit();
-        session.track(manager.items().isEmpty() ? nullptr : manager.items().first());
+        session.track(manager.submit(*link, Platform::detect(*link)));
     }
     if (session.items().isEmpty()) return stopSignal != 0 ? 128 + stopSignal : 2;
 
@@ -194,8 +193,7 @@ int runGet(const QStringList& arguments) {
                 "登录方法：打开 "
                 "Quorvin，在面板的「⋯」菜单里选择登录元宝并扫码，然后再运行这条命令。\n");
         }
-        const QString link =
-            SafeText::withoutUserInfo(DownloadManager::absoluteString(item->url()));
+        const QString link = SafeText::withoutUserInfo(item->linkText());
         Cli::err(QStringLiteral("[%1] ").arg(SafeText::forTerminal(link)) + message);
     }
     if (stopSignal != 0) return 128 + stopSignal;

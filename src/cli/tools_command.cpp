@@ -29,29 +29,33 @@ int runTools(const QStringList& arguments) {
             return 2;
         }
     }
+    const Tools::Settings settings;  // this machine's real places
     if (update) {
-        const Tools::UpdateOutcome outcome = Tools::updateOutcome();
+        const Tools::UpdateOutcome outcome = Tools::updateOutcome(settings);
         Cli::out(outcome.text + u'\n');
         // A copy that is not ours to update is not an error of this command; a failed run is.
         return outcome.kind == Tools::UpdateOutcome::failed ? 1 : 0;
     }
 
-    const std::optional<QString> ytdlp = Tools::ytdlp();
-    const std::optional<QString> ffmpeg = Tools::ffmpeg();
+    const std::optional<QString> ytdlp = Tools::ytdlp(settings);
+    const std::optional<QString> ffmpeg = Tools::ffmpeg(settings);
     QString ytdlpVersion;
-    if (ytdlp) ytdlpVersion = firstLine(Tools::run(*ytdlp, {QStringLiteral("--version")}).output);
+    if (ytdlp)
+        ytdlpVersion =
+            firstLine(Tools::run(settings, *ytdlp, {QStringLiteral("--version")}).output);
     QString ffmpegVersion;
     if (ffmpeg) {
         // "ffmpeg version 5.1.6-0+deb12u1 Copyright …": the third word.
         ffmpegVersion =
-            firstLine(Tools::run(*ffmpeg, {QStringLiteral("-version")}).output).section(u' ', 2, 2);
+            firstLine(Tools::run(settings, *ffmpeg, {QStringLiteral("-version")}).output)
+                .section(u' ', 2, 2);
     }
 
-    QString text = QStringLiteral("status: ") + Tools::statusText() + u'\n';
+    QString text = QStringLiteral("status: ") + Tools::statusText(settings) + u'\n';
     text += QStringLiteral("yt-dlp: ") + describeTool(ytdlp, ytdlpVersion) + u'\n';
     text += QStringLiteral("ffmpeg: ") + describeTool(ffmpeg, ffmpegVersion) + u'\n';
     if (ytdlp) {
-        const Tools::Installation installation = Tools::installationOf(*ytdlp);
+        const Tools::Installation installation = Tools::installationOf(settings, *ytdlp);
         text += QStringLiteral("installed-by: ") + installation.description();
         if (installation.realPath != installation.path) {
             text += QStringLiteral(" (") + installation.realPath + u')';
@@ -62,7 +66,7 @@ int runTools(const QStringList& arguments) {
                                                       : installation.updateCommand) +
                 u'\n';
     }
-    text += QStringLiteral("install-command: ") + Tools::installCommand() + u'\n';
+    text += QStringLiteral("install-command: ") + Tools::installCommand(settings) + u'\n';
     Cli::out(text);
     return 0;
 }

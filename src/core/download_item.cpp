@@ -14,6 +14,10 @@ DownloadItem::DownloadItem(const QUrl& url, Platform platform, QObject* parent)
       m_title(provisionalTitle(url)),
       m_phase(Phase::makeWorking(QStringLiteral("准备中…"))) {}
 
+QString DownloadItem::linkText(const QUrl& url) {
+    return url.toString(QUrl::FullyEncoded);
+}
+
 QString DownloadItem::provisionalTitle(const QUrl& url) {
     const QString text = url.host() + url.path();
     if (Graphemes::count(text) <= kTitleCharacters) return text;

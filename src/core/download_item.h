@@ -84,13 +84,17 @@ public:
     bool isActive() const { return m_phase.isActive(); }
     bool isFinished() const { return m_phase.isFinished(); }
 
-    // The running task's cancellation handle; null when no run is going on. Manager only.
-    std::shared_ptr<CancelToken> task;
+    // Cancels the running attempt; null when no run is going on. Manager only.
+    std::shared_ptr<CancelToken> cancelToken;
     // Set once the login window has opened by itself for this item. Manager only.
     bool autoLoginShown = false;
 
     // Host and path, cut to 60 user-perceived characters plus "…".
     static QString provisionalTitle(const QUrl& url);
+
+    // A link as text, fully encoded: what links are compared by, logged, copied and sent.
+    static QString linkText(const QUrl& url);
+    QString linkText() const { return linkText(m_url); }
 
 Q_SIGNALS:
     void titleChanged();

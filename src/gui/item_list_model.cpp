@@ -68,7 +68,7 @@ QVariant ItemListModel::data(const QModelIndex& index, int role) const {
         case itemIdRole:
             return item.id().toString(QUuid::WithoutBraces);
         case urlRole:
-            return DownloadManager::absoluteString(item.url());
+            return item.linkText();
         case platformRole:
             return platformValues(item.platform());
         case titleRole:

@@ -11,38 +11,38 @@
 
 Q_GUI_EXPORT int qt_defaultDpiY();
 
-PanelBridge::PanelBridge(DownloadManager& manager, Shell shell, QObject* parent)
-    : QObject(parent), m_manager(manager), m_shell(std::move(shell)), m_items(manager) {
-    connect(&m_manager, &DownloadManager::inputChanged, this, &PanelBridge::inputChanged);
-    connect(&m_manager, &DownloadManager::detectedChanged, this, &PanelBridge::detectedChanged);
-    connect(&m_manager, &DownloadManager::detectedChanged, this,
-            &PanelBridge::updateNeedsYuanbaoLogin);
-    connect(&m_manager, &DownloadManager::yuanbaoLoggedInChanged, this,
-            &PanelBridge::yuanbaoLoggedInChanged);
-    connect(&m_manager, &DownloadManager::yuanbaoLoggedInChanged, this,
-            &PanelBridge::updateNeedsYuanbaoLogin);
-    connect(&m_manager, &DownloadManager::yuanbaoUntilChanged, this,
-            &PanelBridge::yuanbaoUntilChanged);
-    connect(&m_manager, &DownloadManager::toolsStatusChanged, this,
-            &PanelBridge::toolsStatusChanged);
-    connect(&m_manager, &DownloadManager::updatingToolsChanged, this,
-            &PanelBridge::updatingToolsChanged);
+PanelBridge::PanelBridge(DownloadManager& manager, PasteField& field, Shell shell, QObject* parent)
+    : QObject(parent),
+      m_manager(manager),
+      m_field(field),
+      m_shell(std::move(shell)),
+      m_items(manager) {
+    connect(&m_field, &PasteField::inputChanged, this, &PanelBridge::inputChanged);
+    connect(&m_field, &PasteField::detectedChanged, this, &PanelBridge::detectedChanged);
+    connect(&m_field, &PasteField::detectedChanged, this, &PanelBridge::updateNeedsYuanbaoLogin);
+    connect(&m_field, &PasteField::focusTickChanged, this, &PanelBridge::focusTickChanged);
+    YuanbaoStatus* const yuanbao = &m_manager.yuanbao();
+    connect(yuanbao, &YuanbaoStatus::loggedInChanged, this, &PanelBridge::yuanbaoLoggedInChanged);
+    connect(yuanbao, &YuanbaoStatus::loggedInChanged, this, &PanelBridge::updateNeedsYuanbaoLogin);
+    connect(yuanbao, &YuanbaoStatus::untilChanged, this, &PanelBridge::yuanbaoUntilChanged);
+    ToolsStatus* const tools = &m_manager.tools();
+    connect(tools, &ToolsStatus::textChanged, this, &PanelBridge::toolsStatusChanged);
+    connect(tools, &ToolsStatus::updatingChanged, this, &PanelBridge::updatingToolsChanged);
     connect(&m_manager, &DownloadManager::cookieBrowserChanged, this,
             &PanelBridge::cookieBrowserChanged);
-    connect(&m_manager, &DownloadManager::focusTickChanged, this, &PanelBridge::focusTickChanged);
     connect(&m_items, &ItemListModel::phasesChanged, this, &PanelBridge::updateHasFinished);
-    m_needsYuanbaoLogin = m_manager.needsYuanbaoLogin();
+    m_needsYuanbaoLogin = m_field.needsYuanbaoLogin();
     m_hasFinished = m_manager.hasFinished();
     refreshMenu();
 }
 
 QVariantMap PanelBridge::detectedPlatform() const {
-    const auto& detected = m_manager.detected();
+    const auto& detected = m_field.detected();
     return detected ? platformValues(detected->platform) : QVariantMap();
 }
 
 QString PanelBridge::yuanbaoUntil() const {
-    const auto until = m_manager.yuanbaoUntil();
+    const auto until = m_manager.yuanbao().until();
     return until ? until->toLocalTime().toString(QStringLiteral("yyyy-MM-dd")) : QString();
 }
 
@@ -160,7 +160,7 @@ void PanelBridge::revealFile(const QString& itemId) {
 void PanelBridge::copyLink(const QString& itemId) {
     const auto item = m_items.item(itemId);
     if (item && m_manager.services().clipboard)
-        m_manager.services().clipboard->setText(DownloadManager::absoluteString(item->url()));
+        m_manager.services().clipboard->setText(item->linkText());
 }
 
 void PanelBridge::openLink(const QString& itemId) {
@@ -176,7 +176,7 @@ void PanelBridge::reportHeight(double height) {
 }
 
 void PanelBridge::updateNeedsYuanbaoLogin() {
-    const bool needs = m_manager.needsYuanbaoLogin();
+    const bool needs = m_field.needsYuanbaoLogin();
     if (needs == m_needsYuanbaoLogin) return;
     m_needsYuanbaoLogin = needs;
     Q_EMIT needsYuanbaoLoginChanged();

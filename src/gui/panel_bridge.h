@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gui/item_list_model.h"
+#include "gui/paste_field.h"
 #include "manager/download_manager.h"
 #include "osutils/osutils.h"
 
@@ -10,9 +11,10 @@
 
 #include <functional>
 
-// What the panel's QML reads from the manager and the actions it calls. The manager's published
-// values become properties with change signals; texts, dates and platform values are computed
-// here in C++, so the QML only lays them out. Items are addressed by their identifier.
+// What the panel's QML reads from the manager and its text field, and the actions it calls. The
+// manager's published values become properties with change signals; texts, dates and platform
+// values are computed here in C++, so the QML only lays them out. Items are addressed by their
+// identifier.
 class PanelBridge : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString input READ input WRITE setInput NOTIFY inputChanged)
@@ -57,21 +59,22 @@ public:
         std::function<bool()> hasOldCertificate;
     };
 
-    PanelBridge(DownloadManager& manager, Shell shell, QObject* parent = nullptr);
+    PanelBridge(DownloadManager& manager, PasteField& field, Shell shell,
+                QObject* parent = nullptr);
 
-    QString input() const { return m_manager.input(); }
-    void setInput(const QString& text) { m_manager.setInput(text); }
-    bool hasDetected() const { return m_manager.detected().has_value(); }
+    QString input() const { return m_field.input(); }
+    void setInput(const QString& text) { m_field.setInput(text); }
+    bool hasDetected() const { return m_field.detected().has_value(); }
     QVariantMap detectedPlatform() const;
     bool needsYuanbaoLogin() const { return m_needsYuanbaoLogin; }
     bool hasFinished() const { return m_hasFinished; }
-    bool yuanbaoLoggedIn() const { return m_manager.yuanbaoLoggedIn() == std::optional(true); }
+    bool yuanbaoLoggedIn() const { return m_manager.yuanbao().loggedIn() == std::optional(true); }
     QString yuanbaoUntil() const;
-    QString toolsStatus() const { return m_manager.toolsStatus(); }
-    bool updatingTools() const { return m_manager.updatingTools(); }
+    QString toolsStatus() const { return m_manager.tools().text(); }
+    bool updatingTools() const { return m_manager.tools().updating(); }
     QString cookieBrowser() const;
     void setCookieBrowser(const QString& raw);
-    int focusTick() const { return m_manager.focusTick(); }
+    int focusTick() const { return m_field.focusTick(); }
     QVariantList installedBrowsers() const { return m_installedBrowsers; }
     QVariantList supportedPlatforms() const;
     ItemListModel* items() { return &m_items; }
@@ -81,16 +84,16 @@ public:
     double pointsPerPixel() const;
     QString revealLabel() const { return OsUtils::fileManager().revealLabel(); }
 
-    Q_INVOKABLE void submit() { m_manager.submit(); }
+    Q_INVOKABLE void submit() { m_field.submit(); }
     Q_INVOKABLE void retry(const QString& itemId);
     Q_INVOKABLE void cancel(const QString& itemId);
     Q_INVOKABLE void remove(const QString& itemId);
     Q_INVOKABLE void perform(const QString& itemId, const QString& actionKey);
     Q_INVOKABLE void clearFinished() { m_manager.clearFinished(); }
-    Q_INVOKABLE void pasteFromClipboard() { m_manager.pasteFromClipboard(); }
+    Q_INVOKABLE void pasteFromClipboard() { m_field.pasteFromClipboard(); }
     Q_INVOKABLE void showYuanbaoLogin() { m_manager.showYuanbaoLogin(); }
     Q_INVOKABLE void logoutYuanbao() { m_manager.logoutYuanbao(); }
-    Q_INVOKABLE void updateTools() { m_manager.updateTools(); }
+    Q_INVOKABLE void updateTools() { m_manager.tools().update(); }
 
     // The menu re-reads what may have changed on disk since the panel was built.
     Q_INVOKABLE void refreshMenu();
@@ -125,6 +128,7 @@ private:
     void updateHasFinished();
 
     DownloadManager& m_manager;
+    PasteField& m_field;
     Shell m_shell;
     ItemListModel m_items;
     bool m_needsYuanbaoLogin = false;

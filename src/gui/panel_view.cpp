@@ -30,14 +30,15 @@ void preferSimplifiedChineseFallback() {
 
 }  // namespace
 
-void loadPanel(QQuickView& view, DownloadManager& manager, PanelCallbacks callbacks) {
+void loadPanel(QQuickView& view, DownloadManager& manager, PasteField& field,
+               PanelCallbacks callbacks) {
     preferSimplifiedChineseFallback();
     PanelBridge::Shell shell;
     shell.quit = std::move(callbacks.onQuit);
     shell.removeOldCert = std::move(callbacks.onRemoveOldCert);
     shell.heightChanged = std::move(callbacks.onHeightChange);
     shell.hasOldCertificate = [] { return Legacy::hasOldCertificate(); };
-    auto* bridge = new PanelBridge(manager, std::move(shell), &view);
+    auto* bridge = new PanelBridge(manager, field, std::move(shell), &view);
 
     QQmlEngine* engine = view.engine();
     engine->addImageProvider(QStringLiteral("icon"), new IconProvider);

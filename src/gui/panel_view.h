@@ -5,6 +5,7 @@
 #include <functional>
 
 class DownloadManager;
+class PasteField;
 class QQuickView;
 
 struct PanelCallbacks {
@@ -13,6 +14,8 @@ struct PanelCallbacks {
     std::function<void(double)> onHeightChange;  // the panel's measured height, in points
 };
 
-// Loads the panel into `view` (sets its source and whatever the QML needs). The root item
-// is 440 wide and takes its own height; it calls onHeightChange whenever that changes.
-void loadPanel(QQuickView& view, DownloadManager& manager, PanelCallbacks callbacks);
+// Loads the panel into `view` (sets its source and whatever the QML needs), over the manager's
+// list and the text field `field`. The root item is 440 wide and takes its own height; it calls
+// onHeightChange whenever that changes.
+void loadPanel(QQuickView& view, DownloadManager& manager, PasteField& field,
+               PanelCallbacks callbacks);

@@ -5,69 +5,52 @@
 #include "core/failure.h"
 #include "core/platform.h"
 #include "manager/desktop_services.h"
+#include "manager/tools_status.h"
+#include "manager/yuanbao_status.h"
+#include "sites/ytdlp.h"
 
-#include <QDateTime>
 #include <QObject>
-#include <QString>
 #include <QUrl>
 
 #include <qcoro/qcorotask.h>
 
-#include <functional>
 #include <memory>
 #include <optional>
 
-// The spine of Quorvin: the input field's text and the link found in it, the list of
-// downloads (newest first), the engines that run them, and the commands around them (clipboard
-// autofill, failure remedies, Yuanbao login, tool status and update). Main thread only; every
-// published field has its own change signal.
+// The spine of Quorvin: the list of downloads (newest first) and its life cycle. It turns a
+// submitted link into an item, runs it through the engine of its platform, and carries out the
+// remedies of a failure, the Yuanbao login among them. The tools' status and the login state
+// are published by their own objects. Main thread only; every published field has its own
+// change signal.
 class DownloadManager : public QObject {
     Q_OBJECT
-    Q_PROPERTY(QString input READ input WRITE setInput NOTIFY inputChanged)
-    Q_PROPERTY(QString toolsStatus READ toolsStatus NOTIFY toolsStatusChanged)
-    Q_PROPERTY(bool updatingTools READ updatingTools NOTIFY updatingToolsChanged)
-    Q_PROPERTY(int focusTick READ focusTick NOTIFY focusTickChanged)
 
 public:
     using ItemPointer = std::shared_ptr<DownloadItem>;
 
-    struct Detected {
-        QUrl url;
-        Platform platform;
-        friend bool operator==(const Detected&, const Detected&) = default;
-    };
-
-    explicit DownloadManager(DesktopServices services, QObject* parent = nullptr);
+    // `settings`: what the site engine runs with (the program passes the defaults).
+    DownloadManager(DesktopServices services, YtDlp::Settings settings, QObject* parent = nullptr);
     ~DownloadManager() override;
 
     // --- published state
-    QString input() const { return m_input; }
-    void setInput(const QString& text);  // detects at once
-    const std::optional<Detected>& detected() const { return m_detected; }
     const QList<ItemPointer>& items() const { return m_items; }
-    std::optional<bool> yuanbaoLoggedIn() const { return m_yuanbaoLoggedIn; }
-    std::optional<QDateTime> yuanbaoUntil() const { return m_yuanbaoUntil; }
-    QString toolsStatus() const { return m_toolsStatus; }
-    bool updatingTools() const { return m_updatingTools; }
+    ToolsStatus& tools() { return m_tools; }
+    YuanbaoStatus& yuanbao() { return m_yuanbao; }
     std::optional<Browser> cookieBrowser() const { return m_cookieBrowser; }
     void setCookieBrowser(std::optional<Browser> browser);  // remembered for the next start
-    int focusTick() const { return m_focusTick; }
-    std::optional<QString> lastAutofill() const { return m_lastAutofill; }
     bool hasLoginWindow() const { return m_loginWindow != nullptr; }
     // The desktop it was given; the panel opens files and links through the same services.
     const DesktopServices& services() const { return m_services; }
 
     bool hasActive() const;
     bool hasFinished() const;
-    bool needsYuanbaoLogin() const;
-
-    // Installed by the shell: whether any download is active after a change, and a request to
-    // bring the panel forward.
-    std::function<void(bool)> onActiveChange;
-    std::function<void()> requestShow;
+    // Whether an active item downloads this link (compared by its link text).
+    bool isDownloading(const QUrl& url) const;
 
     // --- the download list
-    void submit();
+    // Starts downloading the link in a new item on top, or brings the active item that already
+    // downloads it to the top without restarting it. Returns that item.
+    ItemPointer submit(const QUrl& url, Platform platform);
     void retry(const ItemPointer& item);
     void cancel(const ItemPointer& item);
     void remove(const ItemPointer& item);
@@ -75,53 +58,31 @@ public:
     void cancelAll();
 
     // --- commands
-    void prepareForShow();
-    void pasteFromClipboard();
     void perform(const Failure::Action& action, const ItemPointer& item);
     void showYuanbaoLogin(const ItemPointer& thenRetry = nullptr);
     void refreshStatus();
     void logoutYuanbao();
-    void updateTools();
-
-    // The text a link is compared and logged by.
-    static QString absoluteString(const QUrl& url);
 
 Q_SIGNALS:
-    void inputChanged();
-    void detectedChanged();
     void itemsChanged();
-    void yuanbaoLoggedInChanged();
-    void yuanbaoUntilChanged();
-    void toolsStatusChanged();
-    void updatingToolsChanged();
     void cookieBrowserChanged();
-    void focusTickChanged();
+    // Whether any download is active, after every run start and end.
+    void activeChanged(bool active);
+    // The panel should come forward: a batch has ended, or the login window has closed.
+    void showRequested();
 
 private:
     void run(const ItemPointer& item);
     QCoro::Task<> runTask(ItemPointer item, std::shared_ptr<CancelToken> token);
-    QCoro::Task<QString> downloadChannels(ItemPointer item, std::shared_ptr<CancelToken> token);
     void onLoginFinished(bool loggedIn, const ItemPointer& thenRetry);
     void moveToTop(const ItemPointer& item);
     void reportActive();
-    void setYuanbaoLoggedIn(std::optional<bool> value);
-    void setYuanbaoUntil(std::optional<QDateTime> value);
-    void setToolsStatus(const QString& status);
-    void setUpdatingTools(bool updating);
 
     DesktopServices m_services;
-    QString m_input;
-    std::optional<Detected> m_detected;
+    const YtDlp::Settings m_settings;
     QList<ItemPointer> m_items;
-    std::optional<bool> m_yuanbaoLoggedIn;
-    std::optional<QDateTime> m_yuanbaoUntil;
-    QString m_toolsStatus;
-    bool m_updatingTools = false;
+    ToolsStatus m_tools;
+    YuanbaoStatus m_yuanbao;
     std::optional<Browser> m_cookieBrowser;
-    int m_focusTick = 0;
-    std::optional<QString> m_lastAutofill;
     std::shared_ptr<LoginWindow> m_loginWindow;
 };
-
-// Turns whatever a download threw into the failure its row shows.
-Failure classifyDownloadError(std::exception_ptr error);

@@ -6,44 +6,15 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QMutex>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-QMutex& overrideMutex() {
-    static QMutex mutex;
-    return mutex;
-}
-QString& osReleaseOverride() {
-    static QString path;
-    return path;
-}
-QString& packageRootOverride() {
-    static QString root;
-    return root;
-}
-
-QString osReleasePath() {
-    {
-        QMutexLocker lock(&overrideMutex());
-        if (!osReleaseOverride().isEmpty()) return osReleaseOverride();
-    }
-    // The standard's fallback location when /etc has none.
-    return QFile::exists(QStringLiteral("/etc/os-release")) ? QStringLiteral("/etc/os-release")
-                                                            : QStringLiteral("/usr/lib/os-release");
-}
-
-QString packageRoot() {
-    QMutexLocker lock(&overrideMutex());
-    return packageRootOverride();  // empty: the real "/" (paths below start with "/")
-}
-
 // ID followed by the words of ID_LIKE, lower case, quotes removed.
-QStringList systemIds() {
-    QFile file(osReleasePath());
+QStringList systemIds(const Tools::Settings& settings) {
+    QFile file(settings.osReleasePath);
     if (!file.open(QIODevice::ReadOnly)) return {};
     QString id;
     QStringList like;
@@ -106,8 +77,8 @@ bool listsPath(const QString& listFile, const QStringList& paths) {
 }
 
 // dpkg keeps one list of files per package; the yt-dlp package's list is read first.
-bool ownedByDpkg(const QStringList& paths) {
-    const QString info = packageRoot() + QStringLiteral("/var/lib/dpkg/info");
+bool ownedByDpkg(const Tools::Settings& settings, const QStringList& paths) {
+    const QString info = settings.packageRoot + QStringLiteral("/var/lib/dpkg/info");
     if (listsPath(info + QStringLiteral("/yt-dlp.list"), paths)) return true;
     QDirIterator lists(info, {QStringLiteral("*.list")}, QDir::Files);
     while (lists.hasNext()) {
@@ -117,10 +88,10 @@ bool ownedByDpkg(const QStringList& paths) {
 }
 
 // pacman keeps "files" in local/<name>-<version>/, paths without the leading slash.
-bool ownedByPacman(const QStringList& paths) {
+bool ownedByPacman(const Tools::Settings& settings, const QStringList& paths) {
     QStringList relative;
     for (const QString& path : paths) relative << path.mid(1);
-    QDirIterator packages(packageRoot() + QStringLiteral("/var/lib/pacman/local"),
+    QDirIterator packages(settings.packageRoot + QStringLiteral("/var/lib/pacman/local"),
                           {QStringLiteral("yt-dlp-*")}, QDir::Dirs | QDir::NoDotAndDotDot);
     while (packages.hasNext()) {
         if (listsPath(packages.next() + QStringLiteral("/files"), relative)) return true;
@@ -128,9 +99,9 @@ bool ownedByPacman(const QStringList& paths) {
     return false;
 }
 
-bool ownedByRpm(const QString& path) {
-    const std::optional<QString> rpm = Tools::find(QStringLiteral("rpm"));
-    return rpm && Tools::run(*rpm, {QStringLiteral("-qf"), path}).status == 0;
+bool ownedByRpm(const Tools::Settings& settings, const QString& path) {
+    const std::optional<QString> rpm = Tools::find(settings, QStringLiteral("rpm"));
+    return rpm && Tools::run(settings, *rpm, {QStringLiteral("-qf"), path}).status == 0;
 }
 
 // A pip console script is a few lines of Python that import yt_dlp; a release file is a large
@@ -150,10 +121,10 @@ bool isPipxEnvironment(const QString& realPath) {
     return QFile::exists(venv.filePath(QStringLiteral("pipx_metadata.json")));
 }
 
-QString distributionUpdate(const QString& owner) {
+QString distributionUpdate(const Tools::Settings& settings, const QString& owner) {
     if (owner == u"dpkg") return QStringLiteral("sudo apt install --only-upgrade yt-dlp");
     if (owner == u"pacman") return QStringLiteral("sudo pacman -Syu yt-dlp");
-    if (Tools::systemPackageManager() == u"zypper")
+    if (Tools::systemPackageManager(settings) == u"zypper")
         return QStringLiteral("sudo zypper update yt-dlp");
     return QStringLiteral("sudo dnf upgrade yt-dlp");
 }
@@ -180,7 +151,7 @@ QString Installation::description() const {
     return QStringLiteral("unknown");
 }
 
-Installation installationOf(const QString& path) {
+Installation installationOf(const Settings& settings, const QString& path) {
     Installation result;
     result.path = path;
     const QString canonical = QFileInfo(path).canonicalFilePath();
@@ -190,11 +161,11 @@ Installation installationOf(const QString& path) {
                                   : QStringList{result.path, result.realPath};
 
     bool inPrefix = false;
-    for (const QString& prefix : homebrewPrefixes()) {
+    for (const QString& prefix : settings.homebrewPrefixes) {
         if (path.startsWith(prefix)) inPrefix = true;
     }
     // A link into Homebrew's Cellar, or a file placed directly in a Homebrew folder.
-    if (brew() && inPrefix &&
+    if (brew(settings) && inPrefix &&
         (result.realPath.contains(QStringLiteral("/Cellar/")) || !QFileInfo(path).isSymLink())) {
         result.kind = Installation::Kind::homebrew;
         result.updateCommand = QStringLiteral("brew upgrade yt-dlp");
@@ -205,16 +176,16 @@ Installation installationOf(const QString& path) {
         result.updateCommand = QStringLiteral("pipx upgrade yt-dlp");
         return result;
     }
-    if (ownedByDpkg(paths)) {
+    if (ownedByDpkg(settings, paths)) {
         result.owner = QStringLiteral("dpkg");
-    } else if (ownedByPacman(paths)) {
+    } else if (ownedByPacman(settings, paths)) {
         result.owner = QStringLiteral("pacman");
-    } else if (ownedByRpm(result.realPath)) {
+    } else if (ownedByRpm(settings, result.realPath)) {
         result.owner = QStringLiteral("rpm");
     }
     if (!result.owner.isEmpty()) {
         result.kind = Installation::Kind::distribution;
-        result.updateCommand = distributionUpdate(result.owner);
+        result.updateCommand = distributionUpdate(settings, result.owner);
         return result;
     }
     if (isPipScript(result.realPath)) {
@@ -229,22 +200,17 @@ Installation installationOf(const QString& path) {
     return result;
 }
 
-QString systemPackageManager() {
-    for (const QString& id : systemIds()) {
+QString defaultOsReleasePath() {
+    const QString etc = QStringLiteral("/etc/os-release");
+    return QFile::exists(etc) ? etc : QStringLiteral("/usr/lib/os-release");
+}
+
+QString systemPackageManager(const Settings& settings) {
+    for (const QString& id : systemIds(settings)) {
         const QString manager = managerOf(id);
         if (!manager.isEmpty()) return manager;
     }
     return {};
-}
-
-void setOsReleasePathForTesting(const QString& path) {
-    QMutexLocker lock(&overrideMutex());
-    osReleaseOverride() = path;
-}
-
-void setPackageRootForTesting(const QString& root) {
-    QMutexLocker lock(&overrideMutex());
-    packageRootOverride() = root;
 }
 
 }  // namespace Tools

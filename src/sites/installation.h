@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sites/tools.h"
+
 #include <QString>
 
 // How the yt-dlp in use came onto this machine, found from its real path and files. It decides
@@ -32,15 +34,10 @@ struct Installation {
 
 // Looks at the file at `path` (the yt-dlp found by Tools::find). Blocking: reads the package
 // database and may run rpm.
-Installation installationOf(const QString& path);
+Installation installationOf(const Settings& settings, const QString& path);
 
 // The package manager of this system from os-release (ID, then ID_LIKE): "apt", "dnf",
 // "pacman", "zypper", or empty when none of these is named.
-QString systemPackageManager();
-
-// Tests describe their own system: an os-release file, and a root under which var/lib/dpkg and
-// var/lib/pacman are looked for. Empty strings restore the real ones.
-void setOsReleasePathForTesting(const QString& path);
-void setPackageRootForTesting(const QString& root);
+QString systemPackageManager(const Settings& settings);
 
 }  // namespace Tools

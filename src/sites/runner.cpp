@@ -1,7 +1,6 @@
 #include "sites/runner.h"
 
 #include "core/failure.h"
-#include "sites/tools.h"
 #include "support/app_paths.h"
 
 #include <qcoro/qcorosignal.h>
@@ -22,10 +21,12 @@ constexpr std::chrono::seconds kGroupGrace =
     ProcessGroup::kTerminateGrace + std::chrono::seconds(2);
 }  // namespace
 
-Runner::Runner(const QString& path, const QStringList& args, QObject* parent) : QObject(parent) {
+Runner::Runner(const QString& path, const QStringList& args, const QProcessEnvironment& environment,
+               QObject* parent)
+    : QObject(parent) {
     m_process.setProgram(path);
     m_process.setArguments(args);
-    m_process.setProcessEnvironment(Tools::environment());
+    m_process.setProcessEnvironment(environment);
     m_process.setWorkingDirectory(AppPaths::temporary());
     m_process.setStandardInputFile(QProcess::nullDevice());
     // A group of its own: terminating the group also reaches ffmpeg, which yt-dlp starts for

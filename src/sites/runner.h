@@ -15,7 +15,7 @@
 #include <memory>
 
 // Runs one long-lived tool (yt-dlp) and streams its standard output line by line while it runs.
-// The child gets the tool environment, the temporary folder as working directory, the null
+// The child gets the given tool environment, the temporary folder as working directory, the null
 // device as standard input, and a process group of its own so that terminate() reaches the
 // ffmpeg it starts as well. One-shot: run() at most once. Lives on the main thread; lines are
 // delivered there.
@@ -34,7 +34,8 @@ public:
     // decisive "ERROR: " line last, after any flood of warnings, so the end must survive too.
     static constexpr qsizetype kStderrCap = 200000;
 
-    Runner(const QString& path, const QStringList& args, QObject* parent = nullptr);
+    Runner(const QString& path, const QStringList& args, const QProcessEnvironment& environment,
+           QObject* parent = nullptr);
     ~Runner() override;
 
     // Starts the child and completes when it has ended (and, after a terminate request, when

@@ -2,15 +2,9 @@
 
 #include "support/text_search.h"
 
-#include <atomic>
 #include <cmath>
 
 namespace {
-
-std::atomic<double>& limitOverride() {
-    static std::atomic<double> seconds{0.0};
-    return seconds;
-}
 
 bool startsWithAny(const QString& text, std::initializer_list<const char*> prefixes) {
     for (const char* prefix : prefixes) {
@@ -21,17 +15,12 @@ bool startsWithAny(const QString& text, std::initializer_list<const char*> prefi
 
 }  // namespace
 
-double StallMonitor::limitInEffect() {
-    const double seconds = limitOverride().load();
-    return seconds > 0 ? seconds : limit;
-}
-
-void StallMonitor::setLimitForTesting(std::optional<double> seconds) {
-    limitOverride().store(seconds.value_or(0.0));
-}
-
-StallMonitor::StallMonitor(Platform platform, Clock::time_point now)
-    : m_platform(platform), m_started(now), m_lastHeard(now), m_stage(QStringLiteral("正在连接")) {}
+StallMonitor::StallMonitor(Platform platform, Clock::time_point now, double stallLimit)
+    : m_platform(platform),
+      m_stallLimit(stallLimit),
+      m_started(now),
+      m_lastHeard(now),
+      m_stage(QStringLiteral("正在连接")) {}
 
 void StallMonitor::heard(const QString& line, Clock::time_point now) {
     m_lastHeard = now;
@@ -73,7 +62,7 @@ QString StallMonitor::statusText(Clock::time_point now) const {
 Failure StallMonitor::failure() const {
     QString stageWords = m_gotTitle ? QStringLiteral("下载视频") : m_stage;
     stageWords.remove(QStringLiteral("正在"));
-    const QString seconds = QString::number(limitInEffect(), 'g', 10);
+    const QString seconds = QString::number(m_stallLimit, 'g', 10);
     QString advice;
     if (m_platform.needsVPNInChina()) {
         advice = QStringLiteral("这一步 ") + seconds + QStringLiteral(" 秒都没收到新数据。") +

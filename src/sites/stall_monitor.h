@@ -6,7 +6,6 @@
 #include <QString>
 
 #include <chrono>
-#include <optional>
 
 // Reads yt-dlp's free-form output to tell the user which stage a download is in before the
 // transfer starts, remembers when the tool last said anything, and explains a stall. One per
@@ -17,11 +16,10 @@ public:
 
     // Seconds of silence (outside post-processing) after which the tool is stopped.
     static constexpr double limit = 90.0;
-    // The limit in force: `limit`, unless a test has shortened it.
-    static double limitInEffect();
-    static void setLimitForTesting(std::optional<double> seconds);
 
-    explicit StallMonitor(Platform platform, Clock::time_point now = Clock::now());
+    // `stallLimit`: the seconds of silence this attempt allows (tests shorten it).
+    explicit StallMonitor(Platform platform, Clock::time_point now = Clock::now(),
+                          double stallLimit = limit);
 
     // Records an output line: refreshes the last-heard time and may move the stage.
     void heard(const QString& line, Clock::time_point now = Clock::now());
@@ -33,6 +31,7 @@ public:
     Failure failure() const;
 
     Platform platform() const { return m_platform; }
+    double stallLimit() const { return m_stallLimit; }
     const QString& stage() const { return m_stage; }
     bool gotTitle() const { return m_gotTitle; }
     bool stalled() const { return m_stalled; }
@@ -42,6 +41,7 @@ public:
 
 private:
     const Platform m_platform;
+    const double m_stallLimit;
     const Clock::time_point m_started;
     Clock::time_point m_lastHeard;
     QString m_stage;

@@ -6,28 +6,13 @@
 #include "support/shell.h"
 
 #include <QFileInfo>
-#include <QMutex>
 
 #include <unistd.h>
 
 namespace {
 
-// Tests replace the lists while background threads may be reading them.
-QMutex& overrideMutex() {
-    static QMutex mutex;
-    return mutex;
-}
-QStringList& searchOverride() {
-    static QStringList dirs;
-    return dirs;
-}
-QStringList& prefixOverride() {
-    static QStringList prefixes;
-    return prefixes;
-}
-
-QString versionOf(const QString& ytdlp) {
-    return Tools::run(ytdlp, {QStringLiteral("--version")}).output.trimmed();
+QString versionOf(const Tools::Settings& settings, const QString& ytdlp) {
+    return Tools::run(settings, ytdlp, {QStringLiteral("--version")}).output.trimmed();
 }
 
 // The last 800 characters of a tool's output: where the reason for a failure is.
@@ -37,10 +22,11 @@ QString tail(const QString& output) {
 
 // Runs the updating command, logs it with the tool's output, and says in one line how it went,
 // with the version before and after.
-Tools::UpdateOutcome runUpdate(const QString& ytdlp, const QString& before, const QString& program,
+Tools::UpdateOutcome runUpdate(const Tools::Settings& settings, const QString& ytdlp,
+                               const QString& before, const QString& program,
                                const QStringList& args, const QString& shown) {
-    const CommandResult result = Tools::run(program, args);
-    const QString after = versionOf(ytdlp);
+    const CommandResult result = Tools::run(settings, program, args);
+    const QString after = versionOf(settings, ytdlp);
     // yt-dlp -U exits 0 after some refusals ("You installed yt-dlp with pip…"): its ERROR line
     // is the verdict.
     const bool failed = result.status != 0 || result.output.contains(QLatin1String("\nERROR:")) ||
@@ -64,11 +50,11 @@ Tools::UpdateOutcome runUpdate(const QString& ytdlp, const QString& before, cons
 
 namespace Tools {
 
-QString installCommand() {
+QString installCommand(const Settings& settings) {
     const QString homebrew = QStringLiteral("brew install yt-dlp ffmpeg deno");
 #ifdef Q_OS_LINUX
     // The system's own package manager first; Homebrew when that is all there is.
-    const QString manager = systemPackageManager();
+    const QString manager = systemPackageManager(settings);
     if (manager == u"apt") return QStringLiteral("sudo apt install yt-dlp ffmpeg");
     if (manager == u"dnf") return QStringLiteral("sudo dnf install yt-dlp ffmpeg");
     if (manager == u"pacman") return QStringLiteral("sudo pacman -S yt-dlp ffmpeg");
@@ -77,11 +63,7 @@ QString installCommand() {
     return homebrew;
 }
 
-QStringList searchDirs() {
-    {
-        QMutexLocker lock(&overrideMutex());
-        if (!searchOverride().isEmpty()) return searchOverride();
-    }
+QStringList defaultSearchDirs() {
     QStringList dirs = {QStringLiteral("/opt/homebrew/bin"), QStringLiteral("/usr/local/bin"),
                         AppPaths::home() + QStringLiteral("/.local/bin")};
 #ifdef Q_OS_LINUX
@@ -90,13 +72,8 @@ QStringList searchDirs() {
     return dirs;
 }
 
-void setSearchDirsForTesting(const QStringList& dirs) {
-    QMutexLocker lock(&overrideMutex());
-    searchOverride() = dirs;
-}
-
-std::optional<QString> find(const QString& name) {
-    for (const QString& dir : searchDirs()) {
+std::optional<QString> find(const Settings& settings, const QString& name) {
+    for (const QString& dir : settings.searchDirs) {
         const QString path = dir + QLatin1Char('/') + name;
         const QFileInfo info(path);
         if (info.isFile() && ::access(QFile::encodeName(path).constData(), X_OK) == 0) {
@@ -106,22 +83,22 @@ std::optional<QString> find(const QString& name) {
     return std::nullopt;
 }
 
-std::optional<QString> ytdlp() {
-    return find(QStringLiteral("yt-dlp"));
+std::optional<QString> ytdlp(const Settings& settings) {
+    return find(settings, QStringLiteral("yt-dlp"));
 }
-std::optional<QString> ffmpeg() {
-    return find(QStringLiteral("ffmpeg"));
+std::optional<QString> ffmpeg(const Settings& settings) {
+    return find(settings, QStringLiteral("ffmpeg"));
 }
-std::optional<QString> brew() {
-    return find(QStringLiteral("brew"));
+std::optional<QString> brew(const Settings& settings) {
+    return find(settings, QStringLiteral("brew"));
 }
 
-QProcessEnvironment environment() {
+QProcessEnvironment environment(const Settings& settings) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     QStringList path;
     for (const QString& dir :
-         searchDirs() + QStringList{QStringLiteral("/usr/bin"), QStringLiteral("/bin"),
-                                    QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")}) {
+         settings.searchDirs + QStringList{QStringLiteral("/usr/bin"), QStringLiteral("/bin"),
+                                           QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")}) {
         if (!path.contains(dir)) path << dir;
     }
     env.insert(QStringLiteral("PATH"), path.join(QLatin1Char(':')));
@@ -137,23 +114,19 @@ QProcessEnvironment environment() {
     return env;
 }
 
-CommandResult run(const QString& path, const QStringList& args) {
-    return Shell::run(path, args, environment());
+CommandResult run(const Settings& settings, const QString& path, const QStringList& args) {
+    return Shell::run(path, args, environment(settings));
 }
 
-QString statusText() {
-    const std::optional<QString> tool = ytdlp();
+QString statusText(const Settings& settings) {
+    const std::optional<QString> tool = ytdlp(settings);
     if (!tool) return QStringLiteral("缺少 yt-dlp");
-    if (!ffmpeg()) return QStringLiteral("缺少 ffmpeg");
-    const QString version = versionOf(*tool);
+    if (!ffmpeg(settings)) return QStringLiteral("缺少 ffmpeg");
+    const QString version = versionOf(settings, *tool);
     return version.isEmpty() ? QStringLiteral("yt-dlp") : QStringLiteral("yt-dlp ") + version;
 }
 
-QStringList homebrewPrefixes() {
-    {
-        QMutexLocker lock(&overrideMutex());
-        if (!prefixOverride().isEmpty()) return prefixOverride();
-    }
+QStringList defaultHomebrewPrefixes() {
     QStringList prefixes = {QStringLiteral("/opt/homebrew/"), QStringLiteral("/usr/local/")};
 #ifdef Q_OS_LINUX
     prefixes << QStringLiteral("/home/linuxbrew/.linuxbrew/");
@@ -161,36 +134,31 @@ QStringList homebrewPrefixes() {
     return prefixes;
 }
 
-void setHomebrewPrefixesForTesting(const QStringList& prefixes) {
-    QMutexLocker lock(&overrideMutex());
-    prefixOverride() = prefixes;
+QString update(const Settings& settings) {
+    return updateOutcome(settings).text;
 }
 
-QString update() {
-    return updateOutcome().text;
-}
-
-UpdateOutcome updateOutcome() {
-    const std::optional<QString> tool = ytdlp();
+UpdateOutcome updateOutcome(const Settings& settings) {
+    const std::optional<QString> tool = ytdlp(settings);
     if (!tool) return {UpdateOutcome::notRun, QStringLiteral("缺少 yt-dlp，请先安装")};
-    const QString before = versionOf(*tool);
-    const Installation installation = installationOf(*tool);
+    const QString before = versionOf(settings, *tool);
+    const Installation installation = installationOf(settings, *tool);
     const QString version = before.isEmpty() ? QString() : QStringLiteral(" ") + before;
     switch (installation.kind) {
         case Installation::Kind::homebrew:
-            return runUpdate(*tool, before, *brew(),
+            return runUpdate(settings, *tool, before, *brew(settings),
                              {QStringLiteral("upgrade"), QStringLiteral("yt-dlp")},
                              QStringLiteral("brew upgrade yt-dlp"));
         case Installation::Kind::pipx:
-            if (const std::optional<QString> pipx = find(QStringLiteral("pipx"))) {
-                return runUpdate(*tool, before, *pipx,
+            if (const std::optional<QString> pipx = find(settings, QStringLiteral("pipx"))) {
+                return runUpdate(settings, *tool, before, *pipx,
                                  {QStringLiteral("upgrade"), QStringLiteral("yt-dlp")},
                                  QStringLiteral("pipx upgrade yt-dlp"));
             }
             break;
         case Installation::Kind::standalone:
             // The release's own updater checks the download against the release's checksums.
-            return runUpdate(*tool, before, *tool, {QStringLiteral("-U")},
+            return runUpdate(settings, *tool, before, *tool, {QStringLiteral("-U")},
                              QStringLiteral("yt-dlp -U"));
         case Installation::Kind::distribution: {
             const QString text = QStringLiteral("yt-dlp") + version +

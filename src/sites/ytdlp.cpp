@@ -19,14 +19,7 @@
 #include <QTimer>
 #include <QUuid>
 
-#include <atomic>
-
 namespace {
-
-std::atomic<qint64>& tickOverride() {
-    static std::atomic<qint64> milliseconds{0};
-    return milliseconds;
-}
 
 // Removes the working folder however the attempt ends (return, failure, cancellation).
 class FolderRemover {
@@ -185,29 +178,20 @@ QString workingFolder(const DownloadItem& item) {
            item.id().toString(QUuid::WithoutBraces).toUpper();
 }
 
-std::chrono::milliseconds watchdogTick() {
-    const qint64 ms = tickOverride().load();
-    return ms > 0 ? std::chrono::milliseconds(ms) : std::chrono::milliseconds(5000);
-}
-
-void setWatchdogTickForTesting(std::optional<std::chrono::milliseconds> tick) {
-    tickOverride().store(tick ? tick->count() : 0);
-}
-
 QCoro::Task<QString> download(DownloadItem* item, std::optional<Browser> browser,
-                              std::shared_ptr<CancelToken> cancel) {
+                              std::shared_ptr<CancelToken> cancel, Settings settings) {
     const QPointer<DownloadItem> guarded(item);
     const Platform platform = item->platform();
     const QUrl url = item->url();
 
-    const std::optional<QString> ytdlpPath = Tools::ytdlp();
-    const std::optional<QString> ffmpegPath = Tools::ffmpeg();
+    const std::optional<QString> ytdlpPath = Tools::ytdlp(settings.tools);
+    const std::optional<QString> ffmpegPath = Tools::ffmpeg(settings.tools);
     if (!ytdlpPath || !ffmpegPath) {
         // The advice stays one literal.
         // clang-format off
         throw Failure{QStringLiteral("缺少下载组件"),
                       QStringLiteral("除视频号以外的网站需要开源工具 yt-dlp 和 ffmpeg。\n打开「终端」，粘贴运行下面这行命令（已为你复制），装好后点「重试」：\n") +
-                          Tools::installCommand(),
+                          Tools::installCommand(settings.tools),
                       {Failure::Action::copyInstallCommand, Failure::Action::retry}};
         // clang-format on
     }
@@ -221,19 +205,20 @@ QCoro::Task<QString> download(DownloadItem* item, std::optional<Browser> browser
     // it alone; released just before the remover deletes it.
     const TempFiles::Lease lease(folder);
 
-    Runner runner(*ytdlpPath, arguments(url, *ffmpegPath, folder, browser));
-    StallMonitor monitor(platform);
+    Runner runner(*ytdlpPath, arguments(url, *ffmpegPath, folder, browser),
+                  Tools::environment(settings.tools));
+    StallMonitor monitor(platform, StallMonitor::Clock::now(), settings.stallLimit);
     OutputReader reader(item, monitor);
 
     // The watchdog: a timer on this thread, stopped with this frame whichever way it ends.
     QTimer watchdog;
-    watchdog.setInterval(watchdogTick());
+    watchdog.setInterval(settings.watchdogTick);
     QObject::connect(&watchdog, &QTimer::timeout, [&] {
         if (!guarded || !guarded->isActive()) {
             watchdog.stop();
             return;
         }
-        if (!monitor.postProcessing() && monitor.silentSeconds() >= StallMonitor::limitInEffect()) {
+        if (!monitor.postProcessing() && monitor.silentSeconds() >= monitor.stallLimit()) {
             monitor.setStalled();
             runner.terminate();
             watchdog.stop();
@@ -254,8 +239,7 @@ QCoro::Task<QString> download(DownloadItem* item, std::optional<Browser> browser
 
     if (cancel && cancel->isCancelled()) throw Failure::cancelled();
     if (monitor.stalled()) {
-        Log::write(QStringLiteral("yt-dlp ") +
-                   QString::number(StallMonitor::limitInEffect(), 'f', 1) +
+        Log::write(QStringLiteral("yt-dlp ") + QString::number(monitor.stallLimit(), 'f', 1) +
                    QStringLiteral(" 秒没有新数据，已停止（卡在：") + monitor.stage() +
                    QStringLiteral("）"));
         throw monitor.failure();
@@ -272,7 +256,7 @@ QCoro::Task<QString> download(DownloadItem* item, std::optional<Browser> browser
     }
     Log::write(QStringLiteral("yt-dlp 失败（退出码 ") + QString::number(result.status) +
                QStringLiteral("）：") + lastLines(result.errorText, 12));
-    throw failure(result.errorText, platform, browser);
+    throw failure(result.errorText, platform, browser, settings.tools);
 }
 
 }  // namespace YtDlp

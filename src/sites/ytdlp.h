@@ -5,6 +5,8 @@
 #include "core/failure.h"
 #include "core/platform.h"
 #include "osutils/osutils.h"
+#include "sites/stall_monitor.h"
+#include "sites/tools.h"
 
 #include <QString>
 #include <QStringList>
@@ -21,6 +23,16 @@ class DownloadItem;
 // The site downloader: every platform except Channels goes through yt-dlp.
 namespace YtDlp {
 
+// What a download is run with. The defaults are the program's; tests find their own tools and
+// give up on a silent tool sooner.
+struct Settings {
+    Tools::Settings tools;
+    // Seconds of silence (outside post-processing) after which yt-dlp is stopped.
+    double stallLimit = StallMonitor::limit;
+    // How often the watchdog looks at the silence and the stage.
+    std::chrono::milliseconds watchdogTick{5000};
+};
+
 // Downloads the item's video to the Desktop and returns the saved file's path. Updates the
 // item's title, thumbnail and phase on the main thread as yt-dlp reports them. yt-dlp writes
 // only into the working folder; its file is checked (not empty, an MP4 whole) and then placed
@@ -29,7 +41,7 @@ namespace YtDlp {
 // before the file is on the Desktop (cancelling also terminates yt-dlp's whole process group).
 // `browser`: whose cookies yt-dlp should read.
 QCoro::Task<QString> download(DownloadItem* item, std::optional<Browser> browser,
-                              std::shared_ptr<CancelToken> cancel);
+                              std::shared_ptr<CancelToken> cancel, Settings settings);
 
 // yt-dlp's command line for one attempt, in its fixed order. Its final files go to "out" in the
 // working folder.
@@ -42,12 +54,10 @@ QString progressTemplate();
 // The working folder of an item's attempt: "quorvin-dl-" + its id, in the temporary folder.
 QString workingFolder(const DownloadItem& item);
 
-// What the row shows for yt-dlp's error output (its standard error).
+// What the row shows for yt-dlp's error output (its standard error). `tools` says which
+// install command the advice names.
 Failure failure(const QString& text, Platform platform, std::optional<Browser> browser,
+                const Tools::Settings& tools,
                 const OsUtils::BrowserSupport& browsers = OsUtils::browserSupport());
-
-// The watchdog looks every 5 s; tests that shorten the stall limit look more often.
-std::chrono::milliseconds watchdogTick();
-void setWatchdogTickForTesting(std::optional<std::chrono::milliseconds> tick);
 
 }  // namespace YtDlp

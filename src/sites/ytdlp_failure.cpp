@@ -28,6 +28,7 @@ struct Context {
     std::optional<Browser> given;  // the browser whose cookies this attempt used
     Browser suggested;             // the given one, else the first installed
     QString detail;                // the error line quoted at the end of some advice
+    const Tools::Settings* tools;  // where the install command comes from
 
     // Lend cookies when none were lent; when they were, only a retry is left.
     Action cookiesOrRetry() const {
@@ -308,10 +309,10 @@ const std::vector<Row>& table() {
         {kNetworkNeedles, {}, networkFailure},
         {{QStringLiteral("ffmpeg")},
          {QStringLiteral("not found"), QStringLiteral("not installed")},
-         [](const Context&) {
+         [](const Context& c) {
              return Failure{QStringLiteral("缺少 ffmpeg"),
                             QStringLiteral("合并画面和声音需要 ffmpeg。打开「终端」运行：") +
-                                Tools::installCommand(),
+                                Tools::installCommand(*c.tools),
                             {Action::copyInstallCommand, Action::retry}};
          }},
         // Below: texts that would otherwise reach the default.
@@ -390,10 +391,10 @@ namespace YtDlp {
 // The user-facing texts stay whole, one literal each.
 // clang-format off
 Failure failure(const QString& text, Platform platform, std::optional<Browser> browser,
-                const OsUtils::BrowserSupport& browsers) {
+                const Tools::Settings& tools, const OsUtils::BrowserSupport& browsers) {
     const QString low = text.toLower();
     const Context context{platform, browser, browser.value_or(Browser::suggested(browsers)),
-                          detailOf(text)};
+                          detailOf(text), &tools};
 
     // Reading the given browser's cookies failed: that is the problem, whatever else is said.
     if (browser && (containsAny(low, kCookieNeedles) || containsAny(low, kMoreCookieNeedles))) {

@@ -55,8 +55,8 @@ TEST(AppQuit, TerminationSignalDuringARealDownloadCancelsItAndLeavesNothing) {
     QObject::connect(&delegate, &AppDelegate::finished, [&] { finished = true; });
     delegate.start(0ms);
     DownloadManager& manager = delegate.manager();
-    manager.setInput(server.url(QStringLiteral("/clip.mp4")).toString());
-    manager.submit();
+    const QUrl link = server.url(QStringLiteral("/clip.mp4"));
+    manager.submit(link, Platform::detect(link));
     ASSERT_EQ(manager.items().size(), 1);
     const auto item = manager.items().first();
     ASSERT_TRUE(
@@ -186,12 +186,12 @@ TEST(TrayGlyph, IdleFollowsThePaletteBusyStaysRose) {
     };
     usePalette(QColor(250, 250, 250));  // a dark desktop
     EXPECT_EQ(glyphColour(), QColor(250, 250, 250).rgb());
-    delegate.manager().onActiveChange(true);
+    Q_EMIT delegate.manager().activeChanged(true);
     EXPECT_TRUE(delegate.isBusy());
     EXPECT_EQ(glyphColour(), Logo::rose().rgb());
     usePalette(QColor(20, 20, 20));  // back to a light one while busy: still rose
     EXPECT_EQ(glyphColour(), Logo::rose().rgb());
-    delegate.manager().onActiveChange(false);
+    Q_EMIT delegate.manager().activeChanged(false);
     EXPECT_EQ(glyphColour(), QColor(20, 20, 20).rgb());
 }
 

@@ -53,7 +53,7 @@ TEST_F(ToolsCommand, PrintsWhatThePanelWouldShowAndWhereTheToolsCameFrom) {
         QStringLiteral("/yt-dlp 2025.01.01\n") + QStringLiteral("ffmpeg: ") + m_bin +
         QStringLiteral("/ffmpeg 6.1.1-3\n") + QStringLiteral("installed-by: release file\n") +
         QStringLiteral("update-command: yt-dlp -U\n") + QStringLiteral("install-command: ") +
-        Tools::installCommand() + u'\n';
+        Tools::installCommand(Tools::Settings{}) + u'\n';
     EXPECT_EQ(QString::fromUtf8(result.out), expected);
 }
 

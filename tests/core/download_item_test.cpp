@@ -28,7 +28,7 @@ TEST(DownloadItem, StartsPreparingWithAProvisionalTitle) {
     EXPECT_TRUE(item.isActive());
     EXPECT_FALSE(item.isFinished());
     EXPECT_FALSE(item.thumbnail().has_value());
-    EXPECT_EQ(item.task, nullptr);
+    EXPECT_EQ(item.cancelToken, nullptr);
     EXPECT_FALSE(item.autoLoginShown);
     EXPECT_FALSE(item.id().isNull());
     DownloadItem other(item.url(), item.platform());

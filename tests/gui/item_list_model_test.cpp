@@ -48,7 +48,7 @@ TEST(ItemListModel, FollowsTheListWithInsertsMovesAndRemovalsNeverAReset) {
     manager.retry(a);  // moves the same row to the top
     EXPECT_EQ(moves.size(), 1);
     EXPECT_EQ(rowIds(model), (QStringList{idOf(a), idOf(c), idOf(b)}));
-    TestSupport::waitUntil([&] { return a->isFinished() && !a->task; });
+    TestSupport::waitUntil([&] { return a->isFinished() && !a->cancelToken; });
 
     manager.remove(c);
     EXPECT_EQ(removals.size(), 1);

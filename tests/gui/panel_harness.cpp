@@ -4,7 +4,6 @@
 #include "channels/yuanbao.h"
 #include "common/test_support.h"
 #include "gui/panel_view.h"
-#include "sites/tools.h"
 
 #include <QGuiApplication>
 #include <QNetworkCookie>
@@ -62,7 +61,8 @@ bool useSoftwareRenderer() {
 PanelHarness::PanelHarness(bool dark) : m_softwareRenderer(useSoftwareRenderer()) {
     QGuiApplication::setPalette(dark ? darkPalette() : QPalette());
     // No download tool is found, so a submitted item fails at once and stays as a test sets it.
-    Tools::setSearchDirsForTesting({m_noTools.path()});
+    YtDlp::Settings settings;
+    settings.tools.searchDirs = {m_noTools.path()};
     DesktopServices services;
     services.clipboard = clipboard;
     services.workspace = workspace;
@@ -71,14 +71,15 @@ PanelHarness::PanelHarness(bool dark) : m_softwareRenderer(useSoftwareRenderer()
         loginWindows.append(window);
         return window;
     };
-    m_manager = std::make_unique<DownloadManager>(services);
+    m_manager = std::make_unique<DownloadManager>(services, settings);
+    m_field = std::make_unique<PasteField>(*m_manager);
     PanelCallbacks callbacks;
     callbacks.onQuit = [this] { ++quits; };
     callbacks.onHeightChange = [this](double height) {
         heights.append(height);
         m_view.resize(440, int(std::ceil(height)));
     };
-    loadPanel(m_view, *m_manager, callbacks);
+    loadPanel(m_view, *m_manager, *m_field, callbacks);
     m_view.show();
     settle(100);
 }
@@ -126,10 +127,9 @@ QRectF PanelHarness::geometry(const QString& name) const {
 }
 
 DownloadManager::ItemPointer PanelHarness::add(const QString& url, const Phase& phase) {
-    m_manager->setInput(url);
-    m_manager->submit();
-    const DownloadManager::ItemPointer item = m_manager->items().first();
-    TestSupport::waitUntil([&] { return item->isFinished() && !item->task; },
+    const QUrl link = Platform::firstURL(url).value_or(QUrl(url));
+    const DownloadManager::ItemPointer item = m_manager->submit(link, Platform::detect(link));
+    TestSupport::waitUntil([&] { return item->isFinished() && !item->cancelToken; },
                            std::chrono::seconds(10));
     item->setPhase(phase);
     return item;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/paste_field.h"
 #include "manager/desktop_services.h"
 #include "manager/download_manager.h"
 
@@ -39,6 +40,7 @@ public:
     ~PanelHarness();
 
     DownloadManager& manager() { return *m_manager; }
+    PasteField& field() { return *m_field; }
     QQuickView& view() { return m_view; }
     QQuickItem* root() const { return m_view.rootObject(); }
 
@@ -73,6 +75,7 @@ private:
     const bool m_softwareRenderer;
     QTemporaryDir m_noTools;
     std::unique_ptr<DownloadManager> m_manager;
+    std::unique_ptr<PasteField> m_field;
     QQuickView m_view;
 };
 

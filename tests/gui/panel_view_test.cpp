@@ -80,14 +80,14 @@ TEST(PanelView, BadgesRunTheirGradientFromTopLeadingToBottomTrailing) {
 
 TEST(PanelView, TextWithoutALinkShowsTheNoticeButWhiteSpaceOnlySwitchesTheTrailingControl) {
     PanelHarness panel;
-    panel.manager().setInput(QStringLiteral("随便一段话"));
+    panel.field().setInput(QStringLiteral("随便一段话"));
     panel.settle(50);
     EXPECT_TRUE(panel.shown("noLinkNotice"));
     EXPECT_FALSE(panel.shown("sitesNotice"));
     EXPECT_TRUE(panel.shown("clearButton"));
     EXPECT_FALSE(panel.item("downloadButton")->isEnabled());
 
-    panel.manager().setInput(QStringLiteral("  \n "));
+    panel.field().setInput(QStringLiteral("  \n "));
     panel.settle(50);
     EXPECT_FALSE(panel.shown("noLinkNotice"));
     EXPECT_TRUE(panel.shown("sitesNotice"));
@@ -99,7 +99,7 @@ TEST(PanelView, ARecognisedLinkShowsItsChipAndNarrowsTheLeadingPadding) {
     PanelHarness panel;
     EXPECT_DOUBLE_EQ(panel.item("fieldRow")->x(), 10);
     EXPECT_NE(panel.find("linkIcon"), nullptr);
-    panel.manager().setInput(QStringLiteral("看这个 ") + kBilibili + QStringLiteral(" 不错"));
+    panel.field().setInput(QStringLiteral("看这个 ") + kBilibili + QStringLiteral(" 不错"));
     panel.settle(50);
     EXPECT_DOUBLE_EQ(panel.item("fieldRow")->x(), 6);
     EXPECT_EQ(panel.find("linkIcon"), nullptr);
@@ -114,7 +114,7 @@ TEST(PanelView, AChannelsLinkWhileLoggedOutAsksForTheLoginFirst) {
     PanelHarness panel;
     panel.add(kBilibili, Phase::makeDone(QStringLiteral("/tmp/x.mp4"), 1));
     panel.manager().refreshStatus();  // no login in the jar
-    panel.manager().setInput(QStringLiteral("这是 ") + kShareLink);
+    panel.field().setInput(QStringLiteral("这是 ") + kShareLink);
     panel.settle(50);
     EXPECT_EQ(panel.value("primaryLabel", "text").toString(), "登录并下载");
     EXPECT_TRUE(panel.shown("loginNotice"));
@@ -125,14 +125,14 @@ TEST(PanelView, AChannelsLinkWhileLoggedOutAsksForTheLoginFirst) {
 
 TEST(PanelView, ReturnInTheFieldSubmitsAndTheListCountsEveryItem) {
     PanelHarness panel;
-    panel.manager().prepareForShow();  // focus on the next turn
+    panel.field().prepareForShow();  // focus on the next turn
     panel.settle(50);
     ASSERT_TRUE(panel.item("linkField")->hasActiveFocus());
     for (const QChar c : kBilibili) QTest::keyClick(&panel.view(), c.toLatin1());
-    EXPECT_EQ(panel.manager().input(), kBilibili);
+    EXPECT_EQ(panel.field().input(), kBilibili);
     QTest::keyClick(&panel.view(), Qt::Key_Return);
     ASSERT_EQ(panel.manager().items().size(), 1);
-    EXPECT_EQ(panel.manager().input(), QString());
+    EXPECT_EQ(panel.field().input(), QString());
     panel.settle();
     EXPECT_TRUE(panel.shown("listSection"));
     EXPECT_FALSE(panel.shown("sitesNotice"));
@@ -204,7 +204,7 @@ TEST(PanelView, TheYuanbaoSectionShowsTheLoginStateAndItsDate) {
     EXPECT_EQ(panel.quits, 1);
     EXPECT_FALSE(panel.value("moreMenu", "visible").toBool());  // an entry closes the menu
     QMetaObject::invokeMethod(panel.find("logoutYuanbao"), "triggered");
-    EXPECT_EQ(panel.manager().yuanbaoLoggedIn(), std::optional(false));
+    EXPECT_EQ(panel.manager().yuanbao().loggedIn(), std::optional(false));
     QTest::mouseClick(&panel.view(), Qt::LeftButton, {},
                       panel.geometry("moreButton").center().toPoint());
     panel.settle();
@@ -218,10 +218,10 @@ TEST(PanelView, TheYuanbaoSectionShowsTheLoginStateAndItsDate) {
 TEST(PanelView, TheToolsEntryShowsItsStatus) {
     PanelHarness panel;
     panel.manager().refreshStatus();
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return !panel.manager().toolsStatus().isEmpty(); }));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !panel.manager().tools().text().isEmpty(); }));
     EXPECT_EQ(
         panel.value("updateTools", "text").toString(),
-        QStringLiteral("更新下载组件（") + panel.manager().toolsStatus() + QStringLiteral("）"));
+        QStringLiteral("更新下载组件（") + panel.manager().tools().text() + QStringLiteral("）"));
     EXPECT_TRUE(panel.value("updateTools", "enabled").toBool());
     EXPECT_EQ(panel.value("noBrowser", "checked").toBool(), true);
 }
@@ -253,13 +253,13 @@ TEST(PanelView, NothingIsDrawnWhileNothingChanges) {
 
 TEST(PanelView, TheFieldHasTheUsualEditMenuAndKeysAndLeavesEscapeToTheWindow) {
     PanelHarness panel;
-    panel.manager().prepareForShow();
+    panel.field().prepareForShow();
     panel.settle(50);
     ASSERT_TRUE(panel.item("linkField")->hasActiveFocus());
 
     QGuiApplication::clipboard()->setText(kBilibili);
     QTest::keyClick(&panel.view(), Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(panel.manager().input(), kBilibili);
+    EXPECT_EQ(panel.field().input(), kBilibili);
     EXPECT_TRUE(panel.item("downloadButton")->isEnabled());
 
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);

@@ -22,13 +22,13 @@ void renderStates(const QString& folder, bool dark) {
     {
         PanelHarness panel(dark);
         save(panel, folder, QStringLiteral("01-empty"), dark);
-        panel.manager().setInput(QStringLiteral("这段话里没有链接"));
+        panel.field().setInput(QStringLiteral("这段话里没有链接"));
         save(panel, folder, QStringLiteral("02-no-link"), dark);
         panel.manager().refreshStatus();
-        panel.manager().setInput(QStringLiteral("https://weixin.qq.com/sph/AbCdEf"));
+        panel.field().setInput(QStringLiteral("https://weixin.qq.com/sph/AbCdEf"));
         save(panel, folder, QStringLiteral("03-channels-login"), dark);
-        panel.manager().setInput(QStringLiteral("https://www.bilibili.com/video/BV1xx411c7mD"));
-        panel.manager().prepareForShow();
+        panel.field().setInput(QStringLiteral("https://www.bilibili.com/video/BV1xx411c7mD"));
+        panel.field().prepareForShow();
         save(panel, folder, QStringLiteral("04-recognised-focused"), dark);
     }
     {

@@ -81,10 +81,9 @@ protected:
 TEST_F(LoginWindowTest, AChannelsLinkWithoutLoginOpensTheWindowAndDownloadsAfterTheScan) {
     DesktopServices services;
     services.makeLoginWindow = [] { return std::make_shared<YuanbaoLoginWindow>(); };
-    DownloadManager manager(services);
-    manager.setInput(QStringLiteral("https://weixin.qq.com/sph/A1b2C3"));
-    manager.submit();
-    const auto item = manager.items().first();
+    DownloadManager manager(services, YtDlp::Settings{});
+    const auto item = manager.submit(QUrl(QStringLiteral("https://weixin.qq.com/sph/A1b2C3")),
+                                     Platform::channels);
 
     const QString window = waitForLoginWindow();
     ASSERT_FALSE(window.isEmpty()) << "the login window did not open by itself";
@@ -206,18 +205,17 @@ TEST_F(LoginWindowTest, LogoutRemovesTheYuanbaoCookiesAndTheNextLinkAsksAgain) {
                       cookie("other", "kept", QStringLiteral(".example.org"))});
     DesktopServices services;
     services.makeLoginWindow = [] { return std::make_shared<YuanbaoLoginWindow>(); };
-    DownloadManager manager(services);
+    DownloadManager manager(services, YtDlp::Settings{});
     int shows = 0;
-    manager.requestShow = [&] { ++shows; };
+    QObject::connect(&manager, &DownloadManager::showRequested, [&] { ++shows; });
 
     manager.logoutYuanbao();
     const QList<QNetworkCookie> jar = CookieJar::read();
     ASSERT_EQ(jar.size(), 1);
     EXPECT_EQ(jar[0].name(), "other");
-    EXPECT_EQ(manager.yuanbaoLoggedIn(), std::optional<bool>(false));
+    EXPECT_EQ(manager.yuanbao().loggedIn(), std::optional<bool>(false));
 
-    manager.setInput(QStringLiteral("https://weixin.qq.com/sph/Z9y8X7"));
-    manager.submit();
+    manager.submit(QUrl(QStringLiteral("https://weixin.qq.com/sph/Z9y8X7")), Platform::channels);
     const QString window = waitForLoginWindow();
     ASSERT_FALSE(window.isEmpty()) << "the next Channels link did not ask for a login";
     EXPECT_TRUE(manager.hasLoginWindow());

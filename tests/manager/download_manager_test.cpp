@@ -47,8 +47,6 @@ TEST(DownloadManager, SiteLinkThroughRealYtDlp) {
     ASSERT_TRUE(item);
     EXPECT_EQ(item->platform(), Platform::other);
     EXPECT_EQ(item->phase(), Phase::makeWorking(QStringLiteral("正在解析链接…")));
-    EXPECT_TRUE(harness.manager->input().isEmpty());
-    EXPECT_FALSE(harness.manager->detected().has_value());
     ASSERT_TRUE(harness.waitFinished(item));
 
     ASSERT_EQ(item->phase().kind(), Phase::done) << item->phase().failure().title.toStdString()
@@ -114,7 +112,6 @@ TEST(DownloadManager, DuplicateSubmitWhileActiveMovesTheItemUp) {
     auto again = harness.submit(QStringLiteral("再来 ") + shareLink(QStringLiteral("One")));
     EXPECT_EQ(again, first);
     EXPECT_EQ(harness.manager->items(), (QList<DownloadManager::ItemPointer>{first, second}));
-    EXPECT_TRUE(harness.manager->input().isEmpty());
     EXPECT_TRUE(first->isActive());
 
     ASSERT_TRUE(harness.waitFinished(first));
@@ -126,15 +123,6 @@ TEST(DownloadManager, DuplicateSubmitWhileActiveMovesTheItemUp) {
     ASSERT_TRUE(harness.waitFinished(third));
     EXPECT_EQ(third->phase().file(), AppPaths::desktop() + QStringLiteral("/标题 One (2).mp4"));
     EXPECT_EQ(first->phase().file(), AppPaths::desktop() + QStringLiteral("/标题 One.mp4"));
-}
-
-TEST(DownloadManager, SubmitWithoutALinkDoesNothing) {
-    Harness harness;
-    harness.manager->setInput(QStringLiteral("没有链接"));
-    harness.manager->submit();
-    EXPECT_TRUE(harness.manager->items().isEmpty());
-    EXPECT_EQ(harness.manager->input(), QStringLiteral("没有链接"));
-    EXPECT_TRUE(harness.activeChanges.isEmpty());
 }
 
 TEST(DownloadManager, RetryKeepsTheItemAndItsTitle) {
@@ -203,7 +191,7 @@ TEST(DownloadManager, OneLoginRetriesEveryWaitingChannelsItem) {
     ASSERT_EQ(harness.loginWindows.size(), 1);
     EXPECT_EQ(harness.loginWindows.first()->shown, 1);
     EXPECT_TRUE(first->autoLoginShown);
-    EXPECT_EQ(harness.manager->yuanbaoLoggedIn(), std::optional<bool>(false));
+    EXPECT_EQ(harness.manager->yuanbao().loggedIn(), std::optional<bool>(false));
     EXPECT_TRUE(first->phase().failure().actions.contains(Failure::Action::loginYuanbao));
     EXPECT_EQ(harness.shows, 0);
 
@@ -222,7 +210,7 @@ TEST(DownloadManager, OneLoginRetriesEveryWaitingChannelsItem) {
     ASSERT_TRUE(harness.waitFinished(second));
     EXPECT_EQ(first->phase().kind(), Phase::done);
     EXPECT_EQ(second->phase().kind(), Phase::done);
-    EXPECT_EQ(harness.manager->yuanbaoLoggedIn(), std::optional<bool>(true));
+    EXPECT_EQ(harness.manager->yuanbao().loggedIn(), std::optional<bool>(true));
 }
 
 TEST(DownloadManager, ARemovedItemStaysGoneWhenTheLoginCompletes) {
@@ -257,56 +245,12 @@ TEST(DownloadManager, ACancelledLoginRestartsNothingButShowsThePanel) {
     EXPECT_EQ(harness.shows, 2);
 }
 
-TEST(DownloadManagerCommands, AutofillFromTheClipboardOnce) {
-    Harness harness;
-    harness.clipboard->contents = QStringLiteral("复制打开抖音 https://v.douyin.com/MuEswcb/ 看看");
-    harness.manager->prepareForShow();
-    EXPECT_EQ(harness.manager->input(), QStringLiteral("https://v.douyin.com/MuEswcb/"));
-    ASSERT_TRUE(harness.manager->detected().has_value());
-    EXPECT_EQ(harness.manager->detected()->platform, Platform::douyin);
-    EXPECT_EQ(harness.manager->focusTick(), 1);
-    // The user clears the field; the same clipboard link is not put back.
-    harness.manager->setInput(QString());
-    harness.manager->prepareForShow();
-    EXPECT_TRUE(harness.manager->input().isEmpty());
-    EXPECT_EQ(harness.manager->focusTick(), 2);
-    EXPECT_TRUE(harness.manager->items().isEmpty());  // autofill never submits
-}
-
-TEST(DownloadManagerCommands, AutofillSkipsALinkThatIsDownloading) {
-    logIn();
-    serveChannels(mp4Bytes(2 << 20), 40);
-    Harness harness;
-    auto item = harness.submit(shareLink(QStringLiteral("Busy")));
-    harness.clipboard->contents = shareLink(QStringLiteral("Busy"));
-    harness.manager->prepareForShow();
-    EXPECT_TRUE(harness.manager->input().isEmpty());
-    EXPECT_FALSE(harness.manager->lastAutofill().has_value());
-    harness.manager->cancel(item);
-    ASSERT_TRUE(harness.waitFinished(item));
-}
-
-TEST(DownloadManagerCommands, PasteTakesTheLinkOrTheTrimmedText) {
-    Harness harness;
-    harness.clipboard->contents = QStringLiteral("  只是一段话 \n");
-    harness.manager->pasteFromClipboard();
-    EXPECT_EQ(harness.manager->input(), QStringLiteral("只是一段话"));
-    EXPECT_FALSE(harness.manager->detected().has_value());
-    harness.clipboard->contents = QStringLiteral("https://b23.tv/TgEIXkw。打扰了");
-    harness.manager->pasteFromClipboard();
-    EXPECT_EQ(harness.manager->input(), QStringLiteral("https://b23.tv/TgEIXkw"));
-    EXPECT_FALSE(harness.manager->lastAutofill().has_value());
-    harness.clipboard->contents.reset();
-    harness.manager->pasteFromClipboard();
-    EXPECT_EQ(harness.manager->input(), QStringLiteral("https://b23.tv/TgEIXkw"));
-}
-
 TEST(DownloadManagerCommands, RemediesReachTheDesktop) {
     Harness harness;
     auto item = std::make_shared<DownloadItem>(QUrl(QStringLiteral("https://b23.tv/x")),
                                                Platform::bilibili);
     harness.manager->perform(Failure::Action::copyInstallCommand, item);
-    EXPECT_EQ(harness.clipboard->contents, Tools::installCommand());
+    EXPECT_EQ(harness.clipboard->contents, Tools::installCommand(Tools::Settings{}));
     harness.manager->perform(Failure::Action::openLogs, item);
     EXPECT_EQ(harness.workspace->opened, QList<QUrl>{QUrl::fromLocalFile(AppPaths::logs())});
     harness.manager->perform(Failure::Action::openDesktopPrivacy, item);
@@ -339,19 +283,20 @@ TEST(DownloadManagerCommands, ToolUpdateRunsOnceAtATime) {
     TestSupport::writeFile(tools + QStringLiteral("/yt-dlp"),
                            "#!/bin/sh\nsleep 0.3\necho 2025.01.01\n");
     QFile::setPermissions(tools + QStringLiteral("/yt-dlp"), QFile::ReadOwner | QFile::ExeOwner);
-    Tools::setPackageRootForTesting(TestSupport::home());
-    Tools::setSearchDirsForTesting({tools});
-    Harness harness;
+    YtDlp::Settings settings;
+    settings.tools.packageRoot = TestSupport::home();
+    settings.tools.searchDirs = {tools};
+    Harness harness(settings);
     QList<QString> statuses;
-    QObject::connect(harness.manager.get(), &DownloadManager::toolsStatusChanged,
-                     [&] { statuses.append(harness.manager->toolsStatus()); });
-    harness.manager->updateTools();
-    EXPECT_TRUE(harness.manager->updatingTools());
-    EXPECT_EQ(harness.manager->toolsStatus(), QStringLiteral("正在更新 yt-dlp…"));
-    harness.manager->updateTools();
+    QObject::connect(&harness.manager->tools(), &ToolsStatus::textChanged,
+                     [&] { statuses.append(harness.manager->tools().text()); });
+    harness.manager->tools().update();
+    EXPECT_TRUE(harness.manager->tools().updating());
+    EXPECT_EQ(harness.manager->tools().text(), QStringLiteral("正在更新 yt-dlp…"));
+    harness.manager->tools().update();
     EXPECT_EQ(statuses.size(), 1);
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return !harness.manager->updatingTools(); }));
-    EXPECT_EQ(harness.manager->toolsStatus(),
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !harness.manager->tools().updating(); }));
+    EXPECT_EQ(harness.manager->tools().text(),
               QStringLiteral("yt-dlp 不是用 Homebrew 安装的，请手动更新"));
     EXPECT_TRUE(logHas(QStringLiteral("更新下载组件：yt-dlp 不是用 Homebrew 安装的，请手动更新")));
 }
@@ -359,21 +304,19 @@ TEST(DownloadManagerCommands, ToolUpdateRunsOnceAtATime) {
 TEST(DownloadManagerCommands, StatusRefreshReadsLoginAndTools) {
     const QString tools = TestSupport::home() + QStringLiteral("/tools");
     QDir().mkpath(tools);
-    Tools::setSearchDirsForTesting({tools});
-    Harness harness;
-    EXPECT_FALSE(harness.manager->yuanbaoLoggedIn().has_value());
+    YtDlp::Settings settings;
+    settings.tools.searchDirs = {tools};
+    Harness harness(settings);
+    EXPECT_FALSE(harness.manager->yuanbao().loggedIn().has_value());
     harness.manager->refreshStatus();
-    EXPECT_EQ(harness.manager->yuanbaoLoggedIn(), std::optional<bool>(false));
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return !harness.manager->toolsStatus().isEmpty(); }));
-    EXPECT_EQ(harness.manager->toolsStatus(), QStringLiteral("缺少 yt-dlp"));
+    EXPECT_EQ(harness.manager->yuanbao().loggedIn(), std::optional<bool>(false));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !harness.manager->tools().text().isEmpty(); }));
+    EXPECT_EQ(harness.manager->tools().text(), QStringLiteral("缺少 yt-dlp"));
     logIn();
-    harness.manager->setInput(shareLink(QStringLiteral("X")));
     harness.manager->refreshStatus();
-    EXPECT_EQ(harness.manager->yuanbaoLoggedIn(), std::optional<bool>(true));
-    EXPECT_TRUE(harness.manager->yuanbaoUntil().has_value());
-    EXPECT_FALSE(harness.manager->needsYuanbaoLogin());
+    EXPECT_EQ(harness.manager->yuanbao().loggedIn(), std::optional<bool>(true));
+    EXPECT_TRUE(harness.manager->yuanbao().until().has_value());
     harness.manager->logoutYuanbao();
-    EXPECT_EQ(harness.manager->yuanbaoLoggedIn(), std::optional<bool>(false));
-    EXPECT_TRUE(harness.manager->needsYuanbaoLogin());
+    EXPECT_EQ(harness.manager->yuanbao().loggedIn(), std::optional<bool>(false));
     EXPECT_TRUE(CookieJar::read().isEmpty());
 }

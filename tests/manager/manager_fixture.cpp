@@ -22,7 +22,7 @@ namespace {
 [[maybe_unused]] const bool kServerStarted = (server(), true);
 }  // namespace
 
-Harness::Harness() {
+Harness::Harness(YtDlp::Settings settings) {
     DesktopServices services;
     services.clipboard = clipboard;
     services.workspace = workspace;
@@ -31,19 +31,19 @@ Harness::Harness() {
         loginWindows.append(window);
         return window;
     };
-    manager = std::make_unique<DownloadManager>(services);
-    manager->onActiveChange = [this](bool active) { activeChanges.append(active); };
-    manager->requestShow = [this] { ++shows; };
+    manager = std::make_unique<DownloadManager>(services, std::move(settings));
+    QObject::connect(manager.get(), &DownloadManager::activeChanged,
+                     [this](bool active) { activeChanges.append(active); });
+    QObject::connect(manager.get(), &DownloadManager::showRequested, [this] { ++shows; });
 }
 
 DownloadManager::ItemPointer Harness::submit(const QString& text) {
-    manager->setInput(text);
-    manager->submit();
-    return manager->items().isEmpty() ? nullptr : manager->items().first();
+    const std::optional<QUrl> url = Platform::firstURL(text);
+    return url ? manager->submit(*url, Platform::detect(*url)) : nullptr;
 }
 
 bool Harness::waitFinished(const DownloadManager::ItemPointer& item, int seconds) {
-    return TestSupport::waitUntil([&] { return item->isFinished() && !item->task; },
+    return TestSupport::waitUntil([&] { return item->isFinished() && !item->cancelToken; },
                                   std::chrono::seconds(seconds));
 }
 

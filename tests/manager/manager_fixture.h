@@ -42,7 +42,7 @@ struct RecordingLoginWindow : LoginWindow {
     }
 };
 
-// A manager wired to recording stand-ins, with its callbacks counted.
+// A manager wired to recording stand-ins, with its signals counted.
 struct Harness {
     std::shared_ptr<RecordingClipboard> clipboard = std::make_shared<RecordingClipboard>();
     std::shared_ptr<RecordingWorkspace> workspace = std::make_shared<RecordingWorkspace>();
@@ -51,8 +51,8 @@ struct Harness {
     int shows = 0;
     std::unique_ptr<DownloadManager> manager;
 
-    Harness();
-    // Submits a text and returns the item at the top.
+    explicit Harness(YtDlp::Settings settings = {});
+    // Submits the first link in a text and returns its item; null when there is no link.
     DownloadManager::ItemPointer submit(const QString& text);
     // Runs the event loop until the item has finished.
     bool waitFinished(const DownloadManager::ItemPointer& item, int seconds = 60);

@@ -19,8 +19,6 @@ protected:
         // No browser installed unless a test installs one.
         m_root = TestSupport::home() + QStringLiteral("/root");
         QDir().mkpath(m_root);
-        // A system whose package manager nobody names: the install command is Homebrew's.
-        Tools::setOsReleasePathForTesting(m_root + QStringLiteral("/etc/os-release"));
     }
     void install(const QString& path) { TestSupport::writeFile(m_root + path, "x"); }
 
@@ -30,7 +28,10 @@ protected:
 Failure classify(const char* text, Platform platform = Platform::youtube,
                  std::optional<Browser> browser = std::nullopt) {
     const OsUtils::LinuxBrowserSupport browsers(TestSupport::home() + QStringLiteral("/root"));
-    return YtDlp::failure(QString::fromUtf8(text), platform, browser, browsers);
+    // A system whose package manager nobody names: the install command is Homebrew's.
+    Tools::Settings settings;
+    settings.osReleasePath = TestSupport::home() + QStringLiteral("/root/etc/os-release");
+    return YtDlp::failure(QString::fromUtf8(text), platform, browser, settings, browsers);
 }
 
 }  // namespace

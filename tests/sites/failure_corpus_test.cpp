@@ -81,8 +81,8 @@ TEST(FailureCorpus, RealOutputsGetTheirTitleAndFewFallToTheDefault) {
         EXPECT_TRUE(sample.source.startsWith(u"https://github.com/"));
         EXPECT_FALSE(sample.text.trimmed().isEmpty());
         ASSERT_FALSE(sample.expectedTitle.isEmpty());
-        const Failure failure =
-            YtDlp::failure(sample.text, sample.platform, sample.browser, browsers);
+        const Failure failure = YtDlp::failure(sample.text, sample.platform, sample.browser,
+                                               Tools::Settings{}, browsers);
         EXPECT_EQ(failure.title, sample.expectedTitle);
         EXPECT_FALSE(failure.isCancel);
         if (failure.title == u"下载失败") ++fallen;

@@ -19,7 +19,7 @@ namespace {
 
 Runner::Result runScript(const QByteArray& script, QStringList* delivered = nullptr) {
     const QString tool = SiteTest::writeTool(QStringLiteral("tool"), script);
-    Runner runner(tool, {});
+    Runner runner(tool, {}, Tools::environment(Tools::Settings{}));
     return QCoro::waitFor(runner.run([delivered](const QString& line) {
         if (delivered) delivered->append(line);
     }));
@@ -83,7 +83,8 @@ TEST(Runner, GivesTheChildTheToolEnvironmentTemporaryFolderAndNullInput) {
 }
 
 TEST(Runner, MissingExecutableThrowsTheLaunchFailure) {
-    Runner runner(TestSupport::home() + QStringLiteral("/no-such-tool"), {});
+    Runner runner(TestSupport::home() + QStringLiteral("/no-such-tool"), {},
+                  Tools::environment(Tools::Settings{}));
     const auto outcome = SiteTest::outcome(runner.run({}));
     ASSERT_TRUE(std::holds_alternative<Failure>(outcome));
     {
@@ -104,7 +105,7 @@ TEST(Runner, TerminateReachesTheWholeGroupAndNothingElse) {
         QStringLiteral("#!/bin/sh\nsh -c 'sleep 60; : %1' &\necho started\nwait\n")
             .arg(marker)
             .toUtf8());
-    Runner runner(tool, {});
+    Runner runner(tool, {}, Tools::environment(Tools::Settings{}));
     auto task = runner.run([&](const QString& line) {
         if (line == u"started") QTimer::singleShot(200, [&] { runner.terminate(); });
     });
@@ -124,7 +125,7 @@ TEST(Runner, AGroupThatIgnoresTerminateIsKilledAfterTheGrace) {
                        "echo started\nwhile :; do sleep 1; done\n")
             .arg(marker)
             .toUtf8());
-    Runner runner(tool, {});
+    Runner runner(tool, {}, Tools::environment(Tools::Settings{}));
     QElapsedTimer sinceTerminate;
     auto task = runner.run([&](const QString& line) {
         if (line != u"started") return;
@@ -151,8 +152,8 @@ TEST(Runner, EndAllEndsEveryLiveGroup) {
         QStringLiteral("#!/bin/sh\ntrap '' TERM\nsh -c 'sleep 60; : %1' &\necho started\nwait\n")
             .arg(marker)
             .toUtf8());
-    Runner first(tool, {});
-    Runner second(tool, {});
+    Runner first(tool, {}, Tools::environment(Tools::Settings{}));
+    Runner second(tool, {}, Tools::environment(Tools::Settings{}));
     int started = 0;
     auto firstRun = first.run([&](const QString&) { ++started; });
     auto secondRun = second.run([&](const QString&) { ++started; });
@@ -172,7 +173,7 @@ TEST(Runner, EndAllEndsEveryLiveGroup) {
 
 TEST(Runner, TerminateAfterTheEndDoesNothing) {
     const QString tool = SiteTest::writeTool(QStringLiteral("tool"), "#!/bin/sh\necho done\n");
-    Runner runner(tool, {});
+    Runner runner(tool, {}, Tools::environment(Tools::Settings{}));
     const Runner::Result result = QCoro::waitFor(runner.run({}));
     runner.terminate();
     runner.terminate();
@@ -184,7 +185,7 @@ TEST(Runner, TerminateBeforeTheLaunchKeepsTheChildFromStarting) {
     const QString witness = TestSupport::home() + QStringLiteral("/ran");
     const QString tool = SiteTest::writeTool(
         QStringLiteral("tool"), QStringLiteral("#!/bin/sh\ntouch '%1'\n").arg(witness).toUtf8());
-    Runner runner(tool, {});
+    Runner runner(tool, {}, Tools::environment(Tools::Settings{}));
     runner.terminate();
     const Runner::Result result = QCoro::waitFor(runner.run({}));
     EXPECT_NE(result.status, 0);

@@ -2,7 +2,6 @@
 
 #include "common/test_media.h"
 #include "common/test_support.h"
-#include "sites/tools.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,8 +15,10 @@ QString toolsDir() {
     return dir;
 }
 
-void searchFakeToolsFirst() {
-    Tools::setSearchDirsForTesting({toolsDir(), QStringLiteral("/usr/bin")});
+Tools::Settings fakeToolsFirst() {
+    Tools::Settings settings;
+    settings.searchDirs = {toolsDir(), QStringLiteral("/usr/bin")};
+    return settings;
 }
 
 QString writeTool(const QString& name, const QByteArray& script) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/failure.h"
+#include "sites/tools.h"
 
 #include "common/http_test_server.h"
 #include "common/test_support.h"
@@ -19,9 +20,10 @@ class DownloadItem;
 // a loopback HTTP server over a folder.
 namespace SiteTest {
 
-// A folder in the test's home for fake tools; Tools searches it first, then /usr/bin.
+// A folder in the test's home for fake tools.
 QString toolsDir();
-void searchFakeToolsFirst();
+// Tool settings that search toolsDir() first, then /usr/bin.
+Tools::Settings fakeToolsFirst();
 // Writes an executable script into toolsDir() and returns its path.
 QString writeTool(const QString& name, const QByteArray& script);
 

@@ -95,6 +95,13 @@ TEST(StallMonitor, FailureOnADomesticSiteAndAfterTheTitle) {
     EXPECT_EQ(monitor.failure().title, u"网络太慢，卡在「下载视频」");
 }
 
+TEST(StallMonitor, TheFailureNamesTheLimitTheMonitorWasGiven) {
+    EXPECT_EQ(StallMonitor(Platform::youtube).stallLimit(), 90.0);
+    const StallMonitor shortened(Platform::bilibili, StallMonitor::Clock::now(), 1.5);
+    EXPECT_TRUE(shortened.failure().advice.startsWith(u"这一步 1.5 秒都没收到新数据。"))
+        << shortened.failure().advice.toStdString();
+}
+
 TEST(StreamTracker, LabelsTheSoundStreamAndALaterPictureStream) {
     StreamTracker tracker;
     EXPECT_EQ(tracker.label(QStringLiteral("avc1.64001f")), u"");

@@ -25,13 +25,13 @@ void setVersion(const QString& version) {
 }  // namespace
 
 TEST(Tools, FindsAToolInLocalBinWhileChildrenStillSearchHomebrewFirst) {
-    Tools::setSearchDirsForTesting({});  // the real list
+    const Tools::Settings settings;  // the real list
     const QString local = AppPaths::home() + QStringLiteral("/.local/bin");
     const QString path =
         TestSupport::writeFile(local + QStringLiteral("/quorvin-test-tool"), "#!/bin/sh\n");
     QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
-    EXPECT_EQ(Tools::find(QStringLiteral("quorvin-test-tool")), path);
-    QStringList dirs = Tools::environment().value(QStringLiteral("PATH")).split(u':');
+    EXPECT_EQ(Tools::find(settings, QStringLiteral("quorvin-test-tool")), path);
+    QStringList dirs = Tools::environment(settings).value(QStringLiteral("PATH")).split(u':');
     ASSERT_GE(dirs.size(), 4);
     EXPECT_EQ(dirs[0], u"/opt/homebrew/bin");
     EXPECT_EQ(dirs[1], u"/usr/local/bin");
@@ -42,15 +42,15 @@ TEST(Tools, FindsAToolInLocalBinWhileChildrenStillSearchHomebrewFirst) {
 }
 
 TEST(Tools, IgnoresFilesThatAreNotExecutableAndFolders) {
-    SiteTest::searchFakeToolsFirst();
+    const Tools::Settings settings = SiteTest::fakeToolsFirst();
     TestSupport::writeFile(SiteTest::toolsDir() + QStringLiteral("/plain"), "#!/bin/sh\n");
     QDir().mkpath(SiteTest::toolsDir() + QStringLiteral("/folder"));
-    EXPECT_EQ(Tools::find(QStringLiteral("plain")), std::nullopt);
-    EXPECT_EQ(Tools::find(QStringLiteral("folder")), std::nullopt);
+    EXPECT_EQ(Tools::find(settings, QStringLiteral("plain")), std::nullopt);
+    EXPECT_EQ(Tools::find(settings, QStringLiteral("folder")), std::nullopt);
     // Not cached: made executable, it is found at the next look.
     QFile::setPermissions(SiteTest::toolsDir() + QStringLiteral("/plain"),
                           QFile::ReadOwner | QFile::ExeOwner);
-    EXPECT_EQ(Tools::find(QStringLiteral("plain")),
+    EXPECT_EQ(Tools::find(settings, QStringLiteral("plain")),
               SiteTest::toolsDir() + QStringLiteral("/plain"));
 }
 
@@ -59,7 +59,7 @@ TEST(Tools, EnvironmentDropsEmptyProxiesAndKeepsSetOnes) {
     qputenv("ALL_PROXY", "");
     qputenv("HTTP_PROXY", "http://127.0.0.1:3128");
     qputenv("LANG", "C");
-    const QProcessEnvironment env = Tools::environment();
+    const QProcessEnvironment env = Tools::environment(Tools::Settings{});
     EXPECT_FALSE(env.contains(QStringLiteral("https_proxy")));
     EXPECT_FALSE(env.contains(QStringLiteral("ALL_PROXY")));
     EXPECT_EQ(env.value(QStringLiteral("HTTP_PROXY")), u"http://127.0.0.1:3128");
@@ -71,30 +71,33 @@ TEST(Tools, EnvironmentDropsEmptyProxiesAndKeepsSetOnes) {
 }
 
 TEST(Tools, StatusTextNamesWhatIsMissingOrTheVersion) {
-    Tools::setSearchDirsForTesting({SiteTest::toolsDir()});
-    EXPECT_EQ(Tools::statusText(), u"缺少 yt-dlp");
+    Tools::Settings settings;
+    settings.searchDirs = {SiteTest::toolsDir()};
+    EXPECT_EQ(Tools::statusText(settings), u"缺少 yt-dlp");
     SiteTest::writeTool(QStringLiteral("yt-dlp"), kVersionTool);
     setVersion(QStringLiteral("2025.04.30"));
-    EXPECT_EQ(Tools::statusText(), u"缺少 ffmpeg");
+    EXPECT_EQ(Tools::statusText(settings), u"缺少 ffmpeg");
     SiteTest::writeTool(QStringLiteral("ffmpeg"), "#!/bin/sh\n");
-    EXPECT_EQ(Tools::statusText(), u"yt-dlp 2025.04.30");
+    EXPECT_EQ(Tools::statusText(settings), u"yt-dlp 2025.04.30");
     setVersion(QString());
-    EXPECT_EQ(Tools::statusText(), u"yt-dlp");
+    EXPECT_EQ(Tools::statusText(settings), u"yt-dlp");
 }
 
 TEST(Tools, StatusTextOfTheRealTools) {
-    Tools::setSearchDirsForTesting({QStringLiteral("/usr/bin")});
+    Tools::Settings settings;
+    settings.searchDirs = {QStringLiteral("/usr/bin")};
     const QString version =
         TestSupport::run(QStringLiteral("/usr/bin/yt-dlp"), {QStringLiteral("--version")})
             .out.trimmed();
     ASSERT_FALSE(version.isEmpty());
-    EXPECT_EQ(Tools::statusText(), QStringLiteral("yt-dlp ") + version);
+    EXPECT_EQ(Tools::statusText(settings), QStringLiteral("yt-dlp ") + version);
 }
 
 TEST(Tools, UpdateWithoutYtDlpOrOutsideHomebrew) {
-    Tools::setSearchDirsForTesting({SiteTest::toolsDir()});
-    Tools::setPackageRootForTesting(TestSupport::home());  // no package owns anything
-    EXPECT_EQ(Tools::update(), u"缺少 yt-dlp，请先安装");
+    Tools::Settings settings;
+    settings.searchDirs = {SiteTest::toolsDir()};
+    settings.packageRoot = TestSupport::home();  // no package owns anything
+    EXPECT_EQ(Tools::update(settings), u"缺少 yt-dlp，请先安装");
     const QString witness = TestSupport::home() + QStringLiteral("/brew-ran");
     SiteTest::writeTool(QStringLiteral("yt-dlp"), kVersionTool);
     SiteTest::writeTool(QStringLiteral("brew"),
@@ -104,13 +107,14 @@ TEST(Tools, UpdateWithoutYtDlpOrOutsideHomebrew) {
     // installed it, so nothing is run (not brew, not its own updater).
     QFile::setPermissions(SiteTest::toolsDir() + QStringLiteral("/yt-dlp"),
                           QFile::ReadOwner | QFile::ExeOwner);
-    EXPECT_EQ(Tools::update(), u"yt-dlp 不是用 Homebrew 安装的，请手动更新");
+    EXPECT_EQ(Tools::update(settings), u"yt-dlp 不是用 Homebrew 安装的，请手动更新");
     EXPECT_FALSE(QFile::exists(witness));
 }
 
 TEST(Tools, UpdateReportsANewVersionNoChangeOrAFailure) {
-    Tools::setSearchDirsForTesting({SiteTest::toolsDir()});
-    Tools::setHomebrewPrefixesForTesting({SiteTest::toolsDir() + QLatin1Char('/')});
+    Tools::Settings settings;
+    settings.searchDirs = {SiteTest::toolsDir()};
+    settings.homebrewPrefixes = {SiteTest::toolsDir() + QLatin1Char('/')};
     SiteTest::writeTool(QStringLiteral("yt-dlp"), kVersionTool);
     const QString args = TestSupport::home() + QStringLiteral("/brew-args");
     // brew "upgrades" by writing the next version, or fails with a long output.
@@ -125,15 +129,15 @@ TEST(Tools, UpdateReportsANewVersionNoChangeOrAFailure) {
 
     setVersion(QStringLiteral("2025.01.01"));
     TestSupport::writeFile(SiteTest::toolsDir() + QStringLiteral("/next"), "2025.04.30\n");
-    EXPECT_EQ(Tools::update(), u"已更新到 yt-dlp 2025.04.30（原来是 2025.01.01）");
+    EXPECT_EQ(Tools::update(settings), u"已更新到 yt-dlp 2025.04.30（原来是 2025.01.01）");
     QFile argsFile(args);
     ASSERT_TRUE(argsFile.open(QIODevice::ReadOnly));
     EXPECT_EQ(argsFile.readAll(), "upgrade yt-dlp\n");
 
-    EXPECT_EQ(Tools::update(), u"yt-dlp 2025.04.30 已是最新");
+    EXPECT_EQ(Tools::update(settings), u"yt-dlp 2025.04.30 已是最新");
 
     TestSupport::writeFile(SiteTest::toolsDir() + QStringLiteral("/fail"), "");
-    EXPECT_EQ(Tools::update(), u"更新失败（网络问题？），仍是 2025.04.30");
+    EXPECT_EQ(Tools::update(settings), u"更新失败（网络问题？），仍是 2025.04.30");
     QFile log(AppPaths::appLog());
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(log.readAll());
@@ -149,7 +153,7 @@ TEST(Tools, UpdateReportsANewVersionNoChangeOrAFailure) {
 TEST(Tools, RunUsesTheToolEnvironment) {
     qputenv("PATH", "/nowhere");
     const QString tool = SiteTest::writeTool(QStringLiteral("tool"), "#!/bin/sh\necho \"$PATH\"\n");
-    EXPECT_TRUE(Tools::run(tool, {}).output.startsWith(u"/opt/homebrew/bin:"));
+    EXPECT_TRUE(Tools::run(Tools::Settings{}, tool, {}).output.startsWith(u"/opt/homebrew/bin:"));
     EXPECT_EQ(Shell::run(tool, {}).output, u"/nowhere\n");
 }
 
@@ -193,22 +197,17 @@ protected:
         // A system with no package database and no os-release, unless a test lays them out.
         m_root = TestSupport::home() + QStringLiteral("/system");
         QDir().mkpath(m_root);
-        Tools::setPackageRootForTesting(m_root);
-        Tools::setOsReleasePathForTesting(m_root + QStringLiteral("/etc/os-release"));
-        Tools::setHomebrewPrefixesForTesting({TestSupport::home() + QStringLiteral("/brew/")});
+        settings.packageRoot = m_root;
+        settings.osReleasePath = m_root + QStringLiteral("/etc/os-release");
+        settings.homebrewPrefixes = {TestSupport::home() + QStringLiteral("/brew/")};
         SiteTest::writeTool(QStringLiteral("ffmpeg"), "#!/bin/sh\n");
-    }
-    void TearDown() override {
-        Tools::setPackageRootForTesting({});
-        Tools::setOsReleasePathForTesting({});
-        Tools::setHomebrewPrefixesForTesting({});
-        Tools::setSearchDirsForTesting({});
     }
     void osRelease(const QByteArray& text) {
         TestSupport::writeFile(m_root + QStringLiteral("/etc/os-release"), text);
     }
 
     QString m_root;
+    Tools::Settings settings;
 };
 
 }  // namespace
@@ -235,14 +234,16 @@ TEST_F(ToolInstallations, InstallCommandFollowsTheSystem) {
     };
     for (const auto& system : systems) {
         osRelease(system.osRelease);
-        EXPECT_EQ(Tools::installCommand(), QString::fromUtf8(system.command)) << system.osRelease;
+        EXPECT_EQ(Tools::installCommand(settings), QString::fromUtf8(system.command))
+            << system.osRelease;
     }
     QFile::remove(m_root + QStringLiteral("/etc/os-release"));
-    EXPECT_EQ(Tools::installCommand(), u"brew install yt-dlp ffmpeg deno");
+    EXPECT_EQ(Tools::installCommand(settings), u"brew install yt-dlp ffmpeg deno");
     // The missing-ffmpeg advice quotes the same command.
     osRelease("ID=fedora\n");
-    EXPECT_TRUE(YtDlp::failure(QStringLiteral("ffmpeg not found"), Platform::vimeo, std::nullopt)
-                    .advice.endsWith(u"运行：sudo dnf install yt-dlp ffmpeg"));
+    EXPECT_TRUE(
+        YtDlp::failure(QStringLiteral("ffmpeg not found"), Platform::vimeo, std::nullopt, settings)
+            .advice.endsWith(u"运行：sudo dnf install yt-dlp ffmpeg"));
 }
 
 TEST_F(ToolInstallations, HomebrewCellarIsUpgradedByBrew) {
@@ -257,12 +258,12 @@ TEST_F(ToolInstallations, HomebrewCellarIsUpgradedByBrew) {
                                              cellar.toUtf8() + "/version'\n"));
     QFile::setPermissions(brew + QStringLiteral("/bin/brew"), QFile::ReadOwner | QFile::ExeOwner);
     TestSupport::writeFile(brew + QStringLiteral("/next"), "2025.04.30\n");
-    Tools::setSearchDirsForTesting({brew + QStringLiteral("/bin"), SiteTest::toolsDir()});
+    settings.searchDirs = {brew + QStringLiteral("/bin"), SiteTest::toolsDir()};
 
-    const Tools::Installation found = Tools::installationOf(*Tools::ytdlp());
+    const Tools::Installation found = Tools::installationOf(settings, *Tools::ytdlp(settings));
     EXPECT_EQ(found.kind, Tools::Installation::Kind::homebrew);
     EXPECT_EQ(found.realPath, QFileInfo(cellar + QStringLiteral("/yt-dlp")).canonicalFilePath());
-    EXPECT_EQ(Tools::update(), u"已更新到 yt-dlp 2025.04.30（原来是 2025.01.01）");
+    EXPECT_EQ(Tools::update(settings), u"已更新到 yt-dlp 2025.04.30（原来是 2025.01.01）");
     EXPECT_EQ(calls(), u"brew upgrade yt-dlp\n");
     EXPECT_TRUE(logText().contains(u"brew upgrade yt-dlp 完成："));
 }
@@ -274,36 +275,37 @@ TEST_F(ToolInstallations, PipxEnvironmentIsUpgradedByPipx) {
     const QString bin = TestSupport::home() + QStringLiteral("/.local/bin");
     QDir().mkpath(bin);
     QFile::link(venv + QStringLiteral("/bin/yt-dlp"), bin + QStringLiteral("/yt-dlp"));
-    Tools::setSearchDirsForTesting({SiteTest::toolsDir(), bin});
+    settings.searchDirs = {SiteTest::toolsDir(), bin};
 
     // Without pipx at hand the line names the command.
-    EXPECT_EQ(Tools::installationOf(*Tools::ytdlp()).kind, Tools::Installation::Kind::pipx);
-    EXPECT_EQ(Tools::update(),
+    EXPECT_EQ(Tools::installationOf(settings, *Tools::ytdlp(settings)).kind,
+              Tools::Installation::Kind::pipx);
+    EXPECT_EQ(Tools::update(settings),
               u"yt-dlp 2025.01.01 是用 pipx 安装的，请在终端运行：pipx upgrade yt-dlp");
     EXPECT_TRUE(calls().isEmpty());
 
     SiteTest::writeTool(QStringLiteral("pipx"),
                         recorder(QStringLiteral("pipx"), "echo 'upgraded package yt-dlp'\n"));
-    EXPECT_EQ(Tools::update(), u"yt-dlp 2025.01.01 已是最新");
+    EXPECT_EQ(Tools::update(settings), u"yt-dlp 2025.01.01 已是最新");
     EXPECT_EQ(calls(), u"pipx upgrade yt-dlp\n");
     EXPECT_TRUE(logText().contains(u"pipx upgrade yt-dlp 完成：upgraded package yt-dlp"));
 
     // A failing pipx keeps the old version and logs why.
     SiteTest::writeTool(QStringLiteral("pipx"),
                         recorder(QStringLiteral("pipx"), "echo 'network down' >&2\nexit 1\n"));
-    EXPECT_EQ(Tools::update(), u"更新失败（网络问题？），仍是 2025.01.01");
+    EXPECT_EQ(Tools::update(settings), u"更新失败（网络问题？），仍是 2025.01.01");
     EXPECT_TRUE(logText().contains(u"pipx upgrade yt-dlp 失败：network down"));
 }
 
 TEST_F(ToolInstallations, WritableReleaseFileUpdatesItself) {
     const QString path = placeYtDlp(SiteTest::toolsDir(), QStringLiteral("2025.01.01"));
     TestSupport::writeFile(SiteTest::toolsDir() + QStringLiteral("/next"), "2025.04.30\n");
-    Tools::setSearchDirsForTesting({SiteTest::toolsDir()});
+    settings.searchDirs = {SiteTest::toolsDir()};
 
-    const Tools::Installation found = Tools::installationOf(path);
+    const Tools::Installation found = Tools::installationOf(settings, path);
     EXPECT_EQ(found.kind, Tools::Installation::Kind::standalone);
     EXPECT_EQ(found.updateCommand, u"yt-dlp -U");
-    EXPECT_EQ(Tools::update(), u"已更新到 yt-dlp 2025.04.30（原来是 2025.01.01）");
+    EXPECT_EQ(Tools::update(settings), u"已更新到 yt-dlp 2025.04.30（原来是 2025.01.01）");
     EXPECT_EQ(calls(), u"yt-dlp -U\n");
     EXPECT_TRUE(logText().contains(u"yt-dlp -U 完成："));
 
@@ -312,24 +314,24 @@ TEST_F(ToolInstallations, WritableReleaseFileUpdatesItself) {
                            fakeYtDlp().replace("exit 0\n",
                                                "echo 'ERROR: Unable to write to the "
                                                "executable'\nexit 0\n"));
-    EXPECT_EQ(Tools::update(), u"更新失败（网络问题？），仍是 2025.04.30");
+    EXPECT_EQ(Tools::update(settings), u"更新失败（网络问题？），仍是 2025.04.30");
     EXPECT_TRUE(logText().contains(u"yt-dlp -U 失败：ERROR: Unable to write to the executable"));
 }
 
 TEST_F(ToolInstallations, DistributionPackageIsLeftToItsPackageManager) {
     const QString path = placeYtDlp(SiteTest::toolsDir(), QStringLiteral("2023.03.04"));
-    Tools::setSearchDirsForTesting({SiteTest::toolsDir()});
+    settings.searchDirs = {SiteTest::toolsDir()};
     // dpkg's record of the yt-dlp package lists the file (root may write anywhere: ownership,
     // not permissions, decides).
     TestSupport::writeFile(m_root + QStringLiteral("/var/lib/dpkg/info/python3-other.list"),
                            "/usr\n/usr/lib/python3/dist-packages/other\n");
     TestSupport::writeFile(m_root + QStringLiteral("/var/lib/dpkg/info/yt-dlp.list"),
                            "/.\n/usr/bin\n" + path.toUtf8() + "\n");
-    const Tools::Installation found = Tools::installationOf(path);
+    const Tools::Installation found = Tools::installationOf(settings, path);
     EXPECT_EQ(found.kind, Tools::Installation::Kind::distribution);
     EXPECT_EQ(found.description(), u"distribution package (dpkg)");
     EXPECT_EQ(
-        Tools::update(),
+        Tools::update(settings),
         u"yt-dlp 2023.03.04 来自系统软件包，请在终端运行：sudo apt install --only-upgrade yt-dlp");
     EXPECT_TRUE(calls().isEmpty());  // nothing but --version was run
     EXPECT_TRUE(logText().contains(u"属于 dpkg，未更新"));
@@ -338,13 +340,13 @@ TEST_F(ToolInstallations, DistributionPackageIsLeftToItsPackageManager) {
     QFile::remove(m_root + QStringLiteral("/var/lib/dpkg/info/yt-dlp.list"));
     TestSupport::writeFile(m_root + QStringLiteral("/var/lib/dpkg/info/youtube-dl.list"),
                            path.toUtf8() + "\n");
-    EXPECT_EQ(Tools::installationOf(path).kind, Tools::Installation::Kind::distribution);
+    EXPECT_EQ(Tools::installationOf(settings, path).kind, Tools::Installation::Kind::distribution);
     QFile::remove(m_root + QStringLiteral("/var/lib/dpkg/info/youtube-dl.list"));
-    EXPECT_EQ(Tools::installationOf(path).kind, Tools::Installation::Kind::standalone);
+    EXPECT_EQ(Tools::installationOf(settings, path).kind, Tools::Installation::Kind::standalone);
     TestSupport::writeFile(
         m_root + QStringLiteral("/var/lib/pacman/local/yt-dlp-2025.04.30-1/files"),
         "%FILES%\n" + path.mid(1).toUtf8() + "\n");
-    EXPECT_EQ(Tools::installationOf(path).updateCommand, u"sudo pacman -Syu yt-dlp");
+    EXPECT_EQ(Tools::installationOf(settings, path).updateCommand, u"sudo pacman -Syu yt-dlp");
     QDir(m_root + QStringLiteral("/var/lib/pacman")).removeRecursively();
 
     // rpm answers for its own files; the system names dnf or zypper.
@@ -352,10 +354,10 @@ TEST_F(ToolInstallations, DistributionPackageIsLeftToItsPackageManager) {
                         recorder(QStringLiteral("rpm"),
                                  "[ \"$1\" = -qf ] && [ \"$2\" = '" + path.toUtf8() + "' ]\n"));
     osRelease("ID=fedora\n");
-    EXPECT_EQ(Tools::installationOf(path).owner, u"rpm");
-    EXPECT_EQ(Tools::installationOf(path).updateCommand, u"sudo dnf upgrade yt-dlp");
+    EXPECT_EQ(Tools::installationOf(settings, path).owner, u"rpm");
+    EXPECT_EQ(Tools::installationOf(settings, path).updateCommand, u"sudo dnf upgrade yt-dlp");
     osRelease("ID=\"opensuse-leap\"\nID_LIKE=\"suse opensuse\"\n");
-    EXPECT_EQ(Tools::update(),
+    EXPECT_EQ(Tools::update(settings),
               u"yt-dlp 2023.03.04 来自系统软件包，请在终端运行：sudo zypper update yt-dlp");
     EXPECT_EQ(calls(), QStringLiteral("rpm -qf %1\n").arg(path).repeated(3));
 }
@@ -364,8 +366,8 @@ TEST_F(ToolInstallations, PipScriptNamesPip) {
     const QString path = SiteTest::writeTool(
         QStringLiteral("yt-dlp"),
         "#!/bin/sh\n# -*- coding: utf-8 -*-\n# from yt_dlp import main\necho 2024.12.23\n");
-    Tools::setSearchDirsForTesting({SiteTest::toolsDir()});
-    EXPECT_EQ(Tools::installationOf(path).kind, Tools::Installation::Kind::pip);
-    EXPECT_EQ(Tools::update(),
+    settings.searchDirs = {SiteTest::toolsDir()};
+    EXPECT_EQ(Tools::installationOf(settings, path).kind, Tools::Installation::Kind::pip);
+    EXPECT_EQ(Tools::update(settings),
               u"yt-dlp 2024.12.23 是用 pip 安装的，请在终端运行：python3 -m pip install -U yt-dlp");
 }

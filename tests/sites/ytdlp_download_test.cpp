@@ -27,7 +27,7 @@ protected:
         if (!QFileInfo(QStringLiteral("/usr/bin/yt-dlp")).isExecutable()) {
             GTEST_SKIP() << "yt-dlp is not installed (scripts/setup.sh installs it)";
         }
-        Tools::setSearchDirsForTesting({QStringLiteral("/usr/bin")});
+        settings.tools.searchDirs = {QStringLiteral("/usr/bin")};
         www = TestSupport::home() + QStringLiteral("/www");
         QDir().mkpath(www);
     }
@@ -41,7 +41,7 @@ protected:
 
     std::variant<QString, Failure> download(
         DownloadItem& item, std::shared_ptr<CancelToken> cancel = CancelToken::make()) {
-        return SiteTest::outcome(YtDlp::download(&item, std::nullopt, cancel));
+        return SiteTest::outcome(YtDlp::download(&item, std::nullopt, cancel, settings));
     }
 
     // The streams (codec types) of a media file, by ffprobe.
@@ -57,6 +57,7 @@ protected:
     }
 
     QString www;
+    YtDlp::Settings settings;
     QList<Phase> phases;
 };
 
@@ -138,8 +139,8 @@ TEST_F(RealYtDlp, SameNamesOnTheDesktopAndAtOnceGiveNewFiles) {
     auto first = itemFor(server.url(QStringLiteral("clip.mp4")));
     auto second = itemFor(server.url(QStringLiteral("clip.mp4")));
     // Tasks start at once: both run side by side.
-    auto one = YtDlp::download(first.get(), std::nullopt, CancelToken::make());
-    auto two = YtDlp::download(second.get(), std::nullopt, CancelToken::make());
+    auto one = YtDlp::download(first.get(), std::nullopt, CancelToken::make(), settings);
+    auto two = YtDlp::download(second.get(), std::nullopt, CancelToken::make(), settings);
     const QString a = savedFile(SiteTest::outcome(std::move(one)));
     const QString b = savedFile(SiteTest::outcome(std::move(two)));
     EXPECT_EQ((QSet<QString>{a, b}), (QSet<QString>{AppPaths::desktop() + u"/clip (2).mp4"_qs,
@@ -185,7 +186,7 @@ TEST_F(RealYtDlp, CancelDuringTheMergeLeavesNothingBehind) {
                 SiteTest::toolsDir() + QStringLiteral("/ffmpeg"));
     QFile::link(QStringLiteral("/usr/bin/ffprobe"),
                 SiteTest::toolsDir() + QStringLiteral("/ffprobe"));
-    Tools::setSearchDirsForTesting({SiteTest::toolsDir(), QStringLiteral("/usr/bin")});
+    settings.tools = SiteTest::fakeToolsFirst();
     ASSERT_TRUE(SiteTest::makeDash(www + QStringLiteral("/dash"), 20));
     SiteTest::HttpServer server(www);
     auto item = itemFor(server.url(QStringLiteral("dash/manifest.mpd")));

@@ -27,7 +27,7 @@ using Outcome = std::variant<QString, Failure>;
 class FakeYtDlp : public ::testing::Test {
 protected:
     void SetUp() override {
-        Tools::setSearchDirsForTesting({SiteTest::toolsDir()});
+        settings.tools.searchDirs = {SiteTest::toolsDir()};
         SiteTest::writeTool(QStringLiteral("ffmpeg"), "#!/bin/sh\n");
         QObject::connect(&item, &DownloadItem::phaseChanged,
                          [this] { phases.append(item.phase()); });
@@ -52,7 +52,7 @@ protected:
 
     Outcome download(std::optional<Browser> browser = std::nullopt,
                      std::shared_ptr<CancelToken> cancel = CancelToken::make()) {
-        return SiteTest::outcome(YtDlp::download(&item, browser, cancel));
+        return SiteTest::outcome(YtDlp::download(&item, browser, cancel, settings));
     }
 
     static QString log() {
@@ -63,6 +63,7 @@ protected:
     DownloadItem item{QUrl(QStringLiteral("https://www.youtube.com/watch?v=abc")),
                       Platform::youtube};
     QList<Phase> phases;
+    YtDlp::Settings settings;
 };
 
 Failure failureOf(const Outcome& outcome) {
@@ -139,8 +140,8 @@ TEST_F(FakeYtDlp, PassesTheFixedCommandLineAndRemovesTheWorkingFolder) {
 }
 
 TEST_F(FakeYtDlp, SilenceStopsTheToolWithTheStallFailureAndLogLine) {
-    StallMonitor::setLimitForTesting(1.0);
-    YtDlp::setWatchdogTickForTesting(100ms);
+    settings.stallLimit = 1.0;
+    settings.watchdogTick = 100ms;
     const QString marker =
         QStringLiteral("quorvin-silent-%1").arg(QCoreApplication::applicationPid());
     fake(QStringLiteral("echo '[youtube] abc: Downloading webpage'\nsh -c 'sleep 60; : %1'\n")
@@ -160,8 +161,8 @@ TEST_F(FakeYtDlp, SilenceStopsTheToolWithTheStallFailureAndLogLine) {
 }
 
 TEST_F(FakeYtDlp, PostProcessingSilenceIsNotAStall) {
-    StallMonitor::setLimitForTesting(0.5);
-    YtDlp::setWatchdogTickForTesting(100ms);
+    settings.stallLimit = 0.5;
+    settings.watchdogTick = 100ms;
     fake("echo '[Merger] Merging formats into \"x.mp4\"'\nsleep 1.5\n" +
          produce(QStringLiteral("merged.webm")));
     EXPECT_EQ(std::get<QString>(download()), onDesktop(u"merged.webm"_qs));
@@ -254,7 +255,7 @@ TEST_F(FakeYtDlp, MissingOrNotExecutableToolsAskForTheInstall) {
                   u"除视频号以外的网站需要开源工具 yt-dlp 和 "
                   u"ffmpeg。\n打开「终端」，粘贴运行下面这行命令（已为你复制），"
                   u"装好后点「重试」：\n"_qs +
-                      Tools::installCommand());
+                      Tools::installCommand(settings.tools));
         EXPECT_EQ(failure.actions, (QList<Failure::Action>{Failure::Action::copyInstallCommand,
                                                            Failure::Action::retry}));
         EXPECT_FALSE(QFileInfo::exists(YtDlp::workingFolder(item)));

@@ -1,0 +1,58 @@
+#include "channels/channels_download.h"
+
+#include "channels/file_download.h"
+#include "channels/save.h"
+#include "channels/video_info.h"
+#include "channels/yuanbao.h"
+#include "core/background.h"
+#include "core/download_item.h"
+#include "core/failure.h"
+#include "core/speed_meter.h"
+
+#include <QFile>
+#include <QPointer>
+
+namespace Channels {
+
+QCoro::Task<QString> download(DownloadItem* item, std::shared_ptr<CancelToken> cancel) {
+    const QPointer<DownloadItem> guarded(item);
+    // Arguments of the awaited calls are named first (see offMainThread about g++ 12).
+    const QString shareURL = item->linkText();
+    const Yuanbao::ParseResult parsed = co_await Yuanbao::parse(shareURL, cancel);
+    cancel->throwIfCancelled();
+    if (guarded) guarded->setPhase(Phase::makeWorking(QStringLiteral("正在获取视频信息…")));
+
+    const ChannelsVideo video = co_await videoInfo(parsed.token, parsed.exportId, cancel);
+    cancel->throwIfCancelled();
+    const QString name = video.suggestedFilename();
+    if (guarded) {
+        guarded->setTitle(name.chopped(QStringLiteral(".mp4").size()));
+        guarded->setThumbnail(video.coverURL);
+        guarded->setPhase(Phase::makeDownloading(std::nullopt, QStringLiteral("开始下载…")));
+    }
+
+    auto meter = std::make_shared<SpeedMeter>();
+    // Progress arrives on the main thread; a report after the item has ended is dropped.
+    FileDownload transfer([guarded, meter](qint64 written, qint64 total) {
+        if (!guarded || !guarded->isActive()) return;
+        const std::optional<double> fraction =
+            total >= 1 ? std::optional<double>(double(written) / double(total)) : std::nullopt;
+        guarded->setPhase(Phase::makeDownloading(fraction, meter->text(written, total)));
+    });
+    const QUrl videoURL = video.videoURL;
+    const FileDownload::Result fetched = co_await transfer.run(videoURL, cancel);
+    if (cancel->isCancelled()) {
+        QFile::remove(fetched.file);  // nobody will save it now
+        throw Failure::cancelled();
+    }
+    // A move across file systems copies the whole file: never on the main thread. A cancel
+    // during the copy stops it and leaves nothing; once the file is in place it is saved.
+    const auto place = [fetched, name, cancel] {
+        return save(fetched.file, fetched.response, name,
+                    [cancel] { return cancel->isCancelled(); });
+    };
+    const QString saved = co_await offMainThread(place);
+    co_return saved;
+}
+
+}  // namespace Channels

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "core/platform.h"
+#include "manager/download_manager.h"
+
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+#include <optional>
+
+// The panel's text field: its text and the link detected in it, the clipboard's link put into
+// it when the panel opens, and the tick that moves the keyboard focus into it. Submitting hands
+// the detected link to the manager. Main thread only.
+class PasteField : public QObject {
+    Q_OBJECT
+
+public:
+    struct Detected {
+        QUrl url;
+        Platform platform;
+        friend bool operator==(const Detected&, const Detected&) = default;
+    };
+
+    explicit PasteField(DownloadManager& manager, QObject* parent = nullptr);
+
+    QString input() const { return m_input; }
+    void setInput(const QString& text);  // detects at once
+    const std::optional<Detected>& detected() const { return m_detected; }
+    int focusTick() const { return m_focusTick; }
+    std::optional<QString> lastAutofill() const { return m_lastAutofill; }
+    // The detected link is a Channels one and Yuanbao is known to be logged out.
+    bool needsYuanbaoLogin() const;
+
+    // Downloads the detected link (or brings its running download to the top) and empties the
+    // field; without a detected link nothing happens.
+    void submit();
+    // Before the panel is shown: refreshes the status, puts a new clipboard link into the field
+    // unless it is already downloading, and moves the focus into the field.
+    void prepareForShow();
+    // The clipboard's link, or its trimmed text, into the field.
+    void pasteFromClipboard();
+
+Q_SIGNALS:
+    void inputChanged();
+    void detectedChanged();
+    void focusTickChanged();
+
+private:
+    std::optional<QString> clipboardText() const;
+
+    DownloadManager& m_manager;
+    QString m_input;
+    std::optional<Detected> m_detected;
+    int m_focusTick = 0;
+    std::optional<QString> m_lastAutofill;
+};

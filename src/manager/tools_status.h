@@ -1,0 +1,38 @@
+#pragma once
+
+#include "sites/tools.h"
+
+#include <QObject>
+#include <QString>
+
+// The external tools' one-line status and the yt-dlp update, as the panel shows them. Both ask
+// the tools, which can take long, off the main thread and publish the answer here. Main thread
+// only; one update at a time.
+class ToolsStatus : public QObject {
+    Q_OBJECT
+
+public:
+    explicit ToolsStatus(Tools::Settings settings, QObject* parent = nullptr);
+
+    QString text() const { return m_text; }
+    bool updating() const { return m_updating; }
+    const Tools::Settings& settings() const { return m_settings; }
+
+    // Asks the tools for their status line; the answer arrives later.
+    void refresh();
+    // Updates yt-dlp unless an update is running; the outcome becomes the status line and is
+    // logged.
+    void update();
+
+Q_SIGNALS:
+    void textChanged();
+    void updatingChanged();
+
+private:
+    void setText(const QString& text);
+    void setUpdating(bool updating);
+
+    const Tools::Settings m_settings;
+    QString m_text;
+    bool m_updating = false;
+};
