@@ -6,6 +6,7 @@
 #include "net/net.h"
 #include "support/domains.h"
 #include "support/log.h"
+#include "support/safe_text.h"
 #include "support/settings.h"
 
 #include <QDateTime>
@@ -31,8 +32,9 @@ Yuanbao::ParseResult readReply(const Net::Response& response) {
     const QJsonObject reply = JsonReading::replyObject(response, QStringLiteral("元宝"));
 
     const qint64 code = JsonReading::integer(reply.value(QStringLiteral("code"))).value_or(-1);
-    const QString message =
-        JsonReading::text(reply.value(QStringLiteral("msg"))).value_or(QString());
+    // The service's own words reach the row, standard error and the log: kept short.
+    const QString message = SafeText::excerpt(
+        JsonReading::text(reply.value(QStringLiteral("msg"))).value_or(QString()));
     const auto codeProblem = [&](qint64 shown) {
         return Problem::apiChanged(QStringLiteral("元宝返回 code ") + QString::number(shown) +
                                    QStringLiteral("：") + message);
