@@ -226,6 +226,8 @@ QCoro::Task<QString> download(DownloadItem* item, std::optional<Browser> browser
     const TempFiles::Lease lease(folder);
 
     Runner runner(*ytdlpPath, arguments(url, *ffmpegPath, folder, browser));
+    // Should Quorvin end before this run does, the folder goes with the tool's group.
+    runner.group()->removeWhenEnded(folder);
     StallMonitor monitor(platform);
     OutputReader reader(item, monitor);
 
