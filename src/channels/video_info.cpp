@@ -2,6 +2,7 @@
 
 #include "channels/json_reading.h"
 #include "channels/origin.h"
+#include "core/background.h"
 #include "net/net.h"
 #include "support/safe_text.h"
 
@@ -166,7 +167,10 @@ QCoro::Task<ChannelsVideo> videoInfo(QString token, QString exportId,
         {QStringLiteral("exportId"), exportId},
     };
     const Net::Response response = co_await Net::postJson(request, body, kService, cancel);
-    co_return readReply(response);
+    // Even within the size bound, a hostile reply can take the JSON parser most of a second
+    // (400,000 small objects in 3 MB): never on the main thread, where the panel is drawn.
+    const auto read = [response] { return readReply(response); };
+    co_return co_await offMainThread(read);
 }
 
 }  // namespace Channels
