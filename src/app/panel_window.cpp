@@ -17,7 +17,8 @@ PanelWindow::PanelWindow() {
 }
 
 void PanelWindow::setPanelHeight(double height) {
-    if (!(height > 0)) return;
+    // A height from the panel's layout; beyond any screen it is not worth converting.
+    if (!(height > 0 && height <= 100000)) return;
     const int rounded = int(std::ceil(height));
     if (rounded == this->height()) return;
     resize(kWidth, rounded);

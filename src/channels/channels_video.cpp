@@ -2,6 +2,7 @@
 
 #include "support/file_placement.h"
 #include "support/graphemes.h"
+#include "support/safe_text.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -48,8 +49,10 @@ QString firstNonBlankLine(const QString& title) {
     return {};
 }
 
-// Characters a file name cannot hold on one of the systems the file may travel to.
+// Characters a file name cannot hold on one of the systems the file may travel to, and the
+// invisible ones that would disguise it.
 QString withoutForbidden(QString text) {
+    text = SafeText::forFileName(text);
     static const QRegularExpression forbidden(QStringLiteral("[/\\\\:*?\"<>|\\x00-\\x1F]"));
     static const QRegularExpression spaceRuns(QStringLiteral("\\s+"),
                                               QRegularExpression::UseUnicodePropertiesOption);

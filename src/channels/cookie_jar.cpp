@@ -77,6 +77,7 @@ bool fromLine(const QByteArray& line, QNetworkCookie* cookie) {
 }
 
 QList<QNetworkCookie> read() {
+    securePermissions();
     QFile file(path());
     if (!file.open(QIODevice::ReadOnly)) return {};
     return parse(file.readAll());
@@ -90,7 +91,9 @@ bool write(const QList<QNetworkCookie>& cookies) {
     // this write and the rename that publishes it.
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     file.write(serialize(cookies));
-    return file.commit();
+    const bool written = file.commit();
+    securePermissions();
+    return written;
 }
 
 // Read, change and write as one step against the other process that uses the jar. An unchanged

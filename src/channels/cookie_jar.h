@@ -26,8 +26,14 @@ QString path();
 // again with these three replaces the old one, whatever its value.
 bool sameIdentity(const QNetworkCookie& a, const QNetworkCookie& b);
 
-// Every cookie in the file, in its order; empty when there is no file.
+// Every cookie in the file, in its order; empty when there is no file. Secures the
+// permissions first (securePermissions()).
 QList<QNetworkCookie> read();
+
+// Makes the jar owner-only (0600) and its folder too (0700), which a jar copied in or written
+// by an older version may not be; logs one line when it had to. Called by every read (the first
+// comes at start-up, with the login state) and after every write.
+void securePermissions();
 
 // Replaces the file's contents with `cookies`. Returns false when the file could not be written.
 bool write(const QList<QNetworkCookie>& cookies);

@@ -31,6 +31,12 @@ Problem cannotKeepTemporary() {
     return Problem::disk(QStringLiteral("无法保存临时文件"));
 }
 
+// The temporary file could not be created or written: the temporary folder failed (a full
+// /tmp), not the Desktop, and the user is told so with the system's reason.
+Problem temporaryFolderFailed(const QFile& file) {
+    return Problem::temporaryDisk(AppPaths::temporary(), file.errorString());
+}
+
 // The server started the body and the connection ended before all of it came: whether Qt
 // reports the reset or close as an error or finishes the reply quietly, it is the same fault,
 // and the computer's network is not to blame.
@@ -144,8 +150,9 @@ void FileDownload::Transfer::start() {
     file = std::make_unique<QFile>(path);
     // NewOnly: a file of that name (however unlikely) is never reused or truncated.
     if (!file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+        const Problem problem = temporaryFolderFailed(*file);
         file.reset();
-        return fail(cannotKeepTemporary());
+        return fail(problem);
     }
     // Leased from the moment it exists: another process's clean-up spares young files anyway.
     lease = std::make_shared<TempFiles::Lease>(path);
@@ -173,7 +180,14 @@ void FileDownload::Transfer::drain() {
         // readAll() hands over Qt's own buffered chunk without copying it once more.
         const QByteArray chunk = reply->readAll();
         if (chunk.isEmpty()) break;
-        if (file->write(chunk) != chunk.size()) {
+        qint64 put = file->write(chunk);
+        // A write cut short (the disk filled up on the way) records no error: writing the rest
+        // fails with the system's reason, which the user is told.
+        if (put >= 0 && put < chunk.size()) {
+            const qint64 more = file->write(chunk.sliced(put));
+            if (more > 0) put += more;
+        }
+        if (put != chunk.size()) {
             // A full disk: stop the transfer instead of downloading into nothing. The abort is
             // posted rather than run inside the reply's own readyRead signal.
             writeFailed = true;
@@ -199,7 +213,7 @@ void FileDownload::Transfer::complete() {
     finishedReply->manager()->deleteLater();
     reply = nullptr;
 
-    if (writeFailed) return fail(cannotKeepTemporary());
+    if (writeFailed) return fail(temporaryFolderFailed(*file));
     const QVariant status = finishedReply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QVariant length = finishedReply->header(QNetworkRequest::ContentLengthHeader);
     const qint64 expected = length.isValid() ? length.toLongLong() : -1;
@@ -216,7 +230,8 @@ void FileDownload::Transfer::complete() {
     if (expected >= 0 && written.load(std::memory_order_relaxed) != expected) {
         return fail(brokeOff(written.load(std::memory_order_relaxed), expected));
     }
-    if (!status.isValid() || !file->flush()) return fail(cannotKeepTemporary());
+    if (!status.isValid()) return fail(cannotKeepTemporary());
+    if (!file->flush()) return fail(temporaryFolderFailed(*file));
     file->close();
     file.reset();
 

@@ -5,6 +5,7 @@
 #include "support/file_placement.h"
 #include "support/log.h"
 #include "support/mp4_structure.h"
+#include "support/safe_text.h"
 
 #include <QDir>
 #include <QFile>
@@ -42,9 +43,10 @@ QString save(const QString& temporaryFile, const HttpResponse& response, const Q
     file.close();
     if (head.size() < 8 || head.mid(4, 4) != "ftyp") {
         const auto type = response.header("Content-Type");
-        throw Problem::apiChanged(QStringLiteral("下载到的不是 MP4 视频（类型：") +
-                                  (type ? QString::fromUtf8(*type) : QStringLiteral("未知")) +
-                                  QStringLiteral("）"));
+        throw Problem::apiChanged(
+            QStringLiteral("下载到的不是 MP4 视频（类型：") +
+            (type ? SafeText::excerpt(QString::fromUtf8(*type)) : QStringLiteral("未知")) +
+            QStringLiteral("）"));
     }
 
     // A body cut short (with no announced length to tell) still starts with "ftyp": only the

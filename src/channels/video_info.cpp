@@ -2,7 +2,9 @@
 
 #include "channels/json_reading.h"
 #include "channels/origin.h"
+#include "core/background.h"
 #include "net/net.h"
+#include "support/safe_text.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -41,7 +43,8 @@ void checkNotice(const QJsonObject& notice) {
         plain.remove(tag);
         if (!plain.isEmpty()) pieces.append(plain);
     }
-    const QString joined = pieces.join(QStringLiteral("："));
+    // The notice becomes the row's title: kept short.
+    const QString joined = SafeText::excerpt(pieces.join(QStringLiteral("：")));
     // A soft notice (type 0 or none) without any text is only decoration of a normal reply.
     if (type == 0 && joined.isEmpty()) return;
     throw Problem::unavailable(joined.isEmpty() ? QStringLiteral("此内容暂时无法播放") : joined);
@@ -54,7 +57,8 @@ ChannelsVideo readReply(const Net::Response& response) {
         code && *code != 0) {
         throw Problem::apiChanged(
             QStringLiteral("视频号 errCode ") + QString::number(*code) + QStringLiteral("：") +
-            JsonReading::text(reply.value(QStringLiteral("errMsg"))).value_or(QString()));
+            SafeText::excerpt(
+                JsonReading::text(reply.value(QStringLiteral("errMsg"))).value_or(QString())));
     }
     const QJsonValue dataValue = reply.value(QStringLiteral("data"));
     if (!dataValue.isObject()) throw Problem::apiChanged(QStringLiteral("视频号没有返回 data"));
@@ -163,7 +167,10 @@ QCoro::Task<ChannelsVideo> videoInfo(QString token, QString exportId,
         {QStringLiteral("exportId"), exportId},
     };
     const Net::Response response = co_await Net::postJson(request, body, kService, cancel);
-    co_return readReply(response);
+    // Even within the size bound, a hostile reply can take the JSON parser most of a second
+    // (400,000 small objects in 3 MB): never on the main thread, where the panel is drawn.
+    const auto read = [response] { return readReply(response); };
+    co_return co_await offMainThread(read);
 }
 
 }  // namespace Channels

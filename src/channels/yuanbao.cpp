@@ -3,9 +3,11 @@
 #include "channels/cookie_jar.h"
 #include "channels/json_reading.h"
 #include "channels/origin.h"
+#include "core/background.h"
 #include "net/net.h"
 #include "support/domains.h"
 #include "support/log.h"
+#include "support/safe_text.h"
 #include "support/settings.h"
 
 #include <QDateTime>
@@ -31,8 +33,9 @@ Yuanbao::ParseResult readReply(const Net::Response& response) {
     const QJsonObject reply = JsonReading::replyObject(response, QStringLiteral("元宝"));
 
     const qint64 code = JsonReading::integer(reply.value(QStringLiteral("code"))).value_or(-1);
-    const QString message =
-        JsonReading::text(reply.value(QStringLiteral("msg"))).value_or(QString());
+    // The service's own words reach the row, standard error and the log: kept short.
+    const QString message = SafeText::excerpt(
+        JsonReading::text(reply.value(QStringLiteral("msg"))).value_or(QString()));
     const auto codeProblem = [&](qint64 shown) {
         return Problem::apiChanged(QStringLiteral("元宝返回 code ") + QString::number(shown) +
                                    QStringLiteral("：") + message);
@@ -167,7 +170,10 @@ QCoro::Task<ParseResult> parse(QString shareURL, std::shared_ptr<CancelToken> ca
         {QStringLiteral("scene"), 1},
     };
     const Net::Response response = co_await Net::postJson(request, body, kService, cancel);
-    co_return readReply(response);
+    // Even within the size bound, a hostile reply can take the JSON parser most of a second
+    // (400,000 small objects in 3 MB): never on the main thread, where the panel is drawn.
+    const auto read = [response] { return readReply(response); };
+    co_return co_await offMainThread(read);
 }
 
 }  // namespace Yuanbao

@@ -1,6 +1,7 @@
 #include "core/download_item.h"
 
 #include "support/graphemes.h"
+#include "support/safe_text.h"
 
 namespace {
 constexpr qsizetype kTitleCharacters = 60;
@@ -25,8 +26,11 @@ QString DownloadItem::provisionalTitle(const QUrl& url) {
 }
 
 void DownloadItem::setTitle(const QString& title) {
-    if (title == m_title) return;
-    m_title = title;
+    // Titles come from web pages: no control character reaches the list, and a right-to-left
+    // override may reorder the title itself but nothing shown next to it.
+    const QString shown = SafeText::isolatedTitle(title);
+    if (shown == m_title) return;
+    m_title = shown;
     Q_EMIT titleChanged();
 }
 

@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <cmath>
+
 namespace {
 constexpr std::chrono::duration<double> kWindow{3.0};
 constexpr std::chrono::duration<double> kMinimumSpan{0.3};
@@ -30,8 +32,10 @@ QString SpeedMeter::text(qint64 written, qint64 total, std::optional<double> spe
 
     QStringList parts;
     if (total > 0) {
-        const auto percent = qint64(double(written) / double(total) * 100.0);
-        parts << QString::number(percent) + QLatin1Char('%');
+        // Truncated toward zero but never converted to an integer: a tool may report counts so
+        // far beyond the total that the percentage overflows every integer type.
+        const double percent = std::trunc(double(written) / double(total) * 100.0);
+        parts << QString::number(percent == 0 ? 0.0 : percent, 'f', 0) + QLatin1Char('%');
         parts << mb(written) + QStringLiteral(" / ") + mb(total);
     } else {
         parts << mb(written);

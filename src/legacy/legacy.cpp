@@ -11,6 +11,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 
@@ -65,7 +67,8 @@ std::optional<Session> Session::decode(const QByteArray& json) {
     const QJsonValue enabled = object.value(QStringLiteral("priorPACEnabled"));
     if (!pid.isDouble() || !enabled.isBool()) return std::nullopt;
     const double pidValue = pid.toDouble();
-    if (pidValue != double(qint64(pidValue)) || pidValue < INT32_MIN || pidValue > INT32_MAX) {
+    // The range first: converting a value outside it is undefined.
+    if (!(pidValue >= INT32_MIN && pidValue <= INT32_MAX) || std::trunc(pidValue) != pidValue) {
         return std::nullopt;
     }
     const auto enginePath = string("enginePath");

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include "net/no_cookie_jar.h"
+#include "support/byte_count.h"
+#include "support/safe_text.h"
 
 #include <QJsonDocument>
 #include <QPointer>
@@ -88,7 +90,8 @@ Problem problem(QNetworkReply::NetworkError error, const QString& errorText, con
         if (cause.error == error)
             return Problem::network(service + QString::fromUtf16(cause.suffix));
     }
-    return Problem::network(service + QStringLiteral("：") + errorText);
+    // Qt's text may quote the server (a proxy's reason phrase): kept short and on one line.
+    return Problem::network(service + QStringLiteral("：") + SafeText::excerpt(errorText));
 }
 
 Problem problem(const QNetworkReply& reply, const QString& service, bool cancelledByUs) {
@@ -135,8 +138,38 @@ QCoro::Task<Response> send(QNetworkRequest request, QByteArray verb, QByteArray 
             Qt::QueuedConnection);
     });
     QNetworkReply* pending = reply.get();
+    // Never more than the bound in memory: Qt stops reading once its buffer is full, and the
+    // reply is stopped as soon as the announced length or the data that came exceeds it.
+    pending->setReadBufferSize(kMaxReplyBytes + 1);
+    bool tooLarge = false;
+    const auto stopIfTooLarge = [pending, &tooLarge](qint64 size) {
+        if (size <= kMaxReplyBytes || tooLarge) return;
+        tooLarge = true;
+        // Not inside the reply's own signal; the frame is still suspended when this runs.
+        QMetaObject::invokeMethod(
+            pending,
+            [pending] {
+                if (!pending->isFinished()) pending->abort();
+            },
+            Qt::QueuedConnection);
+    };
+    const QMetaObject::Connection announced = QObject::connect(
+        pending, &QNetworkReply::metaDataChanged, pending, [pending, stopIfTooLarge] {
+            const QVariant length = pending->header(QNetworkRequest::ContentLengthHeader);
+            if (length.isValid()) stopIfTooLarge(length.toLongLong());
+        });
+    const QMetaObject::Connection arrived =
+        QObject::connect(pending, &QIODevice::readyRead, pending,
+                         [pending, stopIfTooLarge] { stopIfTooLarge(pending->bytesAvailable()); });
     co_await pending;
+    // They refer to this frame, which may end before the reply is deleted.
+    QObject::disconnect(announced);
+    QObject::disconnect(arrived);
 
+    if (tooLarge && !cancelledByUs) {
+        throw Problem::apiChanged(service + QStringLiteral("返回的内容超过 ") + mb(kMaxReplyBytes) +
+                                  QStringLiteral("，已停止接收"));
+    }
     if (isTransportError(*reply)) throw problem(*reply, service, cancelledByUs);
     Response response;
     response.body = reply->readAll();

@@ -33,9 +33,15 @@ void makeStateless(QNetworkAccessManager& manager);
 // answer is not cached.
 void makeStateless(QNetworkRequest& request);
 
+// The largest reply send() accepts. The services answer with a few kilobytes of JSON; a reply
+// beyond this is no answer of theirs, and buffering it whole took gigabytes.
+inline constexpr qint64 kMaxReplyBytes = 4 * 1024 * 1024;
+
 // Sends `request` with `verb` and `body` on session() and returns the whole body and status.
 // Any status is returned; a transport failure throws the Problem of problem() for `service`,
-// and a cancelled token throws Problem::cancelled(). Main thread only.
+// and a cancelled token throws Problem::cancelled(). A reply that announces or delivers more
+// than kMaxReplyBytes is stopped as it streams in: Problem::apiChanged naming `service`. Main
+// thread only.
 QCoro::Task<Response> send(QNetworkRequest request, QByteArray verb, QByteArray body,
                            QString service, std::shared_ptr<CancelToken> cancel = nullptr);
 

@@ -9,6 +9,22 @@ namespace {
 const QString kLoginSteps = QStringLiteral(
     "点下面的「登录元宝」，在弹出的窗口里点「登录」，用手机微信扫码。登录后会自动继续下载。");
 
+// The temporary folder failed, on any system: what the system reported and what cures it.
+QString temporaryFolderAdvice(const QString& detail) {
+    const QString low = detail.toLower();
+    QString steps = QStringLiteral("请确认临时文件夹还在、可以写入，磁盘也还有空间");
+    if (low.contains(u"no space") || low.contains(u"quota") || low.contains(u"too large")) {
+        steps = QStringLiteral(
+            "临时文件夹所在的磁盘空间不足。请清理出一些空间（例如清空回收站、删掉不用的大文件）");
+    } else if (low.contains(u"read-only")) {
+        steps = QStringLiteral("临时文件夹所在的磁盘是只读的。请确认它没有以只读方式挂载");
+    } else if (low.contains(u"permission denied") || low.contains(u"not permitted")) {
+        steps = QStringLiteral("没有权限在临时文件夹里创建文件。请确认临时文件夹属于你、可以写入");
+    }
+    return QStringLiteral("无法把视频写到临时文件夹（") + detail + QStringLiteral("）。\n") +
+           steps + QStringLiteral("，然后点「重试」。");
+}
+
 }  // namespace
 
 QString Problem::title() const {
@@ -68,6 +84,7 @@ QString Problem::advice() const {
                        "详情：") +
                    m_detail;
         case Kind::disk:
+            if (m_inTemporaryFolder) return temporaryFolderAdvice(m_detail);
             // Where a settings pane grants the Desktop, the advice leads there; elsewhere it
             // says what the system reported and what cures it.
             return OsUtils::settingsPanes().diskAdvice(m_detail);
@@ -95,6 +112,7 @@ std::optional<Problem::Action> Problem::action() const {
         case Kind::linkExpired:
             return Action::retry;
         case Kind::disk:
+            if (m_inTemporaryFolder) return Action::retry;  // the Desktop is not to blame
             return OsUtils::settingsPanes().grantsDesktopAccess() ? Action::openDesktopPrivacy
                                                                   : Action::retry;
         case Kind::apiChanged:

@@ -38,6 +38,13 @@ public:
     }
     static Problem apiChanged(const QString& detail) { return Problem(Kind::apiChanged, detail); }
     static Problem disk(const QString& reason) { return Problem(Kind::disk, reason); }
+    // The temporary folder, not the Desktop, could not take the file (it is full, say): the
+    // texts name that folder and send nobody to the Desktop. `reason` is the system's.
+    static Problem temporaryDisk(const QString& folder, const QString& reason) {
+        Problem problem(Kind::disk, folder + QStringLiteral("：") + reason);
+        problem.m_inTemporaryFolder = true;
+        return problem;
+    }
     static Problem notFound() { return Problem(Kind::notFound); }
     static Problem notVideo() { return Problem(Kind::notVideo); }
     static Problem encrypted() { return Problem(Kind::encrypted); }
@@ -51,6 +58,8 @@ public:
     bool expired() const { return m_expired; }
     // Only meaningful for network.
     bool serverSide() const { return m_serverSide; }
+    // Only meaningful for disk.
+    bool inTemporaryFolder() const { return m_inTemporaryFolder; }
 
     QString title() const;
     QString advice() const;
@@ -67,6 +76,7 @@ private:
     QString m_detail;
     bool m_expired = false;
     bool m_serverSide = false;
+    bool m_inTemporaryFolder = false;
 };
 
 // Lets test failures print the case readably.

@@ -110,6 +110,11 @@ void ProcessGroup::kill() {
     ::kill(-pid_t(m_leader), SIGKILL);
 }
 
+void ProcessGroup::removeWhenEnded(const QString& folder) {
+    QMutexLocker lock(&m_mutex);
+    m_folders.append(folder);
+}
+
 void ProcessGroup::onTerminateRequested(std::function<void()> hook) {
     QMutexLocker lock(&m_mutex);
     m_hook = std::move(hook);
@@ -141,7 +146,18 @@ QList<qint64> ProcessGroup::liveLeaders() {
 }
 
 void ProcessGroup::endAll(std::chrono::milliseconds grace) {
-    const QList<qint64> leaders = liveLeaders();
+    QList<qint64> leaders;
+    QStringList folders;
+    {
+        Registry& live = registry();
+        QMutexLocker lock(&live.mutex);
+        for (ProcessGroup* group : std::as_const(live.groups)) {
+            QMutexLocker groupLock(&group->m_mutex);
+            if (group->m_leader <= 0) continue;
+            leaders.append(group->m_leader);
+            folders += group->m_folders;
+        }
+    }
     if (leaders.isEmpty()) return;
     for (qint64 leader : leaders) signalGroup(pid_t(leader), SIGTERM);
     const QDeadlineTimer deadline(grace);
@@ -150,9 +166,16 @@ void ProcessGroup::endAll(std::chrono::milliseconds grace) {
                            [](qint64 pgid) { return isAlive(pgid); });
     };
     while (anyAlive() && !deadline.hasExpired()) QThread::msleep(20);
-    for (qint64 leader : leaders) {
-        if (isAlive(leader)) signalGroup(pid_t(leader), SIGKILL);
+    if (anyAlive()) {
+        for (qint64 leader : leaders) {
+            if (isAlive(leader)) signalGroup(pid_t(leader), SIGKILL);
+        }
+        // A killed process ends at once, but not within the call: a last write of the tool could
+        // otherwise land in a folder just removed.
+        const QDeadlineTimer killed(std::chrono::milliseconds(500));
+        while (anyAlive() && !killed.hasExpired()) QThread::msleep(10);
     }
+    for (const QString& folder : std::as_const(folders)) QDir(folder).removeRecursively();
 }
 
 void ProcessGroup::setUpChild(pid_t parent) {

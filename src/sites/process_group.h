@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMutex>
+#include <QStringList>
 #include <QtGlobal>
 
 #include <sys/types.h>
@@ -39,6 +40,11 @@ public:
     // Sends SIGKILL to the group: the end of the grace period, or of the application.
     void kill();
 
+    // A folder the group's tools work in. Its owner removes it once the run is over; endAll()
+    // removes it as well once the group is gone, because when the application ends that run
+    // never resumes to do so (a tool that ignored the terminate request outlives the wait).
+    void removeWhenEnded(const QString& folder);
+
     // Called (under this group's lock, on the thread that terminates) when the first terminate
     // request reaches a launched child; the owner starts its grace timer from it.
     void onTerminateRequested(std::function<void()> hook);
@@ -54,6 +60,7 @@ public:
     // Ends every group still registered: SIGTERM, up to `grace` for them to go, then SIGKILL
     // for the rest. Blocks the caller for at most `grace` (plus a moment). Runs by itself when
     // the program exits normally; the quit path may call it earlier.
+    // Then removes the folders of removeWhenEnded().
     static void endAll(std::chrono::milliseconds grace = std::chrono::milliseconds(1500));
 
     // The leaders of the groups currently registered.
@@ -73,4 +80,5 @@ private:
     bool m_requested = false;
     bool m_ended = false;
     std::function<void()> m_hook;
+    QStringList m_folders;
 };

@@ -51,7 +51,8 @@ double StallMonitor::silentSeconds(Clock::time_point now) const {
 }
 
 QString StallMonitor::statusText(Clock::time_point now) const {
-    const auto n = qint64(std::chrono::duration<double>(now - m_started).count());
+    const auto n =
+        qint64(std::chrono::duration_cast<std::chrono::seconds>(now - m_started).count());
     if (n <= 9) return m_stage + QStringLiteral("…");
     return m_stage + QStringLiteral("…（已 ") + QString::number(n) + QStringLiteral(" 秒") +
            (n >= 30 ? QStringLiteral("，比平时慢") : QString()) + QStringLiteral("）");

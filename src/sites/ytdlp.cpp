@@ -11,6 +11,7 @@
 #include "support/log.h"
 #include "support/mp4_structure.h"
 #include "support/names.h"
+#include "support/safe_text.h"
 #include "support/temp_files.h"
 
 #include <QDir>
@@ -88,11 +89,14 @@ void checkResult(const QString& path, const QString& folder) {
 }
 
 // The Desktop name of yt-dlp's file: its own name, but never a hidden one (a title that starts
-// with a dot) and never empty.
+// with a dot), never empty, and without the control and bidirectional formatting characters
+// that yt-dlp keeps from the page's title.
 QString desktopName(const QString& path) {
     const QFileInfo info(path);
-    const QString suffix = info.suffix();
-    QString stem = suffix.isEmpty() ? info.fileName() : info.completeBaseName();
+    const QString suffix = SafeText::forFileName(info.suffix()).trimmed();
+    QString stem =
+        SafeText::forFileName(suffix.isEmpty() ? info.fileName() : info.completeBaseName())
+            .trimmed();
     qsizetype start = 0;
     while (start < stem.size() && (stem[start] == u'.' || stem[start].isSpace())) ++start;
     stem = stem.mid(start);
@@ -207,6 +211,8 @@ QCoro::Task<QString> download(DownloadItem* item, std::optional<Browser> browser
 
     Runner runner(*ytdlpPath, arguments(url, *ffmpegPath, folder, browser),
                   Tools::environment(settings.tools));
+    // Should Quorvin end before this run does, the folder goes with the tool's group.
+    runner.group()->removeWhenEnded(folder);
     StallMonitor monitor(platform, StallMonitor::Clock::now(), settings.stallLimit);
     OutputReader reader(item, monitor);
 

@@ -1,5 +1,10 @@
 #include "support/safe_text.h"
 
+#include "support/graphemes.h"
+
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 constexpr char16_t kEscape = 0x1B;
@@ -13,6 +18,29 @@ bool endsAuthority(char16_t c) {
 bool isBidiControl(char16_t c) {
     return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) ||
            (c >= 0x2066 && c <= 0x2069);
+}
+
+bool isControl(char16_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+bool breaksLine(char16_t c) {
+    return c == u'\t' || c == u'\n' || c == 0x0B || c == 0x0C || c == u'\r' || c == 0x85 ||
+           c == 0x2028 || c == 0x2029;
+}
+
+constexpr char16_t kPopFormatting = 0x202C;
+constexpr char16_t kFirstStrongIsolate = 0x2068;
+constexpr char16_t kPopIsolate = 0x2069;
+
+// LRE, RLE, LRO, RLO: closed by PDF.
+bool opensEmbedding(char16_t c) {
+    return c == 0x202A || c == 0x202B || c == 0x202D || c == 0x202E;
+}
+
+// LRI, RLI, FSI: closed by PDI.
+bool opensIsolate(char16_t c) {
+    return c >= 0x2066 && c <= 0x2068;
 }
 
 // Index just past the escape sequence that starts at i (text[i] is ESC or a C1 introducer).
@@ -110,6 +138,84 @@ QString forTerminal(const QString& text) {
         }
     }
     return result;
+}
+
+QString excerpt(const QString& text, qsizetype limit) {
+    // A user-perceived character rarely takes more than a few UTF-16 units; the rest of a huge
+    // text is never looked at.
+    const qsizetype window = limit * 8 + 16;
+    const bool longer = text.size() > window;
+    const QString line = forTerminal(longer ? text.first(window) : text);
+    if (!longer && Graphemes::count(line) <= limit) return line;
+    return Graphemes::prefix(line, limit) + QChar(0x2026);
+}
+
+QString forFileName(const QString& text) {
+    QString result;
+    result.reserve(text.size());
+    for (const QChar c : text) {
+        if (isBidiControl(c.unicode())) continue;
+        result += isControl(c.unicode()) ? QChar(u' ') : c;
+    }
+    return result;
+}
+
+QString isolatedTitle(const QString& text) {
+    QString kept;
+    kept.reserve(text.size());
+    for (const QChar c : text) {
+        if (breaksLine(c.unicode())) {
+            kept += u' ';
+        } else if (!isControl(c.unicode())) {
+            kept += c;
+        }
+    }
+
+    // Pair every closer with its opener; whatever stays unpaired is dropped.
+    std::vector<bool> drop(size_t(kept.size()), false);
+    std::vector<qsizetype> open;  // indexes of the openers not yet closed, innermost last
+    bool anyBidi = false;
+    for (qsizetype i = 0; i < kept.size(); ++i) {
+        const char16_t c = kept[i].unicode();
+        if (!isBidiControl(c)) continue;
+        anyBidi = true;
+        if (opensEmbedding(c) || opensIsolate(c)) {
+            open.push_back(i);
+        } else if (c == kPopFormatting) {
+            // Closes the innermost embedding, never one outside the innermost isolate.
+            if (!open.empty() && opensEmbedding(kept[open.back()].unicode())) {
+                open.pop_back();
+            } else {
+                drop[size_t(i)] = true;
+            }
+        } else if (c == kPopIsolate) {
+            // Closes the innermost isolate and, unmatched, every embedding inside it.
+            auto isolate = std::find_if(open.rbegin(), open.rend(), [&](qsizetype at) {
+                return opensIsolate(kept[at].unicode());
+            });
+            if (isolate == open.rend()) {
+                drop[size_t(i)] = true;
+                continue;
+            }
+            const size_t from = size_t(open.rend() - isolate);  // one past the isolate
+            for (size_t k = from; k < open.size(); ++k) drop[size_t(open[k])] = true;
+            open.resize(from - 1);
+        }
+        // LRM, RLM and ALM have no scope: they stay.
+    }
+    for (qsizetype at : open) drop[size_t(at)] = true;
+    if (!anyBidi) return kept;
+
+    QString result;
+    result.reserve(kept.size() + 2);
+    bool keptBidi = false;
+    for (qsizetype i = 0; i < kept.size(); ++i) {
+        if (drop[size_t(i)]) continue;
+        keptBidi = keptBidi || isBidiControl(kept[i].unicode());
+        result += kept[i];
+    }
+    if (!keptBidi) return result;
+    return QChar(kFirstStrongIsolate) + result + QChar(kPopIsolate);
 }
 
 }  // namespace SafeText

@@ -26,6 +26,17 @@ TEST(SuggestedFilename, TakesTheFirstNonBlankLineMadeSafe) {
     EXPECT_EQ(nameFor(QStringLiteral("x<y>z|w\"q*?")), QStringLiteral("x y z w q.mp4"));
 }
 
+// A right-to-left override would make "gnp.exe" read as a picture's name; C1 controls and DEL
+// are invisible. None of them reaches the file name.
+TEST(SuggestedFilename, DropsBidiControlsAndControlCharacters) {
+    EXPECT_EQ(nameFor(QStringLiteral("photo\u202Egnp.exe")), QStringLiteral("photognp.exe.mp4"));
+    EXPECT_EQ(nameFor(QStringLiteral("\u2066a\u2069\u200Eb\u200F\u202Ac\u202C\u2067d\u2068e")),
+              QStringLiteral("abcde.mp4"));
+    EXPECT_EQ(nameFor(QStringLiteral("x\u009B31my\u007Fz\u0080")), QStringLiteral("x 31my z.mp4"));
+    EXPECT_EQ(nameFor(QStringLiteral("\u202E\u009B"), QStringLiteral("\u202E作者\u007F"), kMarch5),
+              QStringLiteral("视频号_作者_20240305_140709.mp4"));
+}
+
 TEST(SuggestedFilename, CutsAtSixtyUserPerceivedCharacters) {
     const QString sixty = QStringLiteral("字").repeated(60);
     EXPECT_EQ(nameFor(sixty), sixty + QStringLiteral(".mp4"));

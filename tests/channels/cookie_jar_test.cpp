@@ -52,6 +52,32 @@ TEST_F(CookieJarTest, FileAndFolderAreOwnerOnly) {
     EXPECT_EQ(QFileInfo(CookieJar::path()).path(), AppPaths::support());
 }
 
+// A jar copied in or left by an older version may be readable by everyone: the first read
+// makes it owner-only and says so once; every write keeps it so.
+TEST_F(CookieJarTest, AJarReadableByOthersIsMadeOwnerOnly) {
+    ASSERT_TRUE(CookieJar::write({cookie("hy_token", "secret", u".tencent.com"_qs)}));
+    ASSERT_EQ(::chmod(QFile::encodeName(CookieJar::path()).constData(), 0644), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(AppPaths::support()).constData(), 0755), 0);
+    const auto told = [] {
+        return TestSupport::logLines()
+            .filter(u"登录信息的权限过宽，别的用户也能读取，已改为只有你能访问："_qs +
+                    CookieJar::path())
+            .size();
+    };
+    const qsizetype before = told();
+
+    EXPECT_EQ(CookieJar::read().size(), 1);
+    EXPECT_EQ(modeOf(CookieJar::path()), mode_t(0600));
+    EXPECT_EQ(modeOf(AppPaths::support()), mode_t(0700));
+    CookieJar::read();
+    EXPECT_EQ(told(), before + 1);
+
+    ASSERT_EQ(::chmod(QFile::encodeName(AppPaths::support()).constData(), 0755), 0);
+    ASSERT_TRUE(CookieJar::write({cookie("sid", "1", u".tencent.com"_qs)}));
+    EXPECT_EQ(modeOf(CookieJar::path()), mode_t(0600));
+    EXPECT_EQ(modeOf(AppPaths::support()), mode_t(0700));
+}
+
 TEST_F(CookieJarTest, InsertReplacesTheSameCookieAndKeepsOthers) {
     ASSERT_TRUE(CookieJar::insert(cookie("hy_token", "old", u".tencent.com"_qs)));
     ASSERT_TRUE(CookieJar::insert(cookie("hy_token", "other-site", u".example.com"_qs)));

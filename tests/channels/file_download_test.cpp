@@ -18,6 +18,9 @@
 #include <QTcpServer>
 #include <QThread>
 
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <csignal>
 #include <functional>
 #include <thread>
 #include <utility>
@@ -404,6 +407,46 @@ TEST_F(FileDownloadTest, NeitherSendsNorKeepsCookies) {
     ASSERT_EQ(requests.size(), 2);
     EXPECT_EQ(requests[1].path(), "/second");
     EXPECT_FALSE(requests[1].header("Cookie"));
+}
+
+// A full temporary folder is the temporary folder's fault: the texts name it and do not send
+// the user to the Desktop. The folder is a real 1 MiB tmpfs where mounting is allowed (root);
+// elsewhere a file size limit makes the writes fail the same way.
+TEST_F(FileDownloadTest, AFullTemporaryFolderIsNamedAsTheCulprit) {
+    const QString small = TestSupport::home() + u"/small-tmp"_qs;
+    ASSERT_TRUE(QDir().mkpath(small));
+    const bool mounted = ::mount("tmpfs", QFile::encodeName(small).constData(), "tmpfs", 0,
+                                 "size=1m,mode=0700") == 0;
+    rlimit usual{};
+    ::getrlimit(RLIMIT_FSIZE, &usual);
+    if (!mounted) {
+        std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
+        const rlimit limit{1 << 20, usual.rlim_max};
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    }
+    const QByteArray previous = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(small));
+
+    serve(Reply::text(mp4Bytes(3 * 1024 * 1024), 200, "video/mp4"));
+    FileDownload download(nullptr);
+    const auto outcome = outcomeOf(download.run(server().url(u"/v"_qs)));
+
+    qputenv("TMPDIR", previous);
+    if (mounted) {
+        ::umount2(QFile::encodeName(small).constData(), MNT_DETACH);
+    } else {
+        ::setrlimit(RLIMIT_FSIZE, &usual);
+    }
+    ASSERT_TRUE(outcome.problem);
+    EXPECT_EQ(outcome.problem->kind(), Problem::Kind::disk);
+    const Failure failure = outcome.problem->failure();
+    EXPECT_EQ(failure.title, u"视频保存失败");
+    EXPECT_TRUE(failure.advice.startsWith(u"无法把视频写到临时文件夹（"_qs + small + u"："_qs))
+        << failure.advice.toStdString();
+    EXPECT_TRUE(failure.advice.contains(u"临时文件夹所在的磁盘空间不足"))
+        << failure.advice.toStdString();
+    EXPECT_FALSE(failure.advice.contains(u"桌面")) << failure.advice.toStdString();
+    EXPECT_FALSE(failure.actions.contains(Failure::Action::openDesktopPrivacy));
 }
 
 TEST_F(FileDownloadTest, DestroyedWhileRunningRemovesItsFile) {

@@ -2,6 +2,7 @@
 #include "channels/channels_fixture.h"
 #include "net/net.h"
 #include "support/app_paths.h"
+#include "support/safe_text.h"
 #include "support/settings.h"
 
 #include <gtest/gtest.h>
@@ -279,6 +280,56 @@ TEST_F(YuanbaoTest, CancelStopsAPendingRequest) {
     const auto outcome = outcomeOf(Yuanbao::parse(kShare, token));
     EXPECT_EQ(outcome.problem, Problem::cancelled());
     EXPECT_LT(clock.elapsed(), 5000);
+}
+
+// This process's resident memory: "VmRSS" now, "VmHWM" at its peak since resetPeakMemory().
+qint64 memoryKiB(const QByteArray& field) {
+    QFile status(u"/proc/self/status"_qs);
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ')[0].toLongLong();
+    }
+    return -1;
+}
+
+void resetPeakMemory() {
+    QFile clear(u"/proc/self/clear_refs"_qs);
+    ASSERT_TRUE(clear.open(QIODevice::WriteOnly));
+    clear.write("5");
+}
+
+// A reply that never ends is stopped as it streams in, quickly and within a few MiB; one that
+// announces too much is stopped at its headers; a long message within the bound is cut short.
+TEST_F(YuanbaoTest, OversizedRepliesAreStoppedAndLongMessagesCut) {
+    loginWith("t");
+    // One TiB, sparse: the server streams it for as long as the client reads.
+    QFile endless(TestSupport::home() + u"/endless.json"_qs);
+    ASSERT_TRUE(endless.open(QIODevice::WriteOnly));
+    endless.write(R"({"code":1,"msg":")");
+    ASSERT_TRUE(endless.resize(qint64(1) << 40));
+    endless.close();
+    Reply stream;
+    stream.headers = {{"Content-Type", "application/json"}};
+    stream.file = endless.fileName();
+    const Problem tooLarge = Problem::apiChanged(u"腾讯元宝返回的内容超过 4.0 MB，已停止接收"_qs);
+    for (const bool announced : {false, true}) {
+        stream.sendLength = announced;
+        answer(stream);
+        resetPeakMemory();
+        const qint64 before = memoryKiB("VmRSS");
+        QElapsedTimer clock;
+        clock.start();
+        const auto outcome = outcomeOf(Yuanbao::parse(kShare), std::chrono::seconds(15));
+        EXPECT_EQ(outcome.problem, tooLarge) << "with Content-Length: " << announced;
+        EXPECT_LT(clock.elapsed(), 5000);
+        EXPECT_LT(memoryKiB("VmHWM") - before, 48 * 1024);
+    }
+
+    answer(Reply::json(R"({"code":1,"msg":"第一行\n)" + QByteArray(3 << 20, 'x') + R"("})"));
+    const QString shown = QStringLiteral("元宝返回 code 1：第一行 ") +
+                          QString(SafeText::kExcerptCharacters - 4, u'x') + QChar(0x2026);
+    EXPECT_EQ(parse().problem, Problem::apiChanged(shown));
 }
 
 TEST_F(YuanbaoTest, NoTokenOrCookieValueReachesTheLog) {

@@ -110,6 +110,14 @@ TEST(SpeedMeter, GivenRatesAndOddCounts) {
     EXPECT_EQ(streams.text(1 << 20, 0, std::nullopt, t0 + 1s), QStringLiteral("1.0 MB"));
 }
 
+// A progress line may claim some 9e18 bytes of a 1-byte file: the percentage (above 9e20) fits
+// no integer.
+TEST(SpeedMeter, PercentagesBeyondEveryIntegerAreShownWhole) {
+    SpeedMeter meter;
+    EXPECT_EQ(meter.text(qint64(1) << 62, 1, 0.0, SpeedMeter::Clock::now()),
+              QStringLiteral("461168601842738790400% · 4398046511104.0 MB / 0.0 MB"));
+}
+
 TEST(CancelToken, StoppersRunOnceAndLateOnesAtOnce) {
     auto token = CancelToken::make();
     int first = 0, removed = 0, late = 0;

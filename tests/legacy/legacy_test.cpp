@@ -198,6 +198,10 @@ TEST_F(LegacyTest, MalformedRecordsAreDeletedWithoutUndoing) {
                      "\"priorPACURL\":\"\",\"ourPACURL\":\"\"}"),
           QByteArray("{\"enginePID\":1.5,\"enginePath\":\"\",\"serviceID\":\"\","
                      "\"serviceName\":\"\",\"priorPACEnabled\":true,"
+                     "\"priorPACURL\":\"\",\"ourPACURL\":\"\"}"),
+          // Far outside every integer type: must be refused before any conversion.
+          QByteArray("{\"enginePID\":1e300,\"enginePath\":\"\",\"serviceID\":\"\","
+                     "\"serviceName\":\"\",\"priorPACEnabled\":true,"
                      "\"priorPACURL\":\"\",\"ourPACURL\":\"\"}")}) {
         EXPECT_FALSE(Legacy::Session::decode(bad).has_value()) << bad.toStdString();
         TestSupport::writeFile(Legacy::sessionFile(), bad);

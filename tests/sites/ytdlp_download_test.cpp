@@ -130,6 +130,26 @@ TEST_F(RealYtDlp, PageWithOgVideo) {
     EXPECT_EQ(streamsOf(file), (QStringList{"video", "audio"}));
 }
 
+// yt-dlp keeps a page title's right-to-left override, isolates and C1 controls in its file name
+// and its title line. None of them reaches the Desktop name, and the shown title keeps bidi
+// controls only in matched pairs inside an isolated span.
+TEST_F(RealYtDlp, BidiAndControlCharactersStayOutOfNamesAndTitles) {
+    ASSERT_TRUE(TestMedia::makeClip(www + QStringLiteral("/media/film.mp4"), 1));
+    SiteTest::HttpServer server(www);
+    const QString title = u"a\u202Egnp\u2066x\u2069.exe\u009B1m\u007Fz\u200E"_qs;
+    TestSupport::writeFile(
+        www + QStringLiteral("/watch.html"),
+        QStringLiteral("<html><head><meta charset=\"utf-8\"><title>Page</title>"
+                       "<meta property=\"og:title\" content=\"%1\">"
+                       "<meta property=\"og:video\" content=\"%2\"></head></html>")
+            .arg(title, server.url(QStringLiteral("media/film.mp4")))
+            .toUtf8());
+    auto item = itemFor(server.url(QStringLiteral("watch.html")));
+    const QString file = savedFile(download(*item));
+    EXPECT_EQ(QFileInfo(file).fileName(), u"agnpx.exe 1mz.mp4");
+    EXPECT_EQ(item->title(), u"\u2068agnp\u2066x\u2069.exe1mz\u200E\u2069"_qs);
+}
+
 // yt-dlp never sees the Desktop: a user's file of the same name is neither skipped over and
 // reported as ours nor replaced, and two downloads of one title at once give two files.
 TEST_F(RealYtDlp, SameNamesOnTheDesktopAndAtOnceGiveNewFiles) {

@@ -3,6 +3,7 @@
 
 #include "common/test_support.h"
 #include "core/download_item.h"
+#include "sites/process_group.h"
 #include "sites/site_test_support.h"
 #include "sites/stall_monitor.h"
 #include "sites/tools.h"
@@ -295,6 +296,37 @@ TEST_F(FakeYtDlp, CancellingStopsTheToolAndItsChildren) {
     EXPECT_LT(timer.elapsed(), 10000);
     EXPECT_TRUE(SiteTest::liveProcessesMentioning(marker).isEmpty());
     EXPECT_FALSE(QFileInfo::exists(YtDlp::workingFolder(item)));
+}
+
+// Quitting cancels the downloads, ends every tool group and exits without running the event
+// loop again, so the run never resumes to clean up: the working folder of a tool that ignored
+// the terminate request goes with its group.
+TEST_F(FakeYtDlp, EndingTheGroupsAtQuitRemovesTheWorkingFolder) {
+    const QString marker =
+        QStringLiteral("quorvin-quit-%1").arg(QCoreApplication::applicationPid());
+    fake(QStringLiteral("trap '' TERM\necho '@@TITLE t'\nwhile :; do sleep 0.1; : %1; done\n")
+             .arg(marker)
+             .toUtf8());
+    const auto cancel = CancelToken::make();
+    bool ended = false;
+    auto run = [](DownloadItem* item, std::shared_ptr<CancelToken> token, YtDlp::Settings settings,
+                  bool* done) -> QCoro::Task<> {
+        try {
+            co_await YtDlp::download(item, std::nullopt, token, settings);
+        } catch (...) {
+        }
+        *done = true;
+    };
+    run(&item, cancel, settings, &ended);
+    ASSERT_TRUE(TestSupport::waitUntil([this] { return item.title() == u"t"; }));
+    const QString folder = YtDlp::workingFolder(item);
+    ASSERT_TRUE(QFileInfo::exists(folder));
+
+    cancel->cancel();
+    ProcessGroup::endAll(300ms);
+    EXPECT_FALSE(QFileInfo::exists(folder));
+    EXPECT_TRUE(SiteTest::liveProcessesMentioning(marker).isEmpty());
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return ended; }));
 }
 
 TEST_F(FakeYtDlp, CancelledBeforeTheStartRunsNothing) {

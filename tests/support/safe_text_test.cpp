@@ -21,3 +21,17 @@ TEST(SafeText, TerminalTextKeepsWordsAndDropsControls) {
     EXPECT_EQ(SafeText::forTerminal(QStringLiteral("普通标题 (1080p)")),
               QStringLiteral("普通标题 (1080p)"));
 }
+
+TEST(SafeText, TitlesKeepBidiControlsOnlyPairedInsideAnIsolate) {
+    EXPECT_EQ(SafeText::isolatedTitle(u"普通标题 (1080p)"_qs), u"普通标题 (1080p)");
+    EXPECT_EQ(SafeText::isolatedTitle(u"a\tb\nc\x01\u009B\x7F"
+                                      "d"_qs),
+              u"a b cd");
+    // An override that is never closed would reorder whatever follows the title.
+    EXPECT_EQ(SafeText::isolatedTitle(u"photo\u202Egnp.exe"_qs), u"photognp.exe");
+    EXPECT_EQ(SafeText::isolatedTitle(u"a\u202Eb\u202Cc\u200F"_qs),
+              u"\u2068a\u202Eb\u202Cc\u200F\u2069"_qs);
+    // Stray closers go; a PDI closes its isolate and drops the embedding left open inside it.
+    EXPECT_EQ(SafeText::isolatedTitle(u"\u2069a\u202C\u2067b\u202Bc\u2069d\u2066"_qs),
+              u"\u2068a\u2067bc\u2069d\u2069"_qs);
+}
