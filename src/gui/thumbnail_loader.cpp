@@ -26,8 +26,9 @@ struct Fetch {
 ThumbnailLoader::ThumbnailLoader(Limits limits) : m_limits(limits) {}
 
 ThumbnailLoader::~ThumbnailLoader() {
-    for (const auto& job : std::as_const(m_waiting)) job->finish({}, QStringLiteral("ended"));
-    for (QNetworkReply* reply : std::as_const(m_running)) reply->abort();
+    for (const auto& job : std::exchange(m_waiting, {})) job->finish({}, QStringLiteral("ended"));
+    // Each abort finishes its job and leaves the list at once.
+    for (QNetworkReply* reply : QList<QNetworkReply*>(m_running)) reply->abort();
 }
 
 bool ThumbnailLoader::isWebAddress(const QUrl& address) {
