@@ -3,6 +3,7 @@
 #include "app/app_delegate.h"
 #include "app/panel_window.h"
 #include "app/single_instance.h"
+#include "app/start_refusal.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -80,7 +81,13 @@ int main(int argc, char** argv) {
 
     // A second copy asks the first to show its panel and ends, touching no folder and no log.
     SingleInstance instance;
-    if (!instance.claim()) {
+    bool claimed = false;
+    try {
+        claimed = instance.claim();
+    } catch (const SingleInstance::Unavailable& problem) {
+        return refuseToStart(problem.reason);
+    }
+    if (!claimed) {
         instance.askRunningToShow(std::chrono::seconds(3));
         return 0;
     }

@@ -1,5 +1,8 @@
 #include "app/single_instance.h"
 
+#include "app/instance_folder.h"
+
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -8,6 +11,8 @@
 #include <QLockFile>
 #include <QThread>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -15,18 +20,27 @@ namespace {
 constexpr char kShow[] = "show\n";
 constexpr char kShown[] = "ok\n";
 
+// Why no lock file can be made in `folder`, in the system's words: QLockFile only says that
+// it could not.
+QString whyNoLockIn(const QString& folder) {
+    const QByteArray probe = QFile::encodeName(folder + QStringLiteral("/.quorvin-probe-") +
+                                               QString::number(QCoreApplication::applicationPid()));
+    const int fd = ::open(probe.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const QString words = fd < 0 ? InstanceFolder::systemWords() : QString();
+    if (fd >= 0) {
+        ::close(fd);
+        ::unlink(probe.constData());
+    }
+    return QStringLiteral("无法在 ") + folder + QStringLiteral(" 中建立锁文件") +
+           (words.isEmpty() ? QString() : QStringLiteral("（") + words + QStringLiteral("）"));
+}
+
 }  // namespace
 
 SingleInstance::SingleInstance(QString folder, QObject* parent)
     : QObject(parent), m_folder(std::move(folder)) {}
 
 SingleInstance::~SingleInstance() = default;
-
-QString SingleInstance::defaultFolder() {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QFileInfo(runtime).isDir()) return runtime;
-    return QDir::tempPath() + QStringLiteral("/quorvin-") + QString::number(::getuid());
-}
 
 QString SingleInstance::lockPath() const {
     return m_folder + QStringLiteral("/quorvin.lock");
@@ -37,17 +51,39 @@ QString SingleInstance::socketPath() const {
 }
 
 bool SingleInstance::claim() {
-    if (!QFileInfo(m_folder).isDir()) {
-        // The fallback folder in the shared temporary folder is the user's alone.
-        QDir().mkpath(m_folder);
-        QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (!m_folder.isEmpty()) return claimIn(m_folder);
+    QString runtimeProblem;
+    if (const QString runtime = InstanceFolder::runtime(); !runtime.isEmpty()) {
+        try {
+            return claimIn(runtime);
+        } catch (const Unavailable& problem) {
+            // A read-only or cluttered runtime folder: every launch of this session meets in the
+            // private folder instead.
+            runtimeProblem = problem.reason + QStringLiteral("；");
+        }
     }
+    try {
+        return claimIn(InstanceFolder::privateFallback());
+    } catch (const Unavailable& problem) {
+        throw Unavailable{runtimeProblem + problem.reason};
+    }
+}
+
+bool SingleInstance::claimIn(const QString& folder) {
+    m_folder = folder;
+    clearNonFileLock();
     m_lock = std::make_unique<QLockFile>(lockPath());
     // Only a dead owner makes the lock stale, never its age: the app runs for days.
     m_lock->setStaleLockTime(0);
-    if (!m_lock->tryLock(0)) {
+    bool locked = m_lock->tryLock(0);
+    if (!locked && m_lock->error() == QLockFile::LockFailedError && takeOverUnreadableLock()) {
+        locked = m_lock->tryLock(0);
+    }
+    if (!locked) {
+        const QLockFile::LockError error = m_lock->error();
         m_lock.reset();
-        return false;
+        if (error == QLockFile::LockFailedError) return false;
+        throw Unavailable{whyNoLockIn(m_folder)};
     }
     // Holding the lock, any socket file left here belongs to a copy that died.
     QLocalServer::removeServer(socketPath());
@@ -56,6 +92,35 @@ bool SingleInstance::claim() {
     connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::onConnection);
     m_server->listen(socketPath());
     return true;
+}
+
+// Only a file can be a lock. Anything else in its place (an empty folder, a link, a FIFO,
+// which reading would block on) holds nobody's lock and goes; a folder with something in it
+// is not ours to empty.
+void SingleInstance::clearNonFileLock() {
+    const QByteArray path = QFile::encodeName(lockPath());
+    struct stat info {};
+    if (::lstat(path.constData(), &info) != 0 || S_ISREG(info.st_mode)) return;
+    if (S_ISDIR(info.st_mode) ? ::rmdir(path.constData()) == 0 : ::unlink(path.constData()) == 0)
+        return;
+    if (errno == ENOENT) return;  // another launch cleared it first
+    throw Unavailable{QStringLiteral("锁文件 ") + lockPath() +
+                      QStringLiteral(" 的位置被占用，无法清除（") + InstanceFolder::systemWords() +
+                      QStringLiteral("）")};
+}
+
+// A lock that names no process was left by a copy that died before writing it, unless a live
+// process holds it right now (still writing it): its flock says so, and removeStaleLockFile()
+// respects it. One remover at a time, as QLockFile itself does it, so that two launches never
+// remove each other's fresh lock.
+bool SingleInstance::takeOverUnreadableLock() {
+    qint64 pid = 0;
+    QString host, application;
+    if (m_lock->getLockInfo(&pid, &host, &application)) return false;  // QLockFile judged it
+    QLockFile remover(lockPath() + QStringLiteral(".rmlock"));
+    if (!remover.tryLock(1000)) return false;
+    if (m_lock->getLockInfo(&pid, &host, &application)) return false;
+    return m_lock->removeStaleLockFile();
 }
 
 void SingleInstance::onConnection() {

@@ -11,23 +11,34 @@ class QLockFile;
 
 // One Quorvin per user. The first copy holds a lock file and listens on a local socket beside
 // it; a later copy finds the lock held, asks the first to show its panel and ends. Both live in
-// $XDG_RUNTIME_DIR (private to the user; the temporary folder when there is none). A copy that
-// crashed leaves a lock naming a dead process and a socket nobody listens on: both are taken
-// over.
+// $XDG_RUNTIME_DIR (private to the user); without one, or when it cannot be written, in a folder
+// of ours in the temporary folder (InstanceFolder).
+//
+// What a copy that died leaves behind is taken over: a lock naming a dead process, a lock left
+// empty or unreadable (killed between creating and writing it, a power cut), an empty folder or
+// anything but a file in its place, and a socket nobody listens on. A lock that a live process
+// holds is never taken: QLockFile keeps an flock on it for as long as it holds it.
 class SingleInstance : public QObject {
     Q_OBJECT
 
 public:
-    explicit SingleInstance(QString folder = defaultFolder(), QObject* parent = nullptr);
+    // This copy can neither hold the lock nor find another that holds it; `reason` says why,
+    // for the user.
+    struct Unavailable {
+        QString reason;
+    };
+
+    // The lock in the usual place (above), or in `folder` when one is given.
+    explicit SingleInstance(QString folder = {}, QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // Takes the lock and starts listening. False when another live copy holds it.
+    // Takes the lock and starts listening: true. False when another live copy holds it. Throws
+    // Unavailable when it is neither.
     bool claim();
     // Asks the running copy to show its panel; true once it has answered. Retries while that
     // copy is still starting and not yet listening.
     bool askRunningToShow(std::chrono::milliseconds timeout);
 
-    static QString defaultFolder();
     QString lockPath() const;
     QString socketPath() const;
 
@@ -35,6 +46,9 @@ Q_SIGNALS:
     void showRequested();
 
 private:
+    bool claimIn(const QString& folder);
+    void clearNonFileLock();
+    bool takeOverUnreadableLock();
     void onConnection();
 
     QString m_folder;

@@ -2,6 +2,7 @@
 
 #include "gui/action_label.h"
 #include "gui/platform_values.h"
+#include "gui/thumbnail_provider.h"
 #include "support/byte_count.h"
 
 namespace {
@@ -74,7 +75,7 @@ QVariant ItemListModel::data(const QModelIndex& index, int role) const {
         case titleRole:
             return item.title();
         case thumbnailRole:
-            return item.thumbnailOrEmpty();
+            return ThumbnailProvider::source(item.thumbnailOrEmpty());
         case phaseRole:
             return phaseName(phase.kind());
         case activeRole:

@@ -19,7 +19,7 @@ public:
         urlRole,
         platformRole,  // platformValues()
         titleRole,
-        thumbnailRole,  // empty url while none is known
+        thumbnailRole,  // "image://thumbnail/…"; empty while none is known or not a web address
         phaseRole,      // "working", "downloading", "done", "failed"
         activeRole,
         fractionRole,    // 0…1, or -1 while no total is known (and outside downloading)

@@ -4,6 +4,7 @@
 #include "gui/icon_provider.h"
 #include "gui/logo.h"
 #include "gui/panel_bridge.h"
+#include "gui/thumbnail_provider.h"
 #include "legacy/legacy.h"
 
 #include <QFont>
@@ -45,6 +46,7 @@ void loadPanel(QQuickView& view, DownloadManager& manager, PasteField& field,
     engine->addImageProvider(QStringLiteral("badge"), new BadgeImageProvider([](int size) {
                                  return Logo::badgeImage(size);
                              }));
+    engine->addImageProvider(QStringLiteral("thumbnail"), new ThumbnailProvider);
     engine->rootContext()->setContextProperty(QStringLiteral("panel"), bridge);
     view.setResizeMode(QQuickView::SizeViewToRootObject);
     view.setColor(QGuiApplication::palette().color(QPalette::Window));

@@ -3,6 +3,7 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <cstdio>
 
 #include <unistd.h>
 
@@ -28,4 +29,11 @@ void ControlChannel::readAvailable() {
         if (line == "raise") Q_EMIT raiseRequested();
         if (line == "close") Q_EMIT closeRequested();
     }
+}
+
+void ControlChannel::reportSaveFailed(const QString& message) {
+    QString line = message;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    std::fputs(("save-failed " + line.toUtf8() + '\n').constData(), stdout);
+    std::fflush(stdout);
 }

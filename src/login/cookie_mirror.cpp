@@ -4,7 +4,12 @@
 #include "channels/yuanbao.h"
 
 #include <QDateTime>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QWebEngineCookieStore>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -40,6 +45,17 @@ QUrl originFor(QNetworkCookie* cookie) {
         origin.setPort(-1);
     }
     return origin;
+}
+
+// Why the jar at `path` cannot be replaced, in the system's words; empty when it can (then only
+// its lock was busy, and a retry will do).
+QString whyUnwritable(const QString& path) {
+    if (QFileInfo(path).isDir()) return QString::fromLocal8Bit(std::strerror(EISDIR));
+    // The jar is replaced by renaming a new file beside it: its folder must take one.
+    QSaveFile probe(path);
+    if (!probe.open(QIODevice::WriteOnly)) return probe.errorString();
+    probe.cancelWriting();
+    return {};
 }
 
 }  // namespace
@@ -104,10 +120,19 @@ void CookieMirror::flush() {
         }
     });
     if (!written) {
-        // The jar stayed locked (or its folder is unwritable): keep the changes, newest last, and
-        // try again shortly rather than lose a login.
+        // Keep the changes, newest last.
         const QList<Change> later = std::exchange(m_pending, pending);
         for (const Change& change : later) record(change.identity, change.cookie);
+        m_flushTimer.stop();
+        const QString path = CookieJar::path();
+        if (const QString why = whyUnwritable(path); !why.isEmpty()) {
+            if (!std::exchange(m_failureReported, true)) {
+                Q_EMIT saveFailed(QStringLiteral("登录信息无法保存：无法写入 ") + path +
+                                  QStringLiteral("（") + why + QStringLiteral("）"));
+            }
+            return;
+        }
+        // The jar stayed locked by the app for a moment: try again shortly.
         m_flushTimer.start(kRetryDelayMs);
     }
 }

@@ -17,7 +17,9 @@ class QWebEngineCookieStore;
 //
 // The store reports an overwrite as a removal followed by an addition (even with the same
 // value), so changes are collected for a moment and written as one update of the jar, under
-// its lock, and only when a line of the jar really changes.
+// its lock, and only when a line of the jar really changes. A jar that cannot be written (it is
+// a folder, its folder is read-only) is reported once with the system's words and not retried:
+// the login would be lost with the window.
 class CookieMirror : public QObject {
     Q_OBJECT
 
@@ -27,6 +29,10 @@ public:
 
     // Writes the pending changes now.
     void flush();
+
+Q_SIGNALS:
+    // "登录信息无法保存：" with the path and the system's reason.
+    void saveFailed(const QString& message);
 
 private:
     struct Change {
@@ -39,4 +45,5 @@ private:
 
     QList<Change> m_pending;
     QTimer m_flushTimer;
+    bool m_failureReported = false;
 };

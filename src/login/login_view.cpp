@@ -23,6 +23,8 @@ constexpr int kLoadTimeoutMs = 60'000;
 // Sizes in device-independent pixels, the unit of the rest of the interface.
 constexpr int kHelpPixelSize = 12;
 constexpr double kSecondaryOpacity = 0.55;
+// Readable on a light and on a dark window.
+const QColor kProblemColour(0xd9, 0x30, 0x25);
 
 // Marks the window's first paint for the start-up trace.
 class FirstPaintMark : public QObject {
@@ -72,9 +74,13 @@ LoginView::LoginView(QWidget* parent) : QWidget(parent) {
     auto* help = new QWidget(this);
     auto* helpLayout = new QVBoxLayout(help);
     helpLayout->setContentsMargins(16, 10, 16, 10);
-    QLabel* label = makeHelpLabel(help);
-    helpLayout->addWidget(label);
-    if (LoginTrace::enabled()) label->installEventFilter(new FirstPaintMark(this));
+    m_help = makeHelpLabel(help);
+    helpLayout->addWidget(m_help);
+    if (LoginTrace::enabled()) m_help->installEventFilter(new FirstPaintMark(this));
+    connect(m_mirror, &CookieMirror::saveFailed, this, [this](const QString& message) {
+        showProblem(message);
+        Q_EMIT saveFailed(message);
+    });
 
     m_view = new QWebEngineView(this);
     m_view->setPage(m_page);
@@ -107,6 +113,7 @@ LoginView::~LoginView() {
     // The page must go before its profile, and the mirror writes what is still pending.
     delete m_view;
     delete m_page;
+    m_mirror->disconnect(this);
     delete m_mirror;
     delete m_profile;
 }
@@ -128,6 +135,13 @@ void LoginView::bringForward() {
     if (isMinimized()) showNormal();
     raise();
     activateWindow();
+}
+
+void LoginView::showProblem(const QString& message) {
+    m_help->setText(message);
+    QPalette palette = m_help->palette();
+    palette.setColor(QPalette::WindowText, kProblemColour);
+    m_help->setPalette(palette);
 }
 
 void LoginView::load() {

@@ -6,6 +6,7 @@
 class CookieMirror;
 class LoginPage;
 class QWebEngineProfile;
+class QLabel;
 class QWebEngineView;
 
 // The login window: a short help text above the Yuanbao home page, where the user scans the QR
@@ -24,12 +25,18 @@ public:
     // Brings the open window to the front (a second request to log in).
     void bringForward();
 
+Q_SIGNALS:
+    // The login cannot be kept; the window shows `message` in place of its help text.
+    void saveFailed(const QString& message);
+
 private:
     void load();
+    void showProblem(const QString& message);
 
     QWebEngineProfile* m_profile = nullptr;
     CookieMirror* m_mirror = nullptr;
     LoginPage* m_page = nullptr;
     QWebEngineView* m_view = nullptr;
+    QLabel* m_help = nullptr;
     QTimer m_loadTimeout;
 };

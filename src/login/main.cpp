@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
     ControlChannel control;
     QObject::connect(&control, &ControlChannel::raiseRequested, &view, &LoginView::bringForward);
     QObject::connect(&control, &ControlChannel::closeRequested, &view, &QWidget::close);
+    QObject::connect(&view, &LoginView::saveFailed, &control, &ControlChannel::reportSaveFailed);
     view.present();
     return app.exec();
 }

@@ -16,6 +16,10 @@ constexpr int kPollIntervalMs = 1500;
 constexpr int kCloseDelayMs = 800;
 // A helper asked to close gets this long to write its last cookies before it is ended.
 constexpr int kCloseGraceMs = 3000;
+// Long enough to read the one line that says why a login cannot be saved.
+constexpr int kProblemShownMs = 5000;
+// The helper's report is ours, but a log line stays a line.
+constexpr qsizetype kMaxReportChars = 500;
 
 std::optional<QString> currentToken() {
     for (const QNetworkCookie& cookie : Yuanbao::cookies()) {
@@ -73,9 +77,11 @@ void YuanbaoLoginWindow::show() {
 void YuanbaoLoginWindow::open() {
     const QString program = helperProgram();
     m_window = new QProcess(this);
-    // The helper's messages go where ours go; its input is our line to the window.
-    m_window->setProcessChannelMode(QProcess::ForwardedChannels);
+    // The helper's error output goes where ours goes; its input and output are our line to the
+    // window.
+    m_window->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     connect(m_window, &QProcess::finished, this, &YuanbaoLoginWindow::helperEnded);
+    connect(m_window, &QProcess::readyReadStandardOutput, this, &YuanbaoLoginWindow::readHelper);
     connect(m_window, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart) return;
         Log::write(QStringLiteral("无法打开元宝登录窗口：") + m_window->errorString());
@@ -91,8 +97,19 @@ void YuanbaoLoginWindow::open() {
     m_timer.start();
 }
 
+void YuanbaoLoginWindow::readHelper() {
+    while (m_window && m_window->canReadLine()) {
+        const QByteArray line = m_window->readLine().trimmed();
+        if (!line.startsWith("save-failed ") || m_finished || m_saveFailed || m_loginSeen) continue;
+        m_saveFailed = true;
+        m_timer.stop();
+        Log::write(QString::fromUtf8(line.mid(12)).left(kMaxReportChars));
+        QTimer::singleShot(kProblemShownMs, this, [this] { finish(false); });
+    }
+}
+
 void YuanbaoLoginWindow::check() {
-    if (m_finished || m_loginSeen) return;
+    if (m_finished || m_loginSeen || m_saveFailed) return;
     const std::optional<QString> token = currentToken();
     if (!token || token->isEmpty()) return;
     if (m_initialToken && *m_initialToken == *token) return;

@@ -13,8 +13,10 @@ class QProcess;
 // The Yuanbao login window, seen from the app: the window itself is the quorvin-login helper
 // (a web view in its own process), and this object watches the cookie jar that the helper
 // writes until a new "hy_token" value shows up. Then it reports success and closes the window.
-// Closing the window, or the helper ending in any other way, reports failure. onFinish is
-// called exactly once; the object is single-use.
+// Closing the window, or the helper ending in any other way, reports failure, and so does a
+// login the helper cannot save (it says "save-failed <message>" on its output): that message
+// goes to the log, and the window shows it a moment before it closes. onFinish is called
+// exactly once; the object is single-use.
 //
 // States: idle → opening (reading the login that exists now) → open (helper running, polling
 // every 1.5 s) → finished. show() in the open state only brings the window forward.
@@ -36,12 +38,14 @@ private:
     void check();
     void finish(bool ok);
     void helperEnded();
+    void readHelper();
     void closeWindow();
 
     QProcess* m_window = nullptr;
     QTimer m_timer;
     std::optional<QString> m_initialToken;
     bool m_opening = false;
-    bool m_loginSeen = false;  // a new login was found; the report follows shortly
+    bool m_loginSeen = false;   // a new login was found; the report follows shortly
+    bool m_saveFailed = false;  // the helper cannot save the login; the report follows shortly
     bool m_finished = false;
 };

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 
 #include <csignal>
 
@@ -223,4 +224,72 @@ TEST_F(LoginWindowTest, LogoutRemovesTheYuanbaoCookiesAndTheNextLinkAsksAgain) {
     ASSERT_TRUE(TestSupport::waitUntil([&] { return !manager.hasLoginWindow(); }, 5s));
     EXPECT_EQ(shows, 1);
     EXPECT_EQ(manager.items().first()->phase().kind(), Phase::failed);
+}
+
+namespace {
+
+// How many clearly red pixels the top `rows` of the window show: the help text's band, where
+// a problem is written in red.
+int redPixelsAtTheTop(const QString& window, int rows) {
+    const QByteArray shell =
+        TestSupport::run(QStringLiteral("xdotool"),
+                         {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window})
+            .out;
+    QMap<QByteArray, int> geometry;
+    for (const QByteArray& line : shell.split('\n')) {
+        const QList<QByteArray> pair = line.split('=');
+        if (pair.size() == 2) geometry[pair[0]] = pair[1].toInt();
+    }
+    const int width = geometry.value("WIDTH");
+    if (width <= 0) return 0;
+    const QByteArray pixels =
+        TestSupport::run(
+            QStringLiteral("ffmpeg"),
+            {QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-f"),
+             QStringLiteral("x11grab"), QStringLiteral("-video_size"),
+             QStringLiteral("%1x%2").arg(width).arg(rows), QStringLiteral("-i"),
+             qEnvironmentVariable("DISPLAY") +
+                 QStringLiteral("+%1,%2").arg(geometry.value("X")).arg(geometry.value("Y")),
+             QStringLiteral("-frames:v"), QStringLiteral("1"), QStringLiteral("-f"),
+             QStringLiteral("rawvideo"), QStringLiteral("-pix_fmt"), QStringLiteral("rgb24"),
+             QStringLiteral("-")})
+            .out;
+    int red = 0;
+    for (qsizetype i = 0; i + 2 < pixels.size(); i += 3) {
+        const auto r = quint8(pixels[i]), g = quint8(pixels[i + 1]), b = quint8(pixels[i + 2]);
+        if (r > 170 && g < 90 && b < 90) ++red;
+    }
+    return red;
+}
+
+}  // namespace
+
+TEST_F(LoginWindowTest, ALoginThatCannotBeSavedIsReportedAndEndsAsFailed) {
+    ASSERT_TRUE(QDir().mkpath(CookieJar::path()));  // the jar is a folder
+    auto login = makeWindow();
+    login->show();
+    const QString window = waitForLoginWindow();
+    ASSERT_FALSE(window.isEmpty());
+    ASSERT_TRUE(TestSupport::waitUntil([] { return pagesReady() == 1; }, 8s));
+    EXPECT_EQ(redPixelsAtTheTop(window, 60), 0);
+    clickLogin(window);
+
+    QStringList said;
+    ASSERT_TRUE(TestSupport::waitUntil(
+        [&] {
+            said = TestSupport::logLines().filter(QStringLiteral("登录信息无法保存"));
+            return !said.isEmpty() || !m_reports.isEmpty();
+        },
+        10s))
+        << "the login neither succeeded nor failed";
+    ASSERT_EQ(said.size(), 1);
+    EXPECT_TRUE(said[0].contains(CookieJar::path())) << said[0].toStdString();
+    EXPECT_TRUE(said[0].contains(QStringLiteral("Is a directory"))) << said[0].toStdString();
+    // The window says so too, for a moment, then closes as a failed login.
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return redPixelsAtTheTop(window, 60) > 20; }, 3s));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !m_reports.isEmpty(); }, 10s));
+    EXPECT_EQ(m_reports, QList<bool>{false});
+    EXPECT_TRUE(TestSupport::waitUntil([] { return loginWindows().isEmpty(); }, 10s));
+    EXPECT_EQ(logCount(QStringLiteral("元宝登录成功")), 0);
+    EXPECT_EQ(m_reports.size(), 1);
 }
