@@ -9,9 +9,12 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QPalette>
-#include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickView>
+
+// Generated with the module's type registrations. The library is static: naming the function
+// keeps that object file (and with it the registration of Quorvin.Panel) in the program.
+void qml_register_types_Quorvin_Panel();
 
 namespace {
 
@@ -31,21 +34,21 @@ void preferSimplifiedChineseFallback() {
 }  // namespace
 
 void loadPanel(QQuickView& view, DownloadManager& manager, PanelCallbacks callbacks) {
+    [[maybe_unused]] volatile auto registration = &qml_register_types_Quorvin_Panel;
     preferSimplifiedChineseFallback();
-    PanelBridge::Shell shell;
-    shell.quit = std::move(callbacks.onQuit);
-    shell.removeOldCert = std::move(callbacks.onRemoveOldCert);
-    shell.heightChanged = std::move(callbacks.onHeightChange);
-    shell.hasOldCertificate = [] { return Legacy::hasOldCertificate(); };
-    auto* bridge = new PanelBridge(manager, std::move(shell), &view);
+    if (!callbacks.hasOldCertificate)
+        callbacks.hasOldCertificate = [] { return Legacy::hasOldCertificate(); };
+    auto* bridge = new PanelBridge(manager, std::move(callbacks), &view);
 
     QQmlEngine* engine = view.engine();
+    PanelBridge::provide(*engine, bridge);
+    // Where the module's compiled QML and its qmldir are found in the resources.
+    engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
     engine->addImageProvider(QStringLiteral("icon"), new IconProvider);
     engine->addImageProvider(QStringLiteral("badge"), new BadgeImageProvider([](int size) {
                                  return Logo::badgeImage(size);
                              }));
-    engine->rootContext()->setContextProperty(QStringLiteral("panel"), bridge);
     view.setResizeMode(QQuickView::SizeViewToRootObject);
     view.setColor(QGuiApplication::palette().color(QPalette::Window));
-    view.setSource(QUrl(QStringLiteral("qrc:/quorvin/qml/PanelView.qml")));
+    view.setSource(QUrl(QStringLiteral("qrc:/qt/qml/Quorvin/Panel/PanelView.qml")));
 }
