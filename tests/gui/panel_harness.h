@@ -9,12 +9,14 @@
 #include <QQuickView>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
 // The real panel QML in a software-rendered view, over a real DownloadManager whose desktop is
 // recorded. Items are put into the wanted phase after a run that ends at once (no download
-// tools can be found), so nothing changes behind a test's back.
+// tools can be found), so nothing changes behind a test's back. Any QML warning while the
+// harness lives fails the test.
 class PanelHarness {
 public:
     struct Clipboard : ::Clipboard {
@@ -57,8 +59,14 @@ public:
     // Adds an item for `url` on top of the list and leaves it in `phase`.
     DownloadManager::ItemPointer add(const QString& url, const Phase& phase);
 
-    // Lets bindings, layouts and animations finish.
-    void settle(int milliseconds = 350);
+    // Waits until what changed is on the screen: a frame has been drawn since, and the list has
+    // come to rest (its height at its content's, every row opaque and in its place).
+    void settle();
+    // Waits until `done` holds; false if it still does not after five seconds.
+    bool waitFor(const std::function<bool()>& done);
+    // Waits until the window has drawn no frame for a few frame intervals; false if it still
+    // draws after a second.
+    bool drawingStops();
     QImage grab();
 
     // Heights reported to the shell, in order.
@@ -69,6 +77,8 @@ public:
     QList<std::shared_ptr<LoginWindow>> loginWindows;
 
 private:
+    bool listAtRest() const;
+
     // Before the view exists: the panel draws with the software renderer, as in the tray app.
     const bool m_softwareRenderer;
     QTemporaryDir m_noTools;

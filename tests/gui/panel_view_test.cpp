@@ -8,6 +8,7 @@
 
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -81,14 +82,14 @@ TEST(PanelView, BadgesRunTheirGradientFromTopLeadingToBottomTrailing) {
 TEST(PanelView, TextWithoutALinkShowsTheNoticeButWhiteSpaceOnlySwitchesTheTrailingControl) {
     PanelHarness panel;
     panel.manager().setInput(QStringLiteral("随便一段话"));
-    panel.settle(50);
+    panel.settle();
     EXPECT_TRUE(panel.shown("noLinkNotice"));
     EXPECT_FALSE(panel.shown("sitesNotice"));
     EXPECT_TRUE(panel.shown("clearButton"));
     EXPECT_FALSE(panel.item("downloadButton")->isEnabled());
 
     panel.manager().setInput(QStringLiteral("  \n "));
-    panel.settle(50);
+    panel.settle();
     EXPECT_FALSE(panel.shown("noLinkNotice"));
     EXPECT_TRUE(panel.shown("sitesNotice"));
     EXPECT_TRUE(panel.shown("clearButton"));
@@ -100,7 +101,7 @@ TEST(PanelView, ARecognisedLinkShowsItsChipAndNarrowsTheLeadingPadding) {
     EXPECT_DOUBLE_EQ(panel.item("fieldRow")->x(), 10);
     EXPECT_NE(panel.find("linkIcon"), nullptr);
     panel.manager().setInput(QStringLiteral("看这个 ") + kBilibili + QStringLiteral(" 不错"));
-    panel.settle(50);
+    panel.settle();
     EXPECT_DOUBLE_EQ(panel.item("fieldRow")->x(), 6);
     EXPECT_EQ(panel.find("linkIcon"), nullptr);
     EXPECT_EQ(panel.value("chipName", "text").toString(), "B站");
@@ -115,7 +116,7 @@ TEST(PanelView, AChannelsLinkWhileLoggedOutAsksForTheLoginFirst) {
     panel.add(kBilibili, Phase::makeDone(QStringLiteral("/tmp/x.mp4"), 1));
     panel.manager().refreshStatus();  // no login in the jar
     panel.manager().setInput(QStringLiteral("这是 ") + kShareLink);
-    panel.settle(50);
+    panel.settle();
     EXPECT_EQ(panel.value("primaryLabel", "text").toString(), "登录并下载");
     EXPECT_TRUE(panel.shown("loginNotice"));
     EXPECT_FALSE(panel.shown("noLinkNotice"));
@@ -126,7 +127,7 @@ TEST(PanelView, AChannelsLinkWhileLoggedOutAsksForTheLoginFirst) {
 TEST(PanelView, ReturnInTheFieldSubmitsAndTheListCountsEveryItem) {
     PanelHarness panel;
     panel.manager().prepareForShow();  // focus on the next turn
-    panel.settle(50);
+    panel.settle();
     ASSERT_TRUE(panel.item("linkField")->hasActiveFocus());
     for (const QChar c : kBilibili) QTest::keyClick(&panel.view(), c.toLatin1());
     EXPECT_EQ(panel.manager().input(), kBilibili);
@@ -169,7 +170,7 @@ TEST(PanelView, TheListTakesItsContentHeightUpTo520AndThenScrolls) {
 
     for (int i = 0; i < 12; ++i)
         panel.add(kBilibili + QString::number(i), Phase::makeDone(QStringLiteral("/f"), 0));
-    panel.settle(600);
+    panel.settle();
     EXPECT_DOUBLE_EQ(list->height(), 520);
     EXPECT_GT(list->property("contentHeight").toDouble(), 520);
     EXPECT_EQ(panel.value("scrollBar", "policy").toInt(), 2);  // always on
@@ -233,28 +234,28 @@ TEST(PanelView, NothingIsDrawnWhileNothingChanges) {
         panel.add(kBilibili + QString::number(i),
                   Phase::makeDone(QStringLiteral("/d/x.mp4"), 1 << 20));
     }
-    panel.settle(600);
+    panel.settle();
+    ASSERT_TRUE(panel.drawingStops());
     int frames = 0;
     QObject::connect(&panel.view(), &QQuickWindow::afterRendering, [&] { ++frames; });
-    panel.settle(500);
+    EXPECT_FALSE(QSignalSpy(&panel.view(), &QQuickWindow::afterRendering).wait(500));
     EXPECT_EQ(frames, 0);
 
     // A working row animates its indeterminate bar; when it ends, drawing stops again.
     const auto item = panel.manager().items().first();
     item->setPhase(Phase::makeWorking(QStringLiteral("正在解析链接…")));
-    panel.settle(300);
-    EXPECT_GT(frames, 0);
+    EXPECT_TRUE(panel.waitFor([&] { return frames > 1; }));
     item->setPhase(Phase::makeDone(QStringLiteral("/d/x.mp4"), 1));
-    panel.settle(300);
+    ASSERT_TRUE(panel.drawingStops());
     frames = 0;
-    panel.settle(500);
+    EXPECT_FALSE(QSignalSpy(&panel.view(), &QQuickWindow::afterRendering).wait(500));
     EXPECT_EQ(frames, 0);
 }
 
 TEST(PanelView, TheFieldHasTheUsualEditMenuAndKeysAndLeavesEscapeToTheWindow) {
     PanelHarness panel;
     panel.manager().prepareForShow();
-    panel.settle(50);
+    panel.settle();
     ASSERT_TRUE(panel.item("linkField")->hasActiveFocus());
 
     QGuiApplication::clipboard()->setText(kBilibili);
