@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 
 namespace {
@@ -280,4 +282,29 @@ TEST(PanelView, TheFieldHasTheUsualEditMenuAndKeysAndLeavesEscapeToTheWindow) {
             entries.append(entry->property("text").toString());
     }
     EXPECT_EQ(entries, (QStringList{"撤销", "剪切", "拷贝", "粘贴", "全选"}));
+}
+
+// The panel's QML is compiled into the program: loading every part of it (a failed row with its
+// box and remedies, the menus) compiles nothing, so nothing is written to a disk cache.
+TEST(PanelView, EveryPartLoadsPrecompiledAndNothingIsCachedOnDisk) {
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
+                          QStringLiteral("/qmlcache");
+    PanelHarness panel;
+    Failure failure{QStringLiteral("这个视频需要登录才能下载"),
+                    QStringLiteral("建议"),
+                    {Failure::Action::retry, Failure::Action::openLogs}};
+    panel.add(kBilibili, Phase::makeFailed(failure));
+    panel.add(kBilibili + "2", Phase::makeDone(QStringLiteral("/d/x.mp4"), 1));
+    panel.add(kBilibili + "3", Phase::makeWorking(QStringLiteral("正在解析链接…")));
+    panel.manager().setInput(kBilibili);
+    panel.settle();
+    QTest::mouseClick(&panel.view(), Qt::LeftButton, {},
+                      panel.geometry("moreButton").center().toPoint());
+    panel.settle();
+    const QList<QQuickItem*> boxes = panel.all("failureBox");
+    ASSERT_TRUE(
+        std::any_of(boxes.begin(), boxes.end(), [](auto* box) { return box->isVisible(); }));
+    ASSERT_TRUE(panel.shown("platformChip"));
+    ASSERT_TRUE(panel.value("moreMenu", "visible").toBool());
+    EXPECT_FALSE(QFileInfo::exists(cache)) << cache.toStdString();
 }
