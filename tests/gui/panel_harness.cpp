@@ -73,6 +73,7 @@ bool isQmlWarning(QtMsgType type, const QMessageLogContext& context, const QStri
 }
 
 QtMessageHandler previousHandler = nullptr;
+int harnessesAlive = 0;  // the handler stays installed while any harness lives
 
 // Image loading and the scene graph may warn from their own threads.
 void failOnQmlWarnings(QtMsgType type, const QMessageLogContext& context, const QString& text) {
@@ -83,7 +84,7 @@ void failOnQmlWarnings(QtMsgType type, const QMessageLogContext& context, const 
 }  // namespace
 
 PanelHarness::PanelHarness(bool dark) : m_softwareRenderer(useSoftwareRenderer()) {
-    previousHandler = qInstallMessageHandler(failOnQmlWarnings);
+    if (harnessesAlive++ == 0) previousHandler = qInstallMessageHandler(failOnQmlWarnings);
     QGuiApplication::setPalette(dark ? darkPalette() : QPalette());
     // No download tool is found, so a submitted item fails at once and stays as a test sets it.
     Tools::setSearchDirsForTesting({m_noTools.path()});
@@ -109,7 +110,7 @@ PanelHarness::PanelHarness(bool dark) : m_softwareRenderer(useSoftwareRenderer()
 
 PanelHarness::~PanelHarness() {
     m_view.setSource(QUrl());
-    qInstallMessageHandler(previousHandler);
+    if (--harnessesAlive == 0) qInstallMessageHandler(previousHandler);
 }
 
 QObject* PanelHarness::find(const QString& name) const {
