@@ -16,7 +16,7 @@ QImage IconProvider::requestImage(const QString& id, QSize* size, const QSize& r
 
     auto source = m_sources.find(name);
     if (source == m_sources.end()) {
-        QFile file(QStringLiteral(":/quorvin/icons/") + name + QStringLiteral(".svg"));
+        QFile file(QStringLiteral(":/qt/qml/Quorvin/Panel/icons/") + name + QStringLiteral(".svg"));
         if (!file.open(QIODevice::ReadOnly)) return {};
         source = m_sources.insert(name, file.readAll());
     }

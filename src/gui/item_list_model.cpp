@@ -5,20 +5,43 @@
 #include "gui/thumbnail_provider.h"
 #include "support/byte_count.h"
 
+#include <QUrl>
+
 namespace {
 
-QString phaseName(Phase::Kind kind) {
+ItemListModel::PhaseKind phaseKind(Phase::Kind kind) {
     switch (kind) {
         case Phase::working:
-            return QStringLiteral("working");
+            return ItemListModel::Working;
         case Phase::downloading:
-            return QStringLiteral("downloading");
+            return ItemListModel::Downloading;
         case Phase::done:
-            return QStringLiteral("done");
+            return ItemListModel::Done;
         case Phase::failed:
-            return QStringLiteral("failed");
+            return ItemListModel::Failed;
     }
-    return {};
+    return ItemListModel::Working;
+}
+
+QString sizeText(const Phase& phase) {
+    return phase.kind() == Phase::done && phase.size() >= 1 ? mb(phase.size()) : QString();
+}
+
+// The line under the title: what a running item does, where a saved one went, what failed.
+QString statusText(const Phase& phase) {
+    switch (phase.kind()) {
+        case Phase::done: {
+            const QString size = sizeText(phase);
+            return QStringLiteral("已保存到桌面") +
+                   (size.isEmpty() ? QString() : QStringLiteral(" · ") + size);
+        }
+        case Phase::failed:
+            return phase.failure().isCancel ? QStringLiteral("已取消") : phase.failure().title;
+        case Phase::working:
+        case Phase::downloading:
+            break;
+    }
+    return phase.text();
 }
 
 const QList<int> kPhaseRoles = {
@@ -77,7 +100,7 @@ QVariant ItemListModel::data(const QModelIndex& index, int role) const {
         case thumbnailRole:
             return ThumbnailProvider::source(item.thumbnailOrEmpty());
         case phaseRole:
-            return phaseName(phase.kind());
+            return phaseKind(phase.kind());
         case activeRole:
             return phase.isActive();
         case fractionRole:
@@ -85,9 +108,9 @@ QVariant ItemListModel::data(const QModelIndex& index, int role) const {
                        ? std::clamp(*phase.fraction(), 0.0, 1.0)
                        : -1.0;
         case statusTextRole:
-            return phase.text();
+            return statusText(phase);
         case sizeTextRole:
-            return phase.kind() == Phase::done && phase.size() >= 1 ? mb(phase.size()) : QString();
+            return sizeText(phase);
         case filePathRole:
             return phase.file();
         case isCancelRole:
@@ -117,6 +140,55 @@ DownloadManager::ItemPointer ItemListModel::item(const QString& itemId) const {
         if (row->id() == id) return row;
     }
     return nullptr;
+}
+
+void ItemListModel::retry(const QString& itemId) {
+    if (const auto found = item(itemId)) m_manager.retry(found);
+}
+
+void ItemListModel::cancel(const QString& itemId) {
+    if (const auto found = item(itemId)) m_manager.cancel(found);
+}
+
+void ItemListModel::remove(const QString& itemId) {
+    if (const auto found = item(itemId)) m_manager.remove(found);
+}
+
+void ItemListModel::perform(const QString& itemId, const QString& actionKey) {
+    const auto found = item(itemId);
+    if (!found || found->phase().kind() != Phase::failed) return;
+    for (const Failure::Action& action : found->phase().failure().actions) {
+        if (action.key() == actionKey) {
+            m_manager.perform(action, found);
+            return;
+        }
+    }
+}
+
+void ItemListModel::openFile(const QString& itemId) {
+    const auto found = item(itemId);
+    const auto& workspace = m_manager.services().workspace;
+    if (found && workspace && found->phase().kind() == Phase::done)
+        workspace->openURL(QUrl::fromLocalFile(found->phase().file()));
+}
+
+void ItemListModel::revealFile(const QString& itemId) {
+    const auto found = item(itemId);
+    const auto& workspace = m_manager.services().workspace;
+    if (found && workspace && found->phase().kind() == Phase::done)
+        workspace->revealFile(found->phase().file());
+}
+
+void ItemListModel::copyLink(const QString& itemId) {
+    const auto found = item(itemId);
+    if (found && m_manager.services().clipboard)
+        m_manager.services().clipboard->setText(found->linkText());
+}
+
+void ItemListModel::openLink(const QString& itemId) {
+    const auto found = item(itemId);
+    if (found && m_manager.services().workspace)
+        m_manager.services().workspace->openURL(found->url());
 }
 
 void ItemListModel::watch(const DownloadManager::ItemPointer& item) {

@@ -19,15 +19,15 @@ struct GlyphShape {
 constexpr GlyphShape kTray{30, 70, 26, 58, 12, 22, 74, 56, 11};
 constexpr GlyphShape kBadge{31, 69, 30, 60, 11, 26, 72, 48, 9};
 
-QImage blankImage(QSizeF points, qreal devicePixelRatio) {
-    QImage image((points * devicePixelRatio).toSize(), QImage::Format_ARGB32_Premultiplied);
+QImage blankImage(QSizeF logical, qreal devicePixelRatio) {
+    QImage image((logical * devicePixelRatio).toSize(), QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(devicePixelRatio);
     image.fill(Qt::transparent);
     return image;
 }
 
 void paintStatus(QPainter& painter, const QRectF& rect, bool busy, const QColor& idleColor) {
-    // The 18-point picture keeps one point of air on every side around the glyph.
+    // The 18-pixel picture keeps one logical pixel of air on every side around the glyph.
     const qreal inset = rect.width() / 18.0;
     drawGlyph(painter, rect.adjusted(inset, inset, -inset, -inset), busy ? rose() : idleColor,
               true);
@@ -53,12 +53,12 @@ public:
 
     // Qt passes the size in device pixels here, with the ratio they are for.
     QPixmap scaledPixmap(const QSize& size, QIcon::Mode, QIcon::State, qreal scale) override {
-        const QSizeF points = QSizeF(size) / scale;
-        QImage image = blankImage(points, scale);
+        const QSizeF logical = QSizeF(size) / scale;
+        QImage image = blankImage(logical, scale);
         QPainter painter(&image);
-        const qreal side = std::min(points.width(), points.height());
+        const qreal side = std::min(logical.width(), logical.height());
         paintStatus(painter,
-                    QRectF((points.width() - side) / 2, (points.height() - side) / 2, side, side),
+                    QRectF((logical.width() - side) / 2, (logical.height() - side) / 2, side, side),
                     m_busy, m_idleColor);
         painter.end();
         return QPixmap::fromImage(image);

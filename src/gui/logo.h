@@ -22,14 +22,14 @@ void drawBadge(QPainter& painter, const QRectF& rect);
 // The badge on a white rounded plate with a soft shadow: the application icon.
 void drawAppIcon(QPainter& painter, const QRectF& rect);
 
-// The tray glyph: an 18 × 18 point picture whose glyph fills the middle 16 × 16. Busy is rose;
-// idle is drawn in `idleColor` (Linux has no template images, so the caller passes the
+// The tray glyph: an 18 × 18 logical-pixel picture whose glyph fills the middle 16 × 16. Busy is
+// rose; idle is drawn in `idleColor` (Linux has no template images, so the caller passes the
 // palette's text colour and asks again when the palette changes). The icon draws itself afresh
 // for every size and device pixel ratio it is asked for.
 QIcon statusIcon(bool busy, const QColor& idleColor);
 QImage statusImage(bool busy, const QColor& idleColor, qreal devicePixelRatio = 1.0);
 
-// The badge as a size × size point picture.
+// The badge as a size × size picture in logical pixels.
 QImage badgeImage(int size, qreal devicePixelRatio = 1.0);
 // The application icon with the usual sizes for window lists and dialogs.
 QIcon appIcon();

@@ -7,15 +7,28 @@
 #include "support/log.h"
 
 #include <QGuiApplication>
+#include <QQmlEngine>
+#include <QScreen>
 #include <QUrl>
 
-Q_GUI_EXPORT int qt_defaultDpiY();
+#include <map>
 
-PanelBridge::PanelBridge(DownloadManager& manager, PasteField& field, Shell shell, QObject* parent)
+namespace {
+
+// Each engine's bridge. One program has one panel, but every test builds its own.
+std::map<const QQmlEngine*, PanelBridge*>& bridges() {
+    static std::map<const QQmlEngine*, PanelBridge*> byEngine;
+    return byEngine;
+}
+
+}  // namespace
+
+PanelBridge::PanelBridge(DownloadManager& manager, PasteField& field, PanelCallbacks callbacks,
+                         QObject* parent)
     : QObject(parent),
       m_manager(manager),
       m_field(field),
-      m_shell(std::move(shell)),
+      m_callbacks(std::move(callbacks)),
       m_items(manager) {
     connect(&m_field, &PasteField::inputChanged, this, &PanelBridge::inputChanged);
     connect(&m_field, &PasteField::detectedChanged, this, &PanelBridge::detectedChanged);
@@ -28,12 +41,31 @@ PanelBridge::PanelBridge(DownloadManager& manager, PasteField& field, Shell shel
     ToolsStatus* const tools = &m_manager.tools();
     connect(tools, &ToolsStatus::textChanged, this, &PanelBridge::toolsStatusChanged);
     connect(tools, &ToolsStatus::updatingChanged, this, &PanelBridge::updatingToolsChanged);
+    connect(tools, &ToolsStatus::textChanged, this, &PanelBridge::updateToolsTextChanged);
+    connect(tools, &ToolsStatus::updatingChanged, this, &PanelBridge::updateToolsTextChanged);
     connect(&m_manager, &DownloadManager::cookieBrowserChanged, this,
             &PanelBridge::cookieBrowserChanged);
     connect(&m_items, &ItemListModel::phasesChanged, this, &PanelBridge::updateHasFinished);
+    connect(&m_items, &ItemListModel::countChanged, this, &PanelBridge::listTitleChanged);
     m_needsYuanbaoLogin = m_field.needsYuanbaoLogin();
     m_hasFinished = m_manager.hasFinished();
     refreshMenu();
+}
+
+PanelBridge::~PanelBridge() {
+    std::erase_if(bridges(), [this](const auto& entry) { return entry.second == this; });
+}
+
+void PanelBridge::provide(QQmlEngine& engine, PanelBridge* bridge) {
+    bridges()[&engine] = bridge;
+}
+
+PanelBridge* PanelBridge::create(QQmlEngine* engine, QJSEngine*) {
+    const auto found = bridges().find(engine);
+    if (found == bridges().end()) return nullptr;
+    // The engine must not delete it: the view that holds the engine owns the bridge.
+    QJSEngine::setObjectOwnership(found->second, QJSEngine::CppOwnership);
+    return found->second;
 }
 
 QVariantMap PanelBridge::detectedPlatform() const {
@@ -44,6 +76,23 @@ QVariantMap PanelBridge::detectedPlatform() const {
 QString PanelBridge::yuanbaoUntil() const {
     const auto until = m_manager.yuanbao().until();
     return until ? until->toLocalTime().toString(QStringLiteral("yyyy-MM-dd")) : QString();
+}
+
+QString PanelBridge::yuanbaoStateText() const {
+    const QString until = yuanbaoUntil();
+    return QStringLiteral("已登录") +
+           (until.isEmpty() ? QString() : QStringLiteral(" · 至 ") + until);
+}
+
+QString PanelBridge::updateToolsText() const {
+    if (updatingTools()) return QStringLiteral("正在更新下载组件…");
+    const QString status = toolsStatus();
+    return QStringLiteral("更新下载组件") +
+           (status.isEmpty() ? QString() : QStringLiteral("（") + status + QStringLiteral("）"));
+}
+
+QString PanelBridge::listTitle() const {
+    return QStringLiteral("下载 · ") + QString::number(m_items.rowCount());
 }
 
 QString PanelBridge::cookieBrowser() const {
@@ -63,31 +112,11 @@ QVariantList PanelBridge::supportedPlatforms() const {
 }
 
 double PanelBridge::pointsPerPixel() const {
-    const int dpi = qt_defaultDpiY();
+    // Qt turns a font's point size into pixels with the primary screen's logical DPI, rounded
+    // to a whole number; the same figure here makes a size given in pixels come out exact.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const int dpi = screen ? qRound(screen->logicalDotsPerInchY()) : 0;
     return dpi > 0 ? 72.0 / dpi : 0.75;
-}
-
-void PanelBridge::retry(const QString& itemId) {
-    if (auto item = m_items.item(itemId)) m_manager.retry(item);
-}
-
-void PanelBridge::cancel(const QString& itemId) {
-    if (auto item = m_items.item(itemId)) m_manager.cancel(item);
-}
-
-void PanelBridge::remove(const QString& itemId) {
-    if (auto item = m_items.item(itemId)) m_manager.remove(item);
-}
-
-void PanelBridge::perform(const QString& itemId, const QString& actionKey) {
-    const auto item = m_items.item(itemId);
-    if (!item || item->phase().kind() != Phase::failed) return;
-    for (const Failure::Action& action : item->phase().failure().actions) {
-        if (action.key() == actionKey) {
-            m_manager.perform(action, item);
-            return;
-        }
-    }
 }
 
 void PanelBridge::refreshMenu() {
@@ -100,8 +129,8 @@ void PanelBridge::refreshMenu() {
         m_installedBrowsers = browsers;
         Q_EMIT installedBrowsersChanged();
     }
-    const bool offers =
-        m_shell.removeOldCert && m_shell.hasOldCertificate && m_shell.hasOldCertificate();
+    const bool offers = m_callbacks.onRemoveOldCert && m_callbacks.hasOldCertificate &&
+                        m_callbacks.hasOldCertificate();
     if (offers != m_offersOldCertRemoval) {
         m_offersOldCertRemoval = offers;
         Q_EMIT offersOldCertRemovalChanged();
@@ -136,43 +165,17 @@ void PanelBridge::openLogs() {
 }
 
 void PanelBridge::quit() {
-    if (m_shell.quit) m_shell.quit();
+    if (m_callbacks.onQuit) m_callbacks.onQuit();
 }
 
 void PanelBridge::removeOldCert() {
-    if (m_shell.removeOldCert) m_shell.removeOldCert();
-}
-
-void PanelBridge::openFile(const QString& itemId) {
-    const auto item = m_items.item(itemId);
-    const auto& workspace = m_manager.services().workspace;
-    if (item && workspace && item->phase().kind() == Phase::done)
-        workspace->openURL(QUrl::fromLocalFile(item->phase().file()));
-}
-
-void PanelBridge::revealFile(const QString& itemId) {
-    const auto item = m_items.item(itemId);
-    const auto& workspace = m_manager.services().workspace;
-    if (item && workspace && item->phase().kind() == Phase::done)
-        workspace->revealFile(item->phase().file());
-}
-
-void PanelBridge::copyLink(const QString& itemId) {
-    const auto item = m_items.item(itemId);
-    if (item && m_manager.services().clipboard)
-        m_manager.services().clipboard->setText(item->linkText());
-}
-
-void PanelBridge::openLink(const QString& itemId) {
-    const auto item = m_items.item(itemId);
-    if (item && m_manager.services().workspace)
-        m_manager.services().workspace->openURL(item->url());
+    if (m_callbacks.onRemoveOldCert) m_callbacks.onRemoveOldCert();
 }
 
 void PanelBridge::reportHeight(double height) {
     if (height == m_reportedHeight) return;
     m_reportedHeight = height;
-    if (m_shell.heightChanged) m_shell.heightChanged(height);
+    if (m_callbacks.onHeightChange) m_callbacks.onHeightChange(height);
 }
 
 void PanelBridge::updateNeedsYuanbaoLogin() {

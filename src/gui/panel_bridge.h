@@ -1,22 +1,28 @@
 #pragma once
 
 #include "gui/item_list_model.h"
+#include "gui/panel_callbacks.h"
 #include "gui/paste_field.h"
 #include "manager/download_manager.h"
 #include "osutils/osutils.h"
 
+#include <QtQml/qqmlregistration.h>
 #include <QObject>
 #include <QVariantList>
 #include <QVariantMap>
 
-#include <functional>
+class QQmlEngine;
+class QJSEngine;
 
-// What the panel's QML reads from the manager and its text field, and the actions it calls. The
-// manager's published values become properties with change signals; texts, dates and platform
-// values are computed here in C++, so the QML only lays them out. Items are addressed by their
-// identifier.
+// What the panel's QML reads from the manager and its text field, and the actions it calls, as
+// the singleton `Panel` of the module Quorvin.Panel. The manager's published values become
+// properties with change signals. Every text made from data (counts, dates, sizes, statuses) and
+// the platform values are computed here and in the list model, so the QML holds only fixed
+// labels and lays texts out. A row's actions are on the list model (`Panel.items`).
 class PanelBridge : public QObject {
     Q_OBJECT
+    QML_NAMED_ELEMENT(Panel)
+    QML_SINGLETON
     Q_PROPERTY(QString input READ input WRITE setInput NOTIFY inputChanged)
     Q_PROPERTY(bool hasDetected READ hasDetected NOTIFY detectedChanged)
     // platformValues() of the detected link's platform; empty while nothing is detected.
@@ -27,8 +33,12 @@ class PanelBridge : public QObject {
     Q_PROPERTY(bool yuanbaoLoggedIn READ yuanbaoLoggedIn NOTIFY yuanbaoLoggedInChanged)
     // "yyyy-MM-dd", empty when the service did not say.
     Q_PROPERTY(QString yuanbaoUntil READ yuanbaoUntil NOTIFY yuanbaoUntilChanged)
+    // The menu's login line: "已登录", with " · 至 <date>" when the date is known.
+    Q_PROPERTY(QString yuanbaoStateText READ yuanbaoStateText NOTIFY yuanbaoUntilChanged)
     Q_PROPERTY(QString toolsStatus READ toolsStatus NOTIFY toolsStatusChanged)
     Q_PROPERTY(bool updatingTools READ updatingTools NOTIFY updatingToolsChanged)
+    // The menu's tools entry, with the tools' status or while they update.
+    Q_PROPERTY(QString updateToolsText READ updateToolsText NOTIFY updateToolsTextChanged)
     // A browser's raw value, empty for none.
     Q_PROPERTY(
         QString cookieBrowser READ cookieBrowser WRITE setCookieBrowser NOTIFY cookieBrowserChanged)
@@ -38,29 +48,29 @@ class PanelBridge : public QObject {
         QVariantList installedBrowsers READ installedBrowsers NOTIFY installedBrowsersChanged)
     Q_PROPERTY(QVariantList supportedPlatforms READ supportedPlatforms CONSTANT)
     Q_PROPERTY(ItemListModel* items READ items CONSTANT)
+    // The list's heading: "下载 · <count>".
+    Q_PROPERTY(QString listTitle READ listTitle NOTIFY listTitleChanged)
     Q_PROPERTY(
         bool offersOldCertRemoval READ offersOldCertRemoval NOTIFY offersOldCertRemovalChanged)
     // Whether the desktop starts Quorvin at log-in (the autostart entry), read again each time
     // the menu opens: the user may have changed it in the desktop's settings.
     Q_PROPERTY(
         bool startsAtLogin READ startsAtLogin WRITE setStartsAtLogin NOTIFY startsAtLoginChanged)
-    // Typographic points per pixel of this display: QML fonts are sized in pixels through it,
-    // so fractional sizes such as 11.5 are kept.
+    // Typographic points (1/72 inch) per logical pixel on this display. The QML sets font sizes
+    // in points through it (font.pixelSize would round 11.5 to a whole pixel).
     Q_PROPERTY(double pointsPerPixel READ pointsPerPixel CONSTANT)
     // The reveal button's label: the file manager as this system's users know it.
     Q_PROPERTY(QString revealLabel READ revealLabel CONSTANT)
 
 public:
-    struct Shell {
-        std::function<void()> quit;
-        std::function<void()> removeOldCert;  // may be empty
-        std::function<void(double)> heightChanged;
-        // Whether the previous edition's certificate is still there (asked when the menu opens).
-        std::function<bool()> hasOldCertificate;
-    };
-
-    PanelBridge(DownloadManager& manager, PasteField& field, Shell shell,
+    PanelBridge(DownloadManager& manager, PasteField& field, PanelCallbacks callbacks,
                 QObject* parent = nullptr);
+    ~PanelBridge() override;
+
+    // The bridge that `engine`'s panel reaches as `Panel`: given before the QML is loaded.
+    static void provide(QQmlEngine& engine, PanelBridge* bridge);
+    // QML's factory of the singleton: the provided bridge, owned by C++.
+    static PanelBridge* create(QQmlEngine* engine, QJSEngine*);
 
     QString input() const { return m_field.input(); }
     void setInput(const QString& text) { m_field.setInput(text); }
@@ -70,6 +80,9 @@ public:
     bool hasFinished() const { return m_hasFinished; }
     bool yuanbaoLoggedIn() const { return m_manager.yuanbao().loggedIn() == std::optional(true); }
     QString yuanbaoUntil() const;
+    QString yuanbaoStateText() const;
+    QString updateToolsText() const;
+    QString listTitle() const;
     QString toolsStatus() const { return m_manager.tools().text(); }
     bool updatingTools() const { return m_manager.tools().updating(); }
     QString cookieBrowser() const;
@@ -85,10 +98,6 @@ public:
     QString revealLabel() const { return OsUtils::fileManager().revealLabel(); }
 
     Q_INVOKABLE void submit() { m_field.submit(); }
-    Q_INVOKABLE void retry(const QString& itemId);
-    Q_INVOKABLE void cancel(const QString& itemId);
-    Q_INVOKABLE void remove(const QString& itemId);
-    Q_INVOKABLE void perform(const QString& itemId, const QString& actionKey);
     Q_INVOKABLE void clearFinished() { m_manager.clearFinished(); }
     Q_INVOKABLE void pasteFromClipboard() { m_field.pasteFromClipboard(); }
     Q_INVOKABLE void showYuanbaoLogin() { m_manager.showYuanbaoLogin(); }
@@ -101,10 +110,6 @@ public:
     Q_INVOKABLE void openLogs();
     Q_INVOKABLE void quit();
     Q_INVOKABLE void removeOldCert();
-    Q_INVOKABLE void openFile(const QString& itemId);
-    Q_INVOKABLE void revealFile(const QString& itemId);
-    Q_INVOKABLE void copyLink(const QString& itemId);
-    Q_INVOKABLE void openLink(const QString& itemId);
     // The root item reports its height; the shell hears only changes.
     Q_INVOKABLE void reportHeight(double height);
 
@@ -117,6 +122,8 @@ Q_SIGNALS:
     void yuanbaoUntilChanged();
     void toolsStatusChanged();
     void updatingToolsChanged();
+    void updateToolsTextChanged();
+    void listTitleChanged();
     void cookieBrowserChanged();
     void focusTickChanged();
     void installedBrowsersChanged();
@@ -129,7 +136,7 @@ private:
 
     DownloadManager& m_manager;
     PasteField& m_field;
-    Shell m_shell;
+    PanelCallbacks m_callbacks;
     ItemListModel m_items;
     bool m_needsYuanbaoLogin = false;
     bool m_hasFinished = false;

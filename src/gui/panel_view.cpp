@@ -10,9 +10,12 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QPalette>
-#include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickView>
+
+// Generated with the module's type registrations. The library is static: naming the function
+// keeps that object file (and with it the registration of Quorvin.Panel) in the program.
+void qml_register_types_Quorvin_Panel();
 
 namespace {
 
@@ -33,22 +36,22 @@ void preferSimplifiedChineseFallback() {
 
 void loadPanel(QQuickView& view, DownloadManager& manager, PasteField& field,
                PanelCallbacks callbacks) {
+    [[maybe_unused]] volatile auto registration = &qml_register_types_Quorvin_Panel;
     preferSimplifiedChineseFallback();
-    PanelBridge::Shell shell;
-    shell.quit = std::move(callbacks.onQuit);
-    shell.removeOldCert = std::move(callbacks.onRemoveOldCert);
-    shell.heightChanged = std::move(callbacks.onHeightChange);
-    shell.hasOldCertificate = [] { return Legacy::hasOldCertificate(); };
-    auto* bridge = new PanelBridge(manager, field, std::move(shell), &view);
+    if (!callbacks.hasOldCertificate)
+        callbacks.hasOldCertificate = [] { return Legacy::hasOldCertificate(); };
+    auto* bridge = new PanelBridge(manager, field, std::move(callbacks), &view);
 
     QQmlEngine* engine = view.engine();
+    PanelBridge::provide(*engine, bridge);
+    // Where the module's compiled QML and its qmldir are found in the resources.
+    engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
     engine->addImageProvider(QStringLiteral("icon"), new IconProvider);
     engine->addImageProvider(QStringLiteral("badge"), new BadgeImageProvider([](int size) {
                                  return Logo::badgeImage(size);
                              }));
     engine->addImageProvider(QStringLiteral("thumbnail"), new ThumbnailProvider);
-    engine->rootContext()->setContextProperty(QStringLiteral("panel"), bridge);
     view.setResizeMode(QQuickView::SizeViewToRootObject);
     view.setColor(QGuiApplication::palette().color(QPalette::Window));
-    view.setSource(QUrl(QStringLiteral("qrc:/quorvin/qml/PanelView.qml")));
+    view.setSource(QUrl(QStringLiteral("qrc:/qt/qml/Quorvin/Panel/PanelView.qml")));
 }

@@ -64,14 +64,14 @@ TEST(ItemRow, ACancelledRowOffersRetryAndTheTrashOnlyOnHover) {
     EXPECT_DOUBLE_EQ(row->height(), 60);  // 10 + the 40-high top line + 10
 
     QTest::mouseMove(&panel.view(), row->mapToItem(panel.root(), QPointF(30, 30)).toPoint());
-    panel.settle(50);
+    panel.settle();
     EXPECT_TRUE(partShown(panel, row, "trashButton"));
     QQuickItem* trash = part(panel, row, "trashButton");
     QQuickItem* retry = part(panel, row, "retryButton");
     EXPECT_LT(trash->x(), retry->x());  // trash, then retry
 
     QTest::mouseMove(&panel.view(), QPoint(5, 5));
-    panel.settle(50);
+    panel.settle();
     EXPECT_FALSE(partShown(panel, row, "trashButton"));
 }
 
@@ -88,14 +88,18 @@ TEST(ItemRow, AnUnknownFractionIsIndeterminateAndZeroStillShowsAStub) {
     item->setPhase(Phase::makeDownloading(0.0, QStringLiteral("0% · 0.0 MB / 9.0 MB")));
     panel.settle();
     EXPECT_FALSE(part(panel, row, "progress")->property("indeterminate").toBool());
+    // The fill animates from the sliding segment's width down to the stub.
+    EXPECT_TRUE(panel.waitFor([&] { return part(panel, row, "progressFill")->width() == 4; }));
     EXPECT_DOUBLE_EQ(part(panel, row, "progressFill")->width(), 4);
     EXPECT_DOUBLE_EQ(part(panel, row, "progress")->height(), 4);
     EXPECT_EQ(text(panel, row, "statusText"), "0% · 0.0 MB / 9.0 MB");
 
     item->setPhase(Phase::makeDownloading(0.5, QStringLiteral("50%")));
-    panel.settle(400);  // past the 0.25 s animation
-    EXPECT_DOUBLE_EQ(part(panel, row, "progressFill")->width(),
-                     part(panel, row, "progress")->width() / 2);
+    // The fill animates to its width.
+    EXPECT_TRUE(panel.waitFor([&] {
+        return part(panel, row, "progressFill")->width() ==
+               part(panel, row, "progress")->width() / 2;
+    }));
 
     QTest::mouseClick(
         &panel.view(), Qt::LeftButton, {},

@@ -5,11 +5,16 @@
 #include "common/test_support.h"
 #include "gui/panel_view.h"
 
+#include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QMutex>
 #include <QNetworkCookie>
 #include <QPalette>
 #include <QQuickWindow>
+#include <QSignalSpy>
 #include <QTest>
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -52,13 +57,53 @@ void logInToYuanbao(bool expires) {
 }
 
 namespace {
+
 bool useSoftwareRenderer() {
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     return true;
 }
+
+// The engine reports binding, type and loading problems in the default category with the QML
+// file's location first; console output from QML has categories of its own.
+bool isQmlWarning(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type != QtWarningMsg && type != QtCriticalMsg && type != QtFatalMsg) return false;
+    const QByteArray category(context.category ? context.category : "");
+    return category == "qml" || category == "js" || category.startsWith("qt.qml") ||
+           text.contains(QStringLiteral(".qml:"));
+}
+
+QtMessageHandler previousHandler = nullptr;
+int harnessesAlive = 0;  // the handler stays installed while any harness lives
+
+QMutex expectedMutex;
+QStringList expectedWarnings;  // fragments, each let through once
+
+bool wasExpected(const QString& text) {
+    const QMutexLocker lock(&expectedMutex);
+    for (qsizetype i = 0; i < expectedWarnings.size(); ++i) {
+        if (!text.contains(expectedWarnings[i])) continue;
+        expectedWarnings.removeAt(i);
+        return true;
+    }
+    return false;
+}
+
+// Image loading and the scene graph may warn from their own threads.
+void failOnQmlWarnings(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (isQmlWarning(type, context, text) && !wasExpected(text))
+        ADD_FAILURE() << "QML warning: " << text.toStdString();
+    if (previousHandler) previousHandler(type, context, text);
+}
+
 }  // namespace
 
+void PanelHarness::expectQmlWarning(const QString& fragment) {
+    const QMutexLocker lock(&expectedMutex);
+    expectedWarnings.append(fragment);
+}
+
 PanelHarness::PanelHarness(bool dark) : m_softwareRenderer(useSoftwareRenderer()) {
+    if (harnessesAlive++ == 0) previousHandler = qInstallMessageHandler(failOnQmlWarnings);
     QGuiApplication::setPalette(dark ? darkPalette() : QPalette());
     // No download tool is found, so a submitted item fails at once and stays as a test sets it.
     YtDlp::Settings settings;
@@ -81,11 +126,12 @@ PanelHarness::PanelHarness(bool dark) : m_softwareRenderer(useSoftwareRenderer()
     };
     loadPanel(m_view, *m_manager, *m_field, callbacks);
     m_view.show();
-    settle(100);
+    settle();
 }
 
 PanelHarness::~PanelHarness() {
     m_view.setSource(QUrl());
+    if (--harnessesAlive == 0) qInstallMessageHandler(previousHandler);
 }
 
 QObject* PanelHarness::find(const QString& name) const {
@@ -135,8 +181,50 @@ DownloadManager::ItemPointer PanelHarness::add(const QString& url, const Phase& 
     return item;
 }
 
-void PanelHarness::settle(int milliseconds) {
-    QTest::qWait(milliseconds);
+void PanelHarness::settle() {
+    // The list builds its rows when the next frame is polished; positioners lay out again
+    // then too, so the frame after the list has come to rest shows the state.
+    const auto drawFrame = [this] {
+        QSignalSpy drawn(&m_view, &QQuickWindow::frameSwapped);
+        m_view.update();
+        return drawn.wait(5000);
+    };
+    EXPECT_TRUE(drawFrame()) << "no frame was drawn";
+    EXPECT_TRUE(waitFor([this] { return listAtRest(); })) << "the list did not come to rest";
+    EXPECT_TRUE(drawFrame()) << "no frame was drawn";
+}
+
+bool PanelHarness::waitFor(const std::function<bool()>& done) {
+    return TestSupport::waitUntil(done, std::chrono::seconds(5));
+}
+
+bool PanelHarness::drawingStops() {
+    QSignalSpy drawn(&m_view, &QQuickWindow::frameSwapped);
+    QElapsedTimer clock;
+    clock.start();
+    // A frame is due every 16 ms while anything animates.
+    while (drawn.wait(100)) {
+        if (clock.hasExpired(1000)) return false;
+    }
+    return true;
+}
+
+bool PanelHarness::listAtRest() const {
+    const QQuickItem* list = item(QStringLiteral("itemList"));
+    if (!list || !list->isVisible()) return true;
+    const double content = list->property("contentHeight").toDouble();
+    if (list->height() != std::clamp(content, 60.0, 520.0)) return false;
+    // Rows follow one another 8 apart from the top; only those below the visible part are
+    // left unbuilt.
+    const double visibleEnd = list->property("contentY").toDouble() + list->height();
+    double expected = 0;
+    for (const auto& listed : m_manager->items()) {
+        const QQuickItem* current = row(listed);
+        if (!current) return expected > visibleEnd;
+        if (current->opacity() != 1 || current->y() != expected) return false;
+        expected = current->y() + current->height() + 8;
+    }
+    return true;
 }
 
 QImage PanelHarness::grab() {

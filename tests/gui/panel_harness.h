@@ -10,12 +10,14 @@
 #include <QQuickView>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
 // The real panel QML in a software-rendered view, over a real DownloadManager whose desktop is
 // recorded. Items are put into the wanted phase after a run that ends at once (no download
-// tools can be found), so nothing changes behind a test's back.
+// tools can be found), so nothing changes behind a test's back. Any QML warning while the
+// harness lives fails the test.
 class PanelHarness {
 public:
     struct Clipboard : ::Clipboard {
@@ -39,6 +41,10 @@ public:
     explicit PanelHarness(bool dark = false);
     ~PanelHarness();
 
+    // A QML warning containing `fragment` is what this test expects (a picture refused on
+    // purpose, say): it is let through once instead of failing the test.
+    static void expectQmlWarning(const QString& fragment);
+
     DownloadManager& manager() { return *m_manager; }
     PasteField& field() { return *m_field; }
     QQuickView& view() { return m_view; }
@@ -59,8 +65,14 @@ public:
     // Adds an item for `url` on top of the list and leaves it in `phase`.
     DownloadManager::ItemPointer add(const QString& url, const Phase& phase);
 
-    // Lets bindings, layouts and animations finish.
-    void settle(int milliseconds = 350);
+    // Waits until what changed is on the screen: a frame has been drawn since, and the list has
+    // come to rest (its height at its content's, every row opaque and in its place).
+    void settle();
+    // Waits until `done` holds; false if it still does not after five seconds.
+    bool waitFor(const std::function<bool()>& done);
+    // Waits until the window has drawn no frame for a few frame intervals; false if it still
+    // draws after a second.
+    bool drawingStops();
     QImage grab();
 
     // Heights reported to the shell, in order.
@@ -71,6 +83,8 @@ public:
     QList<std::shared_ptr<LoginWindow>> loginWindows;
 
 private:
+    bool listAtRest() const;
+
     // Before the view exists: the panel draws with the software renderer, as in the tray app.
     const bool m_softwareRenderer;
     QTemporaryDir m_noTools;

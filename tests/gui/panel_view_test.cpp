@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QFileInfo>
 #include <QKeyEvent>
+#include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 
 namespace {
@@ -81,14 +84,14 @@ TEST(PanelView, BadgesRunTheirGradientFromTopLeadingToBottomTrailing) {
 TEST(PanelView, TextWithoutALinkShowsTheNoticeButWhiteSpaceOnlySwitchesTheTrailingControl) {
     PanelHarness panel;
     panel.field().setInput(QStringLiteral("随便一段话"));
-    panel.settle(50);
+    panel.settle();
     EXPECT_TRUE(panel.shown("noLinkNotice"));
     EXPECT_FALSE(panel.shown("sitesNotice"));
     EXPECT_TRUE(panel.shown("clearButton"));
     EXPECT_FALSE(panel.item("downloadButton")->isEnabled());
 
     panel.field().setInput(QStringLiteral("  \n "));
-    panel.settle(50);
+    panel.settle();
     EXPECT_FALSE(panel.shown("noLinkNotice"));
     EXPECT_TRUE(panel.shown("sitesNotice"));
     EXPECT_TRUE(panel.shown("clearButton"));
@@ -100,7 +103,7 @@ TEST(PanelView, ARecognisedLinkShowsItsChipAndNarrowsTheLeadingPadding) {
     EXPECT_DOUBLE_EQ(panel.item("fieldRow")->x(), 10);
     EXPECT_NE(panel.find("linkIcon"), nullptr);
     panel.field().setInput(QStringLiteral("看这个 ") + kBilibili + QStringLiteral(" 不错"));
-    panel.settle(50);
+    panel.settle();
     EXPECT_DOUBLE_EQ(panel.item("fieldRow")->x(), 6);
     EXPECT_EQ(panel.find("linkIcon"), nullptr);
     EXPECT_EQ(panel.value("chipName", "text").toString(), "B站");
@@ -115,7 +118,7 @@ TEST(PanelView, AChannelsLinkWhileLoggedOutAsksForTheLoginFirst) {
     panel.add(kBilibili, Phase::makeDone(QStringLiteral("/tmp/x.mp4"), 1));
     panel.manager().refreshStatus();  // no login in the jar
     panel.field().setInput(QStringLiteral("这是 ") + kShareLink);
-    panel.settle(50);
+    panel.settle();
     EXPECT_EQ(panel.value("primaryLabel", "text").toString(), "登录并下载");
     EXPECT_TRUE(panel.shown("loginNotice"));
     EXPECT_FALSE(panel.shown("noLinkNotice"));
@@ -126,7 +129,7 @@ TEST(PanelView, AChannelsLinkWhileLoggedOutAsksForTheLoginFirst) {
 TEST(PanelView, ReturnInTheFieldSubmitsAndTheListCountsEveryItem) {
     PanelHarness panel;
     panel.field().prepareForShow();  // focus on the next turn
-    panel.settle(50);
+    panel.settle();
     ASSERT_TRUE(panel.item("linkField")->hasActiveFocus());
     for (const QChar c : kBilibili) QTest::keyClick(&panel.view(), c.toLatin1());
     EXPECT_EQ(panel.field().input(), kBilibili);
@@ -169,7 +172,7 @@ TEST(PanelView, TheListTakesItsContentHeightUpTo520AndThenScrolls) {
 
     for (int i = 0; i < 12; ++i)
         panel.add(kBilibili + QString::number(i), Phase::makeDone(QStringLiteral("/f"), 0));
-    panel.settle(600);
+    panel.settle();
     EXPECT_DOUBLE_EQ(list->height(), 520);
     EXPECT_GT(list->property("contentHeight").toDouble(), 520);
     EXPECT_EQ(panel.value("scrollBar", "policy").toInt(), 2);  // always on
@@ -233,28 +236,28 @@ TEST(PanelView, NothingIsDrawnWhileNothingChanges) {
         panel.add(kBilibili + QString::number(i),
                   Phase::makeDone(QStringLiteral("/d/x.mp4"), 1 << 20));
     }
-    panel.settle(600);
+    panel.settle();
+    ASSERT_TRUE(panel.drawingStops());
     int frames = 0;
     QObject::connect(&panel.view(), &QQuickWindow::afterRendering, [&] { ++frames; });
-    panel.settle(500);
+    EXPECT_FALSE(QSignalSpy(&panel.view(), &QQuickWindow::afterRendering).wait(500));
     EXPECT_EQ(frames, 0);
 
     // A working row animates its indeterminate bar; when it ends, drawing stops again.
     const auto item = panel.manager().items().first();
     item->setPhase(Phase::makeWorking(QStringLiteral("正在解析链接…")));
-    panel.settle(300);
-    EXPECT_GT(frames, 0);
+    EXPECT_TRUE(panel.waitFor([&] { return frames > 1; }));
     item->setPhase(Phase::makeDone(QStringLiteral("/d/x.mp4"), 1));
-    panel.settle(300);
+    ASSERT_TRUE(panel.drawingStops());
     frames = 0;
-    panel.settle(500);
+    EXPECT_FALSE(QSignalSpy(&panel.view(), &QQuickWindow::afterRendering).wait(500));
     EXPECT_EQ(frames, 0);
 }
 
 TEST(PanelView, TheFieldHasTheUsualEditMenuAndKeysAndLeavesEscapeToTheWindow) {
     PanelHarness panel;
     panel.field().prepareForShow();
-    panel.settle(50);
+    panel.settle();
     ASSERT_TRUE(panel.item("linkField")->hasActiveFocus());
 
     QGuiApplication::clipboard()->setText(kBilibili);
@@ -279,4 +282,29 @@ TEST(PanelView, TheFieldHasTheUsualEditMenuAndKeysAndLeavesEscapeToTheWindow) {
             entries.append(entry->property("text").toString());
     }
     EXPECT_EQ(entries, (QStringList{"撤销", "剪切", "拷贝", "粘贴", "全选"}));
+}
+
+// The panel's QML is compiled into the program: loading every part of it (a failed row with its
+// box and remedies, the menus) compiles nothing, so nothing is written to a disk cache.
+TEST(PanelView, EveryPartLoadsPrecompiledAndNothingIsCachedOnDisk) {
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
+                          QStringLiteral("/qmlcache");
+    PanelHarness panel;
+    Failure failure{QStringLiteral("这个视频需要登录才能下载"),
+                    QStringLiteral("建议"),
+                    {Failure::Action::retry, Failure::Action::openLogs}};
+    panel.add(kBilibili, Phase::makeFailed(failure));
+    panel.add(kBilibili + "2", Phase::makeDone(QStringLiteral("/d/x.mp4"), 1));
+    panel.add(kBilibili + "3", Phase::makeWorking(QStringLiteral("正在解析链接…")));
+    panel.field().setInput(kBilibili);
+    panel.settle();
+    QTest::mouseClick(&panel.view(), Qt::LeftButton, {},
+                      panel.geometry("moreButton").center().toPoint());
+    panel.settle();
+    const QList<QQuickItem*> boxes = panel.all("failureBox");
+    ASSERT_TRUE(
+        std::any_of(boxes.begin(), boxes.end(), [](auto* box) { return box->isVisible(); }));
+    ASSERT_TRUE(panel.shown("platformChip"));
+    ASSERT_TRUE(panel.value("moreMenu", "visible").toBool());
+    EXPECT_FALSE(QFileInfo::exists(cache)) << cache.toStdString();
 }

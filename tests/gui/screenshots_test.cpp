@@ -12,7 +12,7 @@
 namespace {
 
 void save(PanelHarness& panel, const QString& folder, const QString& name, bool dark) {
-    panel.settle(450);
+    panel.settle();
     const QString path = folder + u'/' + name + (dark ? QStringLiteral("-dark") : QString()) +
                          QStringLiteral(".png");
     EXPECT_TRUE(panel.grab().save(path)) << path.toStdString();

@@ -162,6 +162,7 @@ TEST_P(HugeCover, IsCutOffEarlyAndShowsNothing) {
     // A loader without a cap would read it all; the server gives up at 256 MiB.
     EndlessCover server(GetParam(), 256 * kMiB);
     PanelHarness panel;
+    PanelHarness::expectQmlWarning(QStringLiteral("ItemThumbnail.qml"));  // the refusal
     const auto item = panel.add(kLink, Phase::makeWorking(QStringLiteral("正在解析链接…")));
     const qint64 peakBefore = peakResident();
     QElapsedTimer clock;

@@ -59,7 +59,9 @@ needs=(libqt6core6 qml6-module-qtquick qml6-module-qtquick-controls qml6-module-
 # imports of their qmldir files), must come from a package in Depends. (Modules that a module's
 # own QML files import, such as QtQuick.Templates for the controls, are listed by hand.)
 qml_root=$(qtpaths6 --query QT_INSTALL_QML)
-modules=$(find "$root/src/gui/qml" -name "*.qml" -exec cat {} + | sed -n 's/^import \([A-Z][A-Za-z0-9.]*\).*/\1/p' | sort -u)
+# The panel's own module, Quorvin.Panel, is compiled into the program.
+modules=$(find "$root/src/gui/qml" -name "*.qml" -exec cat {} + | sed -n 's/^import \([A-Z][A-Za-z0-9.]*\).*/\1/p' |
+  grep -v '^Quorvin\.' | sort -u)
 seen=" "
 while [ -n "$modules" ]; do
   next=""

@@ -11,8 +11,8 @@ Item {
 
     readonly property bool hovering: mouse.containsMouse
 
-    width: 26
-    height: 26
+    width: Theme.rowButtonSize
+    height: Theme.rowButtonSize
 
     Rectangle {
         anchors.fill: parent
@@ -22,7 +22,7 @@ Item {
     Icon {
         anchors.centerIn: parent
         name: button.symbol
-        size: 13
+        size: Theme.smallIconSize
         color: Theme.secondary
         weight: Theme.bold
     }
@@ -33,6 +33,6 @@ Item {
         onClicked: button.clicked()
     }
     ToolTip.visible: button.hovering && button.help !== ""
-    ToolTip.delay: 700
+    ToolTip.delay: Theme.toolTipDelay
     ToolTip.text: button.help
 }

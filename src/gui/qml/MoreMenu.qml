@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import Quorvin.Panel
 
 // The header's "⋯" button and its menu.
 Item {
@@ -25,17 +26,17 @@ Item {
         anchors.fill: parent
         hoverEnabled: true
         onClicked: {
-            panel.refreshMenu()
+            Panel.refreshMenu()
             menu.popup(more, more.width - menu.width, more.height)
         }
         ToolTip.visible: containsMouse && !menu.visible
-        ToolTip.delay: 700
+        ToolTip.delay: Theme.toolTipDelay
         ToolTip.text: "更多"
     }
 
     component SectionTitle: MenuItem {
         enabled: false
-        font.pointSize: Theme.points(11)
+        font.pointSize: Theme.smallFont
         font.weight: Font.DemiBold
     }
     // Entries hidden by a condition take no room.
@@ -55,26 +56,26 @@ Item {
     PanelMenu {
         id: menu
         objectName: "moreMenu"
-        MenuItem { objectName: "openDesktop"; text: "打开桌面"; onTriggered: panel.openDesktop() }
+        MenuItem { objectName: "openDesktop"; text: "打开桌面"; onTriggered: Panel.openDesktop() }
         MenuSeparator {}
         SectionTitle { text: "腾讯元宝（视频号用）" }
         Conditional {
             objectName: "yuanbaoState"
-            visible: panel.yuanbaoLoggedIn
+            visible: Panel.yuanbaoLoggedIn
             enabled: false
-            text: "已登录" + (panel.yuanbaoUntil !== "" ? " · 至 " + panel.yuanbaoUntil : "")
+            text: Panel.yuanbaoStateText
         }
         Conditional {
             objectName: "logoutYuanbao"
-            visible: panel.yuanbaoLoggedIn
+            visible: Panel.yuanbaoLoggedIn
             text: "退出元宝登录"
-            onTriggered: panel.logoutYuanbao()
+            onTriggered: Panel.logoutYuanbao()
         }
         Conditional {
             objectName: "loginYuanbao"
-            visible: !panel.yuanbaoLoggedIn
+            visible: !Panel.yuanbaoLoggedIn
             text: "登录腾讯元宝…"
-            onTriggered: panel.showYuanbaoLogin()
+            onTriggered: Panel.showYuanbaoLogin()
         }
         SectionTitle { text: "其他网站" }
         PanelMenu {
@@ -85,17 +86,17 @@ Item {
                 objectName: "noBrowser"
                 text: "不使用"
                 checkable: true
-                checked: panel.cookieBrowser === ""
-                onTriggered: panel.cookieBrowser = ""
+                checked: Panel.cookieBrowser === ""
+                onTriggered: Panel.cookieBrowser = ""
             }
             Instantiator {
-                model: panel.installedBrowsers
+                model: Panel.installedBrowsers
                 delegate: MenuItem {
                     required property var modelData
                     text: modelData.name
                     checkable: true
-                    checked: panel.cookieBrowser === modelData.raw
-                    onTriggered: panel.cookieBrowser = modelData.raw
+                    checked: Panel.cookieBrowser === modelData.raw
+                    onTriggered: Panel.cookieBrowser = modelData.raw
                 }
                 onObjectAdded: (index, object) => browsers.insertItem(index + 1, object)
                 onObjectRemoved: (index, object) => browsers.removeItem(object)
@@ -103,26 +104,25 @@ Item {
         }
         MenuItem {
             objectName: "updateTools"
-            text: panel.updatingTools ? "正在更新下载组件…"
-                  : "更新下载组件" + (panel.toolsStatus !== "" ? "（" + panel.toolsStatus + "）" : "")
-            enabled: !panel.updatingTools
-            onTriggered: panel.updateTools()
+            text: Panel.updateToolsText
+            enabled: !Panel.updatingTools
+            onTriggered: Panel.updateTools()
         }
         MenuSeparator {}
-        MenuItem { objectName: "openLogs"; text: "查看日志"; onTriggered: panel.openLogs() }
+        MenuItem { objectName: "openLogs"; text: "查看日志"; onTriggered: Panel.openLogs() }
         MenuItem {
             objectName: "startAtLogin"
             text: "登录时启动"
             checkable: true
-            checked: panel.startsAtLogin
-            onTriggered: panel.startsAtLogin = checked
+            checked: Panel.startsAtLogin
+            onTriggered: Panel.startsAtLogin = checked
         }
         Conditional {
             objectName: "removeOldCert"
-            visible: panel.offersOldCertRemoval
+            visible: Panel.offersOldCertRemoval
             text: "移除旧版留下的证书…"
-            onTriggered: panel.removeOldCert()
+            onTriggered: Panel.removeOldCert()
         }
-        MenuItem { objectName: "quit"; text: "退出Quorvin"; onTriggered: panel.quit() }
+        MenuItem { objectName: "quit"; text: "退出Quorvin"; onTriggered: Panel.quit() }
     }
 }

@@ -1,54 +1,55 @@
 import QtQuick
+import Quorvin.Panel
 
 // The one notice that applies, in priority: the Yuanbao login notice, the "no link" notice,
 // the supported sites while the list is empty; else nothing.
 Item {
     id: notices
-    readonly property string current: panel.needsYuanbaoLogin ? "login"
-                                    : !panel.hasDetected && panel.input.trim() !== "" ? "noLink"
-                                    : panel.items.count === 0 ? "sites" : ""
+    readonly property string current: Panel.needsYuanbaoLogin ? "login"
+                                    : !Panel.hasDetected && Panel.input.trim() !== "" ? "noLink"
+                                    : Panel.items.count === 0 ? "sites" : ""
 
-    width: parent ? parent.width : 440
-    height: current === "login" ? login.height + 16
+    width: parent ? parent.width : Theme.panelWidth
+    height: current === "login" ? login.height + Theme.margin
           : current === "noLink" ? noLink.height + 14
-          : current === "sites" ? sites.height + 16 : 0
+          : current === "sites" ? sites.height + Theme.margin : 0
     visible: current !== ""
 
     Rectangle {
         id: login
         objectName: "loginNotice"
         visible: notices.current === "login"
-        x: 16
-        width: notices.width - 32
-        height: loginRow.height + 20
+        x: Theme.margin
+        width: notices.width - 2 * Theme.margin
+        height: loginRow.height + 2 * Theme.padding
         radius: 9
         color: Theme.fade(Theme.orange, 0.1)
         Row {
             id: loginRow
             x: 12
-            y: 10
-            spacing: 10
+            y: Theme.padding
+            spacing: Theme.padding
             Icon {
                 y: 1
                 name: "lock"
-                size: 14
+                size: Theme.iconSize
                 color: Theme.orange
                 weight: Theme.medium
             }
             Column {
-                spacing: 3
-                width: login.width - 24 - 14 - 10
+                spacing: Theme.lineSpacing
+                width: login.width - 24 - Theme.iconSize - Theme.padding
                 Text {
                     text: "视频号需要先登录腾讯元宝"
                     color: Theme.primary
-                    font.pointSize: Theme.points(12)
+                    font.pointSize: Theme.emphasisFont
                     font.weight: Font.DemiBold
                 }
                 Text {
                     width: parent.width
                     text: "点「登录并下载」，用手机微信扫码登录一次，约两个月有效。登录后会自动开始下载。"
                     color: Theme.secondary
-                    font.pointSize: Theme.points(11.5)
+                    font.pointSize: Theme.bodyFont
                     wrapMode: Text.Wrap
                 }
             }
@@ -59,19 +60,19 @@ Item {
         id: noLink
         objectName: "noLinkNotice"
         visible: notices.current === "noLink"
-        x: 16
-        width: notices.width - 32
+        x: Theme.margin
+        width: notices.width - 2 * Theme.margin
         spacing: 4
         Icon {
             anchors.verticalCenter: parent.verticalCenter
             name: "exclamationmark.circle"
-            size: 13
+            size: Theme.smallIconSize
             color: Theme.orange
         }
         Text {
             text: "没有找到网址，请粘贴视频页面的链接"
             color: Theme.orange
-            font.pointSize: Theme.points(11.5)
+            font.pointSize: Theme.bodyFont
         }
     }
 
@@ -79,7 +80,7 @@ Item {
         id: sites
         objectName: "sitesNotice"
         visible: notices.current === "sites"
-        x: 16
-        width: notices.width - 32
+        x: Theme.margin
+        width: notices.width - 2 * Theme.margin
     }
 }

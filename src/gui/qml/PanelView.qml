@@ -1,12 +1,12 @@
 import QtQuick
-import QtQuick.Controls
+import Quorvin.Panel
 
 // The panel: header, paste row, one notice or the supported sites, and the download list.
 // 440 wide; its height follows the content and is reported to the window around it.
 Rectangle {
     id: root
     objectName: "panelRoot"
-    width: 440
+    width: Theme.panelWidth
     height: column.implicitHeight
     color: Theme.window
 
@@ -14,16 +14,13 @@ Rectangle {
     // The window holds the content, and the more menu while it is open.
     readonly property real windowHeight: Math.max(column.implicitHeight, more.y + more.menuReach)
 
-    Component.onCompleted: {
-        Theme.pointsPerPixel = panel.pointsPerPixel
-        panel.reportHeight(windowHeight)
-    }
-    onWindowHeightChanged: panel.reportHeight(windowHeight)
+    Component.onCompleted: Panel.reportHeight(windowHeight)
+    onWindowHeightChanged: Panel.reportHeight(windowHeight)
 
     // The manager asks for focus before each showing; it is given on the next turn of the
     // event loop, once the window is up.
     Connections {
-        target: panel
+        target: Panel
         function onFocusTickChanged() { focusTimer.restart() }
     }
     Timer {
@@ -34,8 +31,8 @@ Rectangle {
         }
     }
 
-    Keys.onReturnPressed: panel.submit()
-    Keys.onEnterPressed: panel.submit()
+    Keys.onReturnPressed: Panel.submit()
+    Keys.onEnterPressed: Panel.submit()
 
     Column {
         id: column
@@ -49,24 +46,25 @@ Rectangle {
             height: 14 + 28 + 12
             Image {
                 objectName: "logo"
-                x: 16
+                x: Theme.margin
                 y: 14 + (28 - 22) / 2
                 width: 22
                 height: 22
-                sourceSize: Qt.size(Math.ceil(22 * Screen.devicePixelRatio), Math.ceil(22 * Screen.devicePixelRatio))
+                sourceSize.width: Math.ceil(22 * Screen.devicePixelRatio)
+                sourceSize.height: Math.ceil(22 * Screen.devicePixelRatio)
                 source: "image://badge/logo"
             }
             Text {
-                x: 16 + 22 + 9
+                x: Theme.margin + 22 + 9
                 anchors.verticalCenter: more.verticalCenter
                 text: "Quorvin"
                 color: Theme.primary
-                font.pointSize: Theme.points(14)
+                font.pointSize: Theme.titleFont
                 font.weight: Font.DemiBold
             }
             MoreMenu {
                 id: more
-                x: root.width - 12 - width
+                x: root.width - Theme.inset - width
                 y: 14
             }
         }
@@ -84,7 +82,7 @@ Rectangle {
 
         Rectangle {
             objectName: "divider"
-            visible: panel.items.count > 0
+            visible: Panel.items.count > 0
             width: root.width
             height: 1
             color: Theme.fade(Theme.primary, 0.1)
@@ -92,7 +90,7 @@ Rectangle {
         ListSection {
             id: listSection
             objectName: "listSection"
-            visible: panel.items.count > 0
+            visible: Panel.items.count > 0
             width: root.width
             height: visible ? implicitHeight : 0
         }

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import Quorvin.Panel
 
 // The link field (with the platform chip or link icon, and "粘贴" or the clear button) and the
 // download button.
@@ -7,23 +8,23 @@ Item {
     id: pasteRow
     property alias field: field
     readonly property bool inputFocused: field.activeFocus
-    readonly property bool showsChip: panel.hasDetected
+    readonly property bool showsChip: Panel.hasDetected
 
-    height: 36 + 12
+    height: Theme.controlHeight + Theme.inset
 
     Rectangle {
         id: group
         objectName: "fieldGroup"
-        x: 16
-        width: button.x - 8 - x
-        height: 36
+        x: Theme.margin
+        width: button.x - Theme.rowSpacing - x
+        height: Theme.controlHeight
         radius: 9
         color: Theme.textBackground
 
         Row {
             id: groupRow
             objectName: "fieldRow"
-            x: pasteRow.showsChip ? 6 : 10
+            x: pasteRow.showsChip ? 6 : Theme.padding
             width: group.width - x - 9
             height: parent.height
             spacing: 8
@@ -49,11 +50,11 @@ Item {
                 selectionColor: Theme.accent
                 selectedTextColor: Theme.palette.highlightedText
                 selectByMouse: true
-                font.pointSize: Theme.points(13)
-                text: panel.input
-                onTextEdited: panel.input = text
-                onAccepted: panel.submit()
-                // Escape belongs to the window, which hides the panel.
+                font.pointSize: Theme.largeFont
+                text: Panel.input
+                onTextEdited: Panel.input = text
+                onAccepted: Panel.submit()
+                // Escape belongs to the window, which hides the Panel.
                 Keys.onEscapePressed: (event) => { event.accepted = false }
 
                 TapHandler {
@@ -95,13 +96,13 @@ Item {
             Item {
                 id: trailing
                 anchors.verticalCenter: parent.verticalCenter
-                width: panel.input !== "" ? clear.width : paste.implicitWidth
+                width: Panel.input !== "" ? clear.width : paste.implicitWidth
                 height: 20
                 Icon {
                     id: clear
                     objectName: "clearButton"
                     anchors.verticalCenter: parent.verticalCenter
-                    visible: panel.input !== ""
+                    visible: Panel.input !== ""
                     name: "xmark.circle.fill"
                     size: 15
                     color: Theme.tertiary
@@ -109,9 +110,9 @@ Item {
                         anchors.fill: parent
                         anchors.margins: -3
                         hoverEnabled: true
-                        onClicked: panel.input = ""
+                        onClicked: Panel.input = ""
                         ToolTip.visible: containsMouse
-                        ToolTip.delay: 700
+                        ToolTip.delay: Theme.toolTipDelay
                         ToolTip.text: "清空"
                     }
                 }
@@ -119,11 +120,11 @@ Item {
                     id: paste
                     objectName: "pasteButton"
                     anchors.verticalCenter: parent.verticalCenter
-                    visible: panel.input === ""
+                    visible: Panel.input === ""
                     text: "粘贴"
-                    font.pointSize: Theme.points(12)
+                    font.pointSize: Theme.emphasisFont
                     font.weight: Font.Medium
-                    onClicked: panel.pasteFromClipboard()
+                    onClicked: Panel.pasteFromClipboard()
                 }
             }
         }
@@ -142,18 +143,18 @@ Item {
     PrimaryButton {
         id: button
         objectName: "downloadButton"
-        x: pasteRow.width - 16 - width
-        enabled: panel.hasDetected
+        x: pasteRow.width - Theme.margin - width
+        enabled: Panel.hasDetected
         iconName: "arrow.down"
-        text: panel.needsYuanbaoLogin ? "登录并下载" : "下载"
-        onClicked: panel.submit()
+        text: Panel.needsYuanbaoLogin ? "登录并下载" : "下载"
+        onClicked: Panel.submit()
     }
 
     Component {
         id: chipComponent
         PlatformChip {
             objectName: "platformChip"
-            platform: panel.detectedPlatform
+            platform: Panel.detectedPlatform
         }
     }
     Component {
@@ -161,7 +162,7 @@ Item {
         Icon {
             objectName: "linkIcon"
             name: "link"
-            size: 14
+            size: Theme.iconSize
             color: Theme.secondary
             weight: Theme.medium
         }

@@ -24,7 +24,8 @@ Item {
         objectName: "badgeFill"
         anchors.fill: parent
         readonly property int pixels: Math.ceil(badge.size * Screen.devicePixelRatio)
-        sourceSize: Qt.size(pixels, pixels)
+        sourceSize.width: pixels
+        sourceSize.height: pixels
         source: "image://badge/fill?radius=" + badge.cornerRadius / badge.size + "&stops="
                 + badge.stops.map(c => encodeURIComponent(c.toString())).join(",")
         cache: true
@@ -34,7 +35,7 @@ Item {
         anchors.centerIn: parent
         text: badge.platform ? badge.platform.mark : ""
         color: "white"
-        font.pointSize: Theme.points(badge.markSize)
+        font.pointSize: Theme.pointsFor(badge.markSize)
         font.bold: true
     }
 }

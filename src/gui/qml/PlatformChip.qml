@@ -26,7 +26,7 @@ Rectangle {
             anchors.verticalCenter: parent.verticalCenter
             text: chip.platform ? chip.platform.name : ""
             color: Theme.primary
-            font.pointSize: Theme.points(11.5)
+            font.pointSize: Theme.bodyFont
             font.weight: Font.DemiBold
             maximumLineCount: 1
         }

@@ -10,7 +10,7 @@ Item {
 
     implicitWidth: content.implicitWidth + 28
     width: implicitWidth
-    height: 36
+    height: Theme.controlHeight
     opacity: enabled ? 1 : 0.45
 
     Rectangle {
@@ -27,7 +27,7 @@ Item {
             anchors.verticalCenter: parent.verticalCenter
             visible: button.iconName !== ""
             name: button.iconName
-            size: 14
+            size: Theme.iconSize
             color: "white"
             weight: Theme.bold
         }
@@ -36,7 +36,7 @@ Item {
             objectName: "primaryLabel"
             anchors.verticalCenter: parent.verticalCenter
             color: "white"
-            font.pointSize: Theme.points(13)
+            font.pointSize: Theme.largeFont
             font.weight: Font.DemiBold
         }
     }

@@ -26,7 +26,7 @@ Item {
             width: bar.indeterminate ? bar.width * 0.3 : Math.max(bar.fraction * bar.width, 4)
             Behavior on width {
                 enabled: !bar.indeterminate
-                NumberAnimation { duration: 250; easing.type: Easing.Linear }
+                NumberAnimation { duration: Theme.progressDuration; easing.type: Easing.Linear }
             }
         }
     }
@@ -35,7 +35,7 @@ Item {
         property: "x"
         from: -bar.width * 0.3
         to: bar.width
-        duration: 1200
+        duration: Theme.sweepDuration
         loops: Animation.Infinite
         running: bar.indeterminate && bar.visible
         onRunningChanged: if (!running) fill.x = 0

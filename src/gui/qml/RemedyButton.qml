@@ -8,7 +8,7 @@ Rectangle {
     property bool primary: false
     signal clicked
 
-    width: label.implicitWidth + 20
+    width: label.implicitWidth + 2 * Theme.padding
     height: 24
     radius: 6
     color: primary ? Theme.accent : Theme.fade(Theme.primary, 0.1)
@@ -18,7 +18,7 @@ Rectangle {
         id: label
         anchors.centerIn: parent
         color: button.primary ? "white" : Theme.primary
-        font.pointSize: Theme.points(11.5)
+        font.pointSize: Theme.bodyFont
         font.weight: Font.Medium
     }
     MouseArea {

@@ -5,24 +5,34 @@ import QtQuick.Controls
 MenuItem {
     id: item
     property string shortcutText
-    contentItem: Item {
+
+    // The label and the keys; a component of its own, as the content item is built late.
+    component Content: Item {
+        property alias text: label.text
+        property alias keysText: keys.text
+        property alias font: label.font
+        property alias color: label.color
+        property alias keysColor: keys.color
         implicitWidth: label.implicitWidth + 48 + keys.implicitWidth
         implicitHeight: label.implicitHeight
         Text {
             id: label
             anchors.verticalCenter: parent.verticalCenter
-            text: item.text
-            font: item.font
-            color: item.enabled ? (item.highlighted ? item.palette.highlightedText : item.palette.windowText)
-                                : Theme.tertiary
         }
         Text {
             id: keys
             anchors.right: parent.right
             anchors.verticalCenter: parent.verticalCenter
-            text: item.shortcutText
-            font: item.font
-            color: item.highlighted ? item.palette.highlightedText : Theme.secondary
+            font: label.font
         }
+    }
+
+    contentItem: Content {
+        text: item.text
+        keysText: item.shortcutText
+        font: item.font
+        color: item.enabled ? (item.highlighted ? item.palette.highlightedText : item.palette.windowText)
+                            : Theme.tertiary
+        keysColor: item.highlighted ? item.palette.highlightedText : Theme.secondary
     }
 }

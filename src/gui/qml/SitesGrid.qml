@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import Quorvin.Panel
 
 // "支持这些网站，视频保存到桌面" and the supported platforms in five equal columns.
 Column {
@@ -9,7 +10,7 @@ Column {
     Text {
         text: "支持这些网站，视频保存到桌面"
         color: Theme.secondary
-        font.pointSize: Theme.points(11.5)
+        font.pointSize: Theme.bodyFont
     }
     Grid {
         id: grid
@@ -17,13 +18,16 @@ Column {
         columns: 5
         columnSpacing: 4
         rowSpacing: 12
-        readonly property real cellWidth: Math.max(10, (sites.width - 4 * columnSpacing) / columns)
+        // As wide as the section, so that a cell can take its width from the grid.
+        width: sites.width
         Repeater {
-            model: panel.supportedPlatforms
+            model: Panel.supportedPlatforms
             Column {
                 id: cell
                 required property var modelData
-                width: grid.cellWidth
+                readonly property Grid grid: parent as Grid
+                width: grid ? Math.max(10, (grid.width - 4 * grid.columnSpacing) / grid.columns)
+                            : 10
                 spacing: 5
                 PlatformBadge {
                     anchors.horizontalCenter: parent.horizontalCenter
@@ -37,16 +41,16 @@ Column {
                     horizontalAlignment: Text.AlignHCenter
                     text: cell.modelData.name
                     color: Theme.secondary
-                    font.pointSize: Theme.points(10)
+                    font.pointSize: Theme.captionFont
                     fontSizeMode: Text.HorizontalFit
-                    minimumPointSize: Theme.points(8)
+                    minimumPointSize: Theme.minimumCaptionFont
                     maximumLineCount: 1
                     elide: Text.ElideRight
                 }
                 HoverHandler { id: cellHover }
                 ToolTip.visible: cellHover.hovered
-                ToolTip.delay: 700
-                ToolTip.text: modelData.name
+                ToolTip.delay: Theme.toolTipDelay
+                ToolTip.text: cell.modelData.name
             }
         }
     }
