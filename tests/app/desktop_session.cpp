@@ -159,6 +159,10 @@ QProcess* DesktopSession::startApp(const QStringList& extra) {
     return app;
 }
 
+QProcess* DesktopSession::monitorBus(const QString& rule) {
+    return spawn(QStringLiteral("dbus-monitor"), {QStringLiteral("--session"), rule});
+}
+
 TestSupport::ProcessResult DesktopSession::run(const QString& program,
                                                const QStringList& arguments) const {
     QProcess process;
@@ -196,6 +200,11 @@ QStringList DesktopSession::windowsOfClass(const QString& name) const {
     const auto result = run(QStringLiteral("xdotool"),
                             {QStringLiteral("search"), QStringLiteral("--classname"), name});
     return QString::fromUtf8(result.out).split(u'\n', Qt::SkipEmptyParts);
+}
+
+QString DesktopSession::activeWindow() const {
+    return QString::fromUtf8(
+        run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}).out.trimmed());
 }
 
 QRect DesktopSession::geometry(const QString& window) const {
