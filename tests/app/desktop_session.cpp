@@ -64,8 +64,10 @@ DesktopSession::DesktopSession(Tray tray) {
 
     // Under a loaded ctest -j2 an openbox now and then never takes the display (it did not
     // come up even after 15 s). A fresh one does; the session only fails after three tries.
+    const QString openboxErrors = TestSupport::home() + QStringLiteral("/openbox.err");
     for (int attempt = 0; attempt < 3 && !windowManagerRuns(); ++attempt) {
-        QProcess* openbox = spawn(QStringLiteral("openbox"), {});
+        QProcess* openbox =
+            spawn(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")}, openboxErrors);
         const bool up = TestSupport::waitUntil(
             [&] { return windowManagerRuns() || openbox->state() == QProcess::NotRunning; },
             std::chrono::seconds(5));
@@ -75,7 +77,9 @@ DesktopSession::DesktopSession(Tray tray) {
         }
     }
     if (!windowManagerRuns()) {
-        m_problem = QStringLiteral("openbox did not start");
+        QFile errors(openboxErrors);
+        errors.open(QIODevice::ReadOnly);
+        m_problem = QStringLiteral("openbox did not start: ") + QString::fromUtf8(errors.readAll());
         return;
     }
 
@@ -130,11 +134,12 @@ bool DesktopSession::windowManagerRuns() {
         .out.contains("window id");
 }
 
-QProcess* DesktopSession::spawn(const QString& program, const QStringList& arguments) {
+QProcess* DesktopSession::spawn(const QString& program, const QStringList& arguments,
+                                const QString& errorFile) {
     auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(m_environment);
     process->setProcessChannelMode(QProcess::SeparateChannels);
-    process->setStandardErrorFile(QProcess::nullDevice());
+    process->setStandardErrorFile(errorFile.isEmpty() ? QProcess::nullDevice() : errorFile);
     process->start(program, arguments);
     process->waitForStarted(5000);
     m_processes.push_back(std::move(process));

@@ -52,7 +52,9 @@ public:
     bool screenshot(const QString& path) const;
 
 private:
-    QProcess* spawn(const QString& program, const QStringList& arguments);
+    // The program's error output goes to `errorFile`, or nowhere.
+    QProcess* spawn(const QString& program, const QStringList& arguments,
+                    const QString& errorFile = QString());
     bool windowManagerRuns();
     QByteArray firstLine(QProcess* process);
 
