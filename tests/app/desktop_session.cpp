@@ -65,6 +65,7 @@ DesktopSession::DesktopSession(Tray tray) {
     // Under a loaded ctest -j2 an openbox now and then never takes the display (it did not
     // come up even after 15 s). A fresh one does; the session only fails after three tries.
     const QString openboxErrors = TestSupport::home() + QStringLiteral("/openbox.err");
+    QString openboxEnd;
     for (int attempt = 0; attempt < 3 && !windowManagerRuns(); ++attempt) {
         QProcess* openbox =
             spawn(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")}, openboxErrors);
@@ -74,12 +75,18 @@ DesktopSession::DesktopSession(Tray tray) {
         if (!up || !windowManagerRuns()) {
             openbox->kill();
             openbox->waitForFinished(2000);
+            openboxEnd = QStringLiteral("exit %1, %2, ")
+                             .arg(openbox->exitStatus() == QProcess::CrashExit
+                                      ? QStringLiteral("by a signal")
+                                      : QString::number(openbox->exitCode()),
+                                  openbox->errorString());
         }
     }
     if (!windowManagerRuns()) {
         QFile errors(openboxErrors);
         errors.open(QIODevice::ReadOnly);
-        m_problem = QStringLiteral("openbox did not start: ") + QString::fromUtf8(errors.readAll());
+        m_problem = QStringLiteral("openbox did not start (") + openboxEnd +
+                    QString::fromUtf8(errors.readAll()) + QStringLiteral(")");
         return;
     }
 
