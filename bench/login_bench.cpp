@@ -3,17 +3,17 @@
 // Per login: the helper's start to its window's first paint, to the page loaded and to the
 // page's first frame; the memory of the helper and its web processes while the window is open
 // (RSS and PSS summed); and this process's RSS before, during and after, which stands in for
-// the tray app (it holds a DownloadManager with the same YuanbaoLoginWindow).
+// the tray app (it holds a DownloadManager with the same LoginHelperClient).
 //
 //   QUORVIN_LOGIN_PROGRAM=build/src/login/quorvin-login build/bench/login_bench [logins=3]
 //   (bench/login_bench.sh sets up the display and the program.) With QUORVIN_BENCH_SHOT=FILE
 //   a PNG of the screen is saved while the first window is open.
 
+#include "app/login_helper_client.h"
 #include "common/http_test_server.h"
 #include "common/private_home.h"
 #include "common/processes.h"
 #include "manager/download_manager.h"
-#include "manager/yuanbao_login_window.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -126,13 +126,13 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quorvin"));
     QCoreApplication::setOrganizationName(QStringLiteral("Quorvin"));
-    if (YuanbaoLoginWindow::helperProgram().isEmpty()) {
+    if (LoginHelperClient::helperProgram().isEmpty()) {
         std::fprintf(stderr, "quorvin-login not found: set QUORVIN_LOGIN_PROGRAM\n");
         return 1;
     }
 
     DesktopServices services;
-    services.makeLoginWindow = [] { return std::make_shared<YuanbaoLoginWindow>(); };
+    services.makeLoginWindow = [] { return std::make_shared<LoginHelperClient>(); };
     DownloadManager manager(services, YtDlp::Settings{});
     bool lastOk = false;
     manager.refreshStatus();

@@ -1,9 +1,22 @@
-// quorvin: the tray application.
+// quorvin: the tray application. main() builds the app's parts and connects them; each part says
+// what it does in its own header.
 
-#include "app/app_delegate.h"
+#include "app/desktop_workspace.h"
+#include "app/login_helper_client.h"
+#include "app/old_certificate_offer.h"
 #include "app/panel_window.h"
+#include "app/quit_sequence.h"
 #include "app/single_instance.h"
 #include "app/start_refusal.h"
+#include "app/start_up.h"
+#include "app/system_clipboard.h"
+#include "app/tray_icon.h"
+#include "gui/logo.h"
+#include "gui/panel_view.h"
+#include "gui/paste_field.h"
+#include "manager/download_manager.h"
+#include "support/names.h"
+#include "support/termination_signals.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -12,6 +25,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -31,18 +45,25 @@ bool hasDisplay() {
            !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
-// For the start-up benchmark: opens the panel as soon as the app is up and prints the moment its
-// first frame is on screen ("first-frame <ms since the epoch>").
-void probeStartup(AppDelegate& delegate) {
-    QObject::connect(&delegate, &AppDelegate::started, &delegate, [&delegate] {
-        QObject::connect(delegate.panel(), &QQuickWindow::frameSwapped, &delegate, [] {
-            static bool once = false;
-            if (once) return;
-            once = true;
-            std::printf("first-frame %lld\n", QDateTime::currentMSecsSinceEpoch());
-            std::fflush(stdout);
-        });
-        delegate.showPanel();
+DesktopServices desktopServices() {
+    DesktopServices services;
+    services.clipboard = std::make_shared<SystemClipboard>();
+    services.workspace = std::make_shared<DesktopWorkspace>();
+    services.makeLoginWindow = []() -> std::shared_ptr<LoginWindow> {
+        return std::make_shared<LoginHelperClient>();
+    };
+    return services;
+}
+
+// For the start-up benchmark: prints the moment the panel's first frame is on screen
+// ("first-frame <ms since the epoch>").
+void printFirstFrame(PanelWindow& panel) {
+    QObject::connect(&panel, &QQuickWindow::frameSwapped, &panel, [] {
+        static bool once = false;
+        if (once) return;
+        once = true;
+        std::printf("first-frame %lld\n", QDateTime::currentMSecsSinceEpoch());
+        std::fflush(stdout);
     });
 }
 
@@ -72,10 +93,10 @@ int main(int argc, char** argv) {
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quorvin"));
-    QApplication::setOrganizationName(QStringLiteral("Quorvin"));
+    QApplication::setApplicationName(Names::app());
+    QApplication::setOrganizationName(Names::app());
     QApplication::setApplicationVersion(QStringLiteral(QUORVIN_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("io.github.quorvin.Quorvin"));
+    QApplication::setDesktopFileName(Names::desktopId());
     // The panel hides rather than closes, and a closed dialog must not end the tray app.
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -92,10 +113,86 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    AppDelegate delegate;
-    QObject::connect(&instance, &SingleInstance::showRequested, &delegate, &AppDelegate::showPanel);
-    QObject::connect(&delegate, &AppDelegate::finished, &app, [] { QCoreApplication::exit(0); });
-    if (qEnvironmentVariableIsSet("QUORVIN_STARTUP_PROBE")) probeStartup(delegate);
-    delegate.start();
+    // The download list lives for the whole run; the icon, the panel and the handlers of
+    // termination signals come once a tray host is there.
+    DownloadManager manager(desktopServices(), YtDlp::Settings{});
+    PasteField field(manager);
+    QuitSequence quit(manager);
+    StartUp startUp;
+    std::unique_ptr<TrayIcon> tray;
+    std::unique_ptr<PanelWindow> panel;
+    std::unique_ptr<TerminationSignals> termination;
+    bool started = false;
+    bool showWhenStarted = false;
+
+    const auto showPanel = [&] {
+        if (quit.hasBegun()) return;
+        if (!started) {
+            // A second launch or the first-run timer may ask before the tray is up.
+            showWhenStarted = true;
+            return;
+        }
+        field.prepareForShow();
+        panel->present(tray->panelAnchor());
+    };
+    const auto togglePanel = [&] {
+        if (panel->isVisible()) {
+            panel->hide();
+        } else if (!panel->justHidByDeactivation()) {
+            showPanel();
+        }
+    };
+    const auto offerCertificateRemoval = [&](bool fromMenu) {
+        if (!quit.hasBegun()) OldCertificateOffer::run(fromMenu);
+    };
+
+    QObject::connect(&startUp, &StartUp::trayReady, &startUp, [&] {
+        tray = std::make_unique<TrayIcon>();
+        panel = std::make_unique<PanelWindow>();
+        panel->setIcon(Logo::appIcon());
+        QObject::connect(panel.get(), &PanelWindow::quitRequested, &quit, &QuitSequence::run);
+        PanelCallbacks callbacks;
+        callbacks.onQuit = [&] { quit.run(); };
+        callbacks.onRemoveOldCert = [&] {
+            panel->hide();
+            offerCertificateRemoval(true);
+        };
+        callbacks.onHeightChange = [&](double height) { panel->setPanelHeight(height); };
+        loadPanel(*panel, manager, field, std::move(callbacks));
+
+        QObject::connect(&manager, &DownloadManager::activeChanged, tray.get(), &TrayIcon::setBusy);
+        QObject::connect(&manager, &DownloadManager::showRequested, panel.get(), showPanel);
+        manager.refreshStatus();
+
+        QObject::connect(tray.get(), &TrayIcon::clicked, panel.get(), togglePanel);
+        QObject::connect(tray.get(), &TrayIcon::menuAboutToPopUp, panel.get(), &QWindow::hide);
+        QObject::connect(tray.get(), &TrayIcon::openPanelChosen, panel.get(), showPanel);
+        QObject::connect(tray.get(), &TrayIcon::quitChosen, &quit, &QuitSequence::run);
+        tray->show();
+
+        termination = std::make_unique<TerminationSignals>();
+        QObject::connect(termination.get(), &TerminationSignals::received, &quit,
+                         &QuitSequence::run);
+    });
+    QObject::connect(&startUp, &StartUp::started, &startUp, [&] {
+        started = true;
+        if (qEnvironmentVariableIsSet("QUORVIN_STARTUP_PROBE")) {
+            printFirstFrame(*panel);
+            showWhenStarted = true;
+        }
+        if (showWhenStarted) showPanel();
+    });
+    QObject::connect(&startUp, &StartUp::firstRunDue, &startUp, showPanel);
+    QObject::connect(&startUp, &StartUp::oldCertificatePromptDue, &startUp,
+                     [&] { offerCertificateRemoval(false); });
+    QObject::connect(&instance, &SingleInstance::showRequested, &startUp, showPanel);
+
+    QObject::connect(&quit, &QuitSequence::windowsGone, &quit, [&] {
+        if (panel) panel->hide();
+        if (tray) tray->hide();
+    });
+    QObject::connect(&quit, &QuitSequence::finished, &app, [] { QCoreApplication::exit(0); });
+
+    startUp.run();
     return app.exec();
 }

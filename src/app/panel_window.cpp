@@ -33,6 +33,15 @@ void PanelWindow::showAt(const QRect& anchor) {
     requestActivate();
 }
 
+void PanelWindow::present(const QRect& anchor) {
+    if (!isVisible()) {
+        showAt(anchor);
+        return;
+    }
+    raise();
+    requestActivate();
+}
+
 bool PanelWindow::justHidByDeactivation() const {
     return m_hiddenByDeactivation.isValid() && m_hiddenByDeactivation.elapsed() < 400;
 }

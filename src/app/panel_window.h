@@ -22,6 +22,9 @@ public:
     // Shows the window next to the anchor (kept on screen), raised and activated so the paste
     // field gets the keyboard.
     void showAt(const QRect& anchor);
+    // Brings the panel forward: raised and activated where it stands when it is shown already,
+    // else shown at the anchor.
+    void present(const QRect& anchor);
     // Whether the window hid itself on losing activation a moment ago. A click on the tray icon
     // takes the activation first, so that click must not open the panel again.
     bool justHidByDeactivation() const;

@@ -23,9 +23,9 @@ void drawBadge(QPainter& painter, const QRectF& rect);
 void drawAppIcon(QPainter& painter, const QRectF& rect);
 
 // The tray glyph: an 18 × 18 logical-pixel picture whose glyph fills the middle 16 × 16. Busy is
-// rose; idle is drawn in `idleColor` (Linux has no template images, so the caller passes the
-// palette's text colour and asks again when the palette changes). The icon draws itself afresh
-// for every size and device pixel ratio it is asked for.
+// rose; idle is drawn in `idleColor` (no tray here recolours a drawn icon to suit the panel it
+// sits on, so the caller passes the palette's text colour and asks again when the palette
+// changes). The icon draws itself afresh for every size and device pixel ratio it is asked for.
 QIcon statusIcon(bool busy, const QColor& idleColor);
 QImage statusImage(bool busy, const QColor& idleColor, qreal devicePixelRatio = 1.0);
 

@@ -5,6 +5,7 @@
 #include "login/control_channel.h"
 #include "login/login_trace.h"
 #include "login/login_view.h"
+#include "support/names.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -20,14 +21,14 @@ int main(int argc, char** argv) {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QCoreApplication::setApplicationName(QStringLiteral("Quorvin"));
-    QCoreApplication::setOrganizationName(QStringLiteral("Quorvin"));
+    QCoreApplication::setApplicationName(Names::app());
+    QCoreApplication::setOrganizationName(Names::app());
     // WebEngine prints its whole GL set-up at start; the app's error output is no place for it.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
     QApplication app(argc, argv);
     // Grouped with the app's own windows, under its icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quorvin.Quorvin"));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.quorvin.Quorvin")));
+    QGuiApplication::setDesktopFileName(Names::desktopId());
+    QApplication::setWindowIcon(QIcon::fromTheme(Names::desktopId()));
 
     LoginView view;
     ControlChannel control;

@@ -14,7 +14,7 @@ QMutex& settingsMutex() {
 
 const QString kCookieBrowser = QStringLiteral("cookieBrowser");
 const QString kYuanbaoEverLoggedIn = QStringLiteral("yuanbaoEverLoggedIn");
-const QString kWelcomed2 = QStringLiteral("welcomed2");
+const QString kFirstRunShown = QStringLiteral("welcomed2");
 const QString kSkipOldCertPrompt = QStringLiteral("skipOldCertPrompt");
 
 }  // namespace
@@ -43,12 +43,12 @@ void setYuanbaoEverLoggedIn(bool value) {
     setValue(kYuanbaoEverLoggedIn, value);
 }
 
-bool welcomed2() {
-    return boolValue(kWelcomed2);
+bool firstRunShown() {
+    return boolValue(kFirstRunShown);
 }
 
-void setWelcomed2(bool value) {
-    setValue(kWelcomed2, value);
+void setFirstRunShown(bool value) {
+    setValue(kFirstRunShown, value);
 }
 
 bool skipOldCertPrompt() {

@@ -21,9 +21,9 @@ void setCookieBrowser(const std::optional<QString>& rawValue);
 bool yuanbaoEverLoggedIn();
 void setYuanbaoEverLoggedIn(bool value);
 
-// "welcomed2": the first-run welcome has been shown.
-bool welcomed2();
-void setWelcomed2(bool value);
+// "welcomed2" (the key of an earlier edition): the panel has opened by itself on the first run.
+bool firstRunShown();
+void setFirstRunShown(bool value);
 
 // "skipOldCertPrompt": the user declined removing the previous edition's certificate.
 bool skipOldCertPrompt();

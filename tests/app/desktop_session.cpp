@@ -64,18 +64,29 @@ DesktopSession::DesktopSession(Tray tray) {
 
     // Under a loaded ctest -j2 an openbox now and then never takes the display (it did not
     // come up even after 15 s). A fresh one does; the session only fails after three tries.
+    const QString openboxErrors = TestSupport::home() + QStringLiteral("/openbox.err");
+    QString openboxEnd;
     for (int attempt = 0; attempt < 3 && !windowManagerRuns(); ++attempt) {
-        QProcess* openbox = spawn(QStringLiteral("openbox"), {});
+        QProcess* openbox =
+            spawn(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")}, openboxErrors);
         const bool up = TestSupport::waitUntil(
             [&] { return windowManagerRuns() || openbox->state() == QProcess::NotRunning; },
             std::chrono::seconds(5));
         if (!up || !windowManagerRuns()) {
             openbox->kill();
             openbox->waitForFinished(2000);
+            openboxEnd = QStringLiteral("exit %1, %2, ")
+                             .arg(openbox->exitStatus() == QProcess::CrashExit
+                                      ? QStringLiteral("by a signal")
+                                      : QString::number(openbox->exitCode()),
+                                  openbox->errorString());
         }
     }
     if (!windowManagerRuns()) {
-        m_problem = QStringLiteral("openbox did not start");
+        QFile errors(openboxErrors);
+        errors.open(QIODevice::ReadOnly);
+        m_problem = QStringLiteral("openbox did not start (") + openboxEnd +
+                    QString::fromUtf8(errors.readAll()) + QStringLiteral(")");
         return;
     }
 
@@ -130,11 +141,12 @@ bool DesktopSession::windowManagerRuns() {
         .out.contains("window id");
 }
 
-QProcess* DesktopSession::spawn(const QString& program, const QStringList& arguments) {
+QProcess* DesktopSession::spawn(const QString& program, const QStringList& arguments,
+                                const QString& errorFile) {
     auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(m_environment);
     process->setProcessChannelMode(QProcess::SeparateChannels);
-    process->setStandardErrorFile(QProcess::nullDevice());
+    process->setStandardErrorFile(errorFile.isEmpty() ? QProcess::nullDevice() : errorFile);
     process->start(program, arguments);
     process->waitForStarted(5000);
     m_processes.push_back(std::move(process));
@@ -157,6 +169,10 @@ QProcess* DesktopSession::startApp(const QStringList& extra) {
     QProcess* app = spawn(QStringLiteral(QUORVIN_BUILD_DIR "/src/app/quorvin"), {});
     m_environment = saved;
     return app;
+}
+
+QProcess* DesktopSession::monitorBus(const QString& rule) {
+    return spawn(QStringLiteral("dbus-monitor"), {QStringLiteral("--session"), rule});
 }
 
 TestSupport::ProcessResult DesktopSession::run(const QString& program,
@@ -196,6 +212,11 @@ QStringList DesktopSession::windowsOfClass(const QString& name) const {
     const auto result = run(QStringLiteral("xdotool"),
                             {QStringLiteral("search"), QStringLiteral("--classname"), name});
     return QString::fromUtf8(result.out).split(u'\n', Qt::SkipEmptyParts);
+}
+
+QString DesktopSession::activeWindow() const {
+    return QString::fromUtf8(
+        run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}).out.trimmed());
 }
 
 QRect DesktopSession::geometry(const QString& window) const {

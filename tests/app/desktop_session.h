@@ -33,6 +33,9 @@ public:
     void startStatusNotifierHost();
     // Starts the tray app with this desktop's environment (plus `extra`, "NAME=value").
     QProcess* startApp(const QStringList& extra = {});
+    // Starts dbus-monitor on this desktop's session bus with a match rule; its output is read
+    // from the process.
+    QProcess* monitorBus(const QString& rule);
     // Runs a program (xdotool, xprop, gdbus…) against this desktop.
     TestSupport::ProcessResult run(const QString& program, const QStringList& arguments) const;
 
@@ -43,11 +46,15 @@ public:
     // Every window whose class or instance name is `name`, visible or not.
     QStringList windowsOfClass(const QString& name) const;
     QRect geometry(const QString& window) const;
+    // The window the window manager has made active (empty when none).
+    QString activeWindow() const;
     // Writes the whole screen as a PNG.
     bool screenshot(const QString& path) const;
 
 private:
-    QProcess* spawn(const QString& program, const QStringList& arguments);
+    // The program's error output goes to `errorFile`, or nowhere.
+    QProcess* spawn(const QString& program, const QStringList& arguments,
+                    const QString& errorFile = QString());
     bool windowManagerRuns();
     QByteArray firstLine(QProcess* process);
 

@@ -97,7 +97,8 @@ TEST(EndToEnd, TypedLinkLandsOnTheDesktopAndAFailureRemedyRetries) {
                  QStringLiteral("5"), QStringLiteral("click"), QStringLiteral("1")});
     ASSERT_TRUE(TestSupport::waitUntil([&] { return desktop.panels().size() == 1; }, 5s));
     const QString panel = desktop.panels().first();
-    QTest::qWait(300);  // the field takes the focus on the next turn of the panel's loop
+    // Typing goes to the active window; the panel gives its field the focus as it comes up.
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return desktop.activeWindow() == panel; }, 5s));
 
     const auto typeAndSubmit = [&](const QString& link) {
         desktop.run(QStringLiteral("xdotool"),
@@ -137,14 +138,22 @@ TEST(EndToEnd, TypedLinkLandsOnTheDesktopAndAFailureRemedyRetries) {
     ASSERT_TRUE(TestSupport::waitUntil(
         [&] { return logLinesContaining(QStringLiteral("下载失败：视频不存在或已被删除")) == 1; },
         10s));
-    QTest::qWait(400);  // the row's failure box animates in
-    ASSERT_TRUE(desktop.screenshot(shotPath(QStringLiteral("e2e-4-failed"))));
-    const QImage screen(shotPath(QStringLiteral("e2e-4-failed")));
-    // The newest row is the failed one, at the top of the list, below the paste row.
+    // The newest row is the failed one, at the top of the list, below the paste row. Its
+    // failure box animates in: the screen is read until its first remedy stands still.
     const QRect panelRect = desktop.geometry(panel);
-    const auto remedy =
-        solidAccentCentre(screen, panelRect.adjusted(0, 120, 0, 0).intersected(screen.rect()));
-    ASSERT_TRUE(remedy.has_value());
+    std::optional<QPoint> remedy;
+    const bool settled = TestSupport::waitUntil(
+        [&] {
+            if (!desktop.screenshot(shotPath(QStringLiteral("e2e-4-failed")))) return false;
+            const QImage screen(shotPath(QStringLiteral("e2e-4-failed")));
+            const auto found = solidAccentCentre(
+                screen, panelRect.adjusted(0, 120, 0, 0).intersected(screen.rect()));
+            const bool still = found && remedy && *found == *remedy;
+            remedy = found;
+            return still;
+        },
+        5s);
+    ASSERT_TRUE(settled && remedy.has_value());
     desktop.run(QStringLiteral("xdotool"),
                 {QStringLiteral("mousemove"), QString::number(remedy->x()),
                  QString::number(remedy->y()), QStringLiteral("click"), QStringLiteral("1")});

@@ -9,7 +9,6 @@
 
 #include <QDir>
 #include <QRegularExpression>
-#include <QTest>
 
 namespace {
 
@@ -74,12 +73,17 @@ TEST_F(XEmbedTray, IconClicksTogglePanelAtTheIconAndRightClickOpensTheMenu) {
                 {QStringLiteral("mousemove"), QStringLiteral("--window"), icon, QStringLiteral("5"),
                  QStringLiteral("5"), QStringLiteral("click"), QStringLiteral("1")});
     EXPECT_TRUE(TestSupport::waitUntil([&] { return desktop.panels().isEmpty(); }, 5s));
-    // And the next click opens it again.
-    QTest::qWait(500);
-    desktop.run(QStringLiteral("xdotool"),
-                {QStringLiteral("mousemove"), QStringLiteral("--window"), icon, QStringLiteral("5"),
-                 QStringLiteral("5"), QStringLiteral("click"), QStringLiteral("1")});
-    EXPECT_TRUE(TestSupport::waitUntil([&] { return desktop.panels().size() == 1; }, 5s));
+    // And a next click opens it again. The panel may have hidden itself on losing the
+    // activation to the click that closed it; then a click that follows at once is taken for
+    // part of that one and does nothing. A click that does nothing is made again.
+    for (int click = 0; click < 3 && desktop.panels().isEmpty(); ++click) {
+        desktop.run(
+            QStringLiteral("xdotool"),
+            {QStringLiteral("mousemove"), QStringLiteral("--window"), icon, QStringLiteral("5"),
+             QStringLiteral("5"), QStringLiteral("click"), QStringLiteral("1")});
+        TestSupport::waitUntil([&] { return desktop.panels().size() == 1; }, 3s);
+    }
+    EXPECT_EQ(desktop.panels().size(), 1);
 
     // Right click: the panel goes, a popup menu window of ours appears.
     desktop.run(QStringLiteral("xdotool"),
@@ -118,8 +122,21 @@ TEST(LateTray, IconWaitsForATrayHostThatAppearsAfterTheApp) {
     // icon is made; made too early, it would never reach a StatusNotifierItem host.
     DesktopSession desktop(DesktopSession::Tray::none);
     ASSERT_EQ(desktop.problem(), QString());
+    QProcess* asks = desktop.monitorBus(QStringLiteral(
+        "type='method_call',interface='org.freedesktop.DBus',member='NameHasOwner'"));
     ASSERT_TRUE(startApp(desktop).ok);
-    QTest::qWait(1500);
+    // The host comes only once the app is seen waiting for it: asking again and again whether
+    // a watcher is there. An app that made its icon at once would have asked once at most.
+    int askedForWatcher = 0;
+    ASSERT_TRUE(TestSupport::waitUntil(
+        [&] {
+            while (asks->canReadLine()) {
+                if (asks->readLine().contains("\"org.kde.StatusNotifierWatcher\""))
+                    ++askedForWatcher;
+            }
+            return askedForWatcher >= 3;
+        },
+        10s));
     desktop.startStatusNotifierHost();
     ASSERT_EQ(desktop.problem(), QString());
     EXPECT_TRUE(TestSupport::waitUntil(

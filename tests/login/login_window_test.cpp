@@ -1,10 +1,10 @@
+#include "app/login_helper_client.h"
 #include "channels/cookie_jar.h"
 #include "channels/yuanbao.h"
 #include "common/test_media.h"
 #include "common/test_support.h"
 #include "login/login_fixture.h"
 #include "manager/download_manager.h"
-#include "manager/yuanbao_login_window.h"
 #include "support/app_paths.h"
 #include "support/log.h"
 #include "support/settings.h"
@@ -67,8 +67,8 @@ protected:
     }
 
     // A window whose reports are counted.
-    std::shared_ptr<YuanbaoLoginWindow> makeWindow() {
-        auto window = std::make_shared<YuanbaoLoginWindow>();
+    std::shared_ptr<LoginHelperClient> makeWindow() {
+        auto window = std::make_shared<LoginHelperClient>();
         window->onFinish = [this](bool ok) { m_reports.append(ok); };
         return window;
     }
@@ -81,7 +81,7 @@ protected:
 
 TEST_F(LoginWindowTest, AChannelsLinkWithoutLoginOpensTheWindowAndDownloadsAfterTheScan) {
     DesktopServices services;
-    services.makeLoginWindow = [] { return std::make_shared<YuanbaoLoginWindow>(); };
+    services.makeLoginWindow = [] { return std::make_shared<LoginHelperClient>(); };
     DownloadManager manager(services, YtDlp::Settings{});
     const auto item = manager.submit(QUrl(QStringLiteral("https://weixin.qq.com/sph/A1b2C3")),
                                      Platform::channels);
@@ -205,7 +205,7 @@ TEST_F(LoginWindowTest, LogoutRemovesTheYuanbaoCookiesAndTheNextLinkAsksAgain) {
                       cookie("session", "s", QStringLiteral("127.0.0.1")),
                       cookie("other", "kept", QStringLiteral(".example.org"))});
     DesktopServices services;
-    services.makeLoginWindow = [] { return std::make_shared<YuanbaoLoginWindow>(); };
+    services.makeLoginWindow = [] { return std::make_shared<LoginHelperClient>(); };
     DownloadManager manager(services, YtDlp::Settings{});
     int shows = 0;
     QObject::connect(&manager, &DownloadManager::showRequested, [&] { ++shows; });

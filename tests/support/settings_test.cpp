@@ -17,16 +17,16 @@ QVariant stored(const QString& key) {
 }  // namespace
 
 TEST(Settings, TypedAccessorsKeepTheStoredKeysAndValues) {
-    EXPECT_FALSE(Settings::welcomed2());
+    EXPECT_FALSE(Settings::firstRunShown());
     EXPECT_FALSE(Settings::skipOldCertPrompt());
     EXPECT_FALSE(Settings::yuanbaoEverLoggedIn());
     EXPECT_EQ(Settings::cookieBrowser(), std::nullopt);
 
-    Settings::setWelcomed2(true);
+    Settings::setFirstRunShown(true);
     Settings::setSkipOldCertPrompt(true);
     Settings::setYuanbaoEverLoggedIn(true);
     Settings::setCookieBrowser(QStringLiteral("firefox"));
-    EXPECT_TRUE(Settings::welcomed2());
+    EXPECT_TRUE(Settings::firstRunShown());
     EXPECT_TRUE(Settings::skipOldCertPrompt());
     EXPECT_TRUE(Settings::yuanbaoEverLoggedIn());
     EXPECT_EQ(Settings::cookieBrowser(), QStringLiteral("firefox"));
@@ -36,9 +36,9 @@ TEST(Settings, TypedAccessorsKeepTheStoredKeysAndValues) {
     EXPECT_EQ(stored(QStringLiteral("cookieBrowser")).toString(), QStringLiteral("firefox"));
 
     // Clearing one leaves the others; no browser removes the entry rather than storing "".
-    Settings::setWelcomed2(false);
+    Settings::setFirstRunShown(false);
     Settings::setCookieBrowser(std::nullopt);
-    EXPECT_FALSE(Settings::welcomed2());
+    EXPECT_FALSE(Settings::firstRunShown());
     EXPECT_TRUE(Settings::skipOldCertPrompt());
     EXPECT_FALSE(stored(QStringLiteral("cookieBrowser")).isValid());
     EXPECT_EQ(Settings::cookieBrowser(), std::nullopt);

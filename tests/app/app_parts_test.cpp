@@ -1,17 +1,24 @@
-// The app's own object in this process (offscreen): quitting during a real download, and the
-// certificate prompt as the user sees it.
+// The tray app's parts in this process (offscreen), connected as main() connects them: quitting
+// during a real download, the certificate prompt as the user sees it, the tray glyph.
 
-#include "app/app_delegate.h"
 #include "app/desktop_session.h"
+#include "app/desktop_workspace.h"
+#include "app/old_certificate_offer.h"
 #include "app/panel_window.h"
+#include "app/quit_sequence.h"
+#include "app/start_up.h"
+#include "app/system_clipboard.h"
+#include "app/tray_icon.h"
 #include "gui/logo.h"
 
 #include "common/http_test_server.h"
 #include "common/test_media.h"
 #include "legacy/legacy.h"
 #include "manager/download_manager.h"
+#include "sites/process_group.h"
 #include "support/app_paths.h"
 #include "support/settings.h"
+#include "support/termination_signals.h"
 
 #include <gtest/gtest.h>
 
@@ -50,24 +57,47 @@ TEST(AppQuit, TerminationSignalDuringARealDownloadCancelsItAndLeavesNothing) {
         return reply;
     });
 
-    AppDelegate delegate;
+    DownloadManager manager(
+        {std::make_shared<SystemClipboard>(), std::make_shared<DesktopWorkspace>(), {}},
+        YtDlp::Settings{});
+    TrayIcon tray;
+    QObject::connect(&manager, &DownloadManager::activeChanged, &tray, &TrayIcon::setBusy);
+    QuitSequence quit(manager);
+    StartUp startUp;
+    std::unique_ptr<TerminationSignals> termination;
+    QObject::connect(&startUp, &StartUp::trayReady, [&] {
+        termination = std::make_unique<TerminationSignals>();
+        QObject::connect(termination.get(), &TerminationSignals::received, &quit,
+                         &QuitSequence::run);
+    });
+    startUp.run(0ms);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return termination != nullptr; }, 5s));
+    QElapsedTimer sinceSignal;
     bool finished = false;
-    QObject::connect(&delegate, &AppDelegate::finished, [&] { finished = true; });
-    delegate.start(0ms);
-    DownloadManager& manager = delegate.manager();
+    bool toolsEndedFirst = false;
+    qint64 finishedAfter = -1;
+    QObject::connect(&quit, &QuitSequence::finished, [&] {
+        finished = true;
+        finishedAfter = sinceSignal.elapsed();
+        toolsEndedFirst = !manager.hasActive() && ProcessGroup::liveLeaders().isEmpty();
+    });
     const QUrl link = server.url(QStringLiteral("/clip.mp4"));
     manager.submit(link, Platform::detect(link));
     ASSERT_EQ(manager.items().size(), 1);
     const auto item = manager.items().first();
     ASSERT_TRUE(
         TestSupport::waitUntil([&] { return item->phase().kind() == Phase::downloading; }, 30s));
-    EXPECT_TRUE(delegate.isBusy());
+    EXPECT_TRUE(tray.isBusy());
     ASSERT_FALSE(TestSupport::liveProcessesMentioning(QStringLiteral("yt-dlp"))
                      .filter(TestSupport::home())
                      .isEmpty());
 
+    sinceSignal.start();
     ::kill(::getpid(), SIGTERM);
     ASSERT_TRUE(TestSupport::waitUntil([&] { return finished; }, 5s));
+    // The end came when the cancelled download had ended, not when the grace ran out.
+    EXPECT_TRUE(toolsEndedFirst);
+    EXPECT_LT(finishedAfter, QuitSequence::kGrace.count() / 2) << finishedAfter;
     EXPECT_EQ(logLinesContaining(QStringLiteral("App 退出")), 1);
     EXPECT_TRUE(item->phase().kind() == Phase::failed && item->phase().failure().isCancel);
     EXPECT_TRUE(TestSupport::liveProcessesMentioning(TestSupport::home()).isEmpty())
@@ -142,12 +172,14 @@ TEST(CertificatePrompt, OfferedAtLaunchThenFromTheMenu) {
     TrustingStore trust;
     const Legacy::CleanUp legacy(proxies, trust);
 
-    AppDelegate delegate(nullptr, legacy);
+    StartUp startUp(legacy);
+    QObject::connect(&startUp, &StartUp::oldCertificatePromptDue,
+                     [&] { OldCertificateOffer::run(false, legacy); });
     QElapsedTimer clock;
     clock.start();
     PromptSeen atLaunch;
     answerNextPrompt(atLaunch, QStringLiteral("以后再说"), true, clock);
-    delegate.start(0ms);
+    startUp.run(0ms);
     ASSERT_TRUE(TestSupport::waitUntil([&] { return atLaunch.after >= 0; }, 5s));
     EXPECT_GE(atLaunch.after, 1150);
     EXPECT_EQ(atLaunch.text, u"移除旧版留下的证书");
@@ -161,7 +193,7 @@ TEST(CertificatePrompt, OfferedAtLaunchThenFromTheMenu) {
 
     PromptSeen fromMenu;
     answerNextPrompt(fromMenu, QStringLiteral("移除"), false, clock);
-    delegate.offerOldCertificateRemoval(true);
+    OldCertificateOffer::run(true, legacy);
     EXPECT_EQ(fromMenu.buttons, QStringList({QStringLiteral("移除"), QStringLiteral("取消")}));
     EXPECT_EQ(fromMenu.checkBox, QString());
     EXPECT_FALSE(legacy.hasOldCertificate());
@@ -170,12 +202,10 @@ TEST(CertificatePrompt, OfferedAtLaunchThenFromTheMenu) {
 
 TEST(TrayGlyph, IdleFollowsThePaletteBusyStaysRose) {
     Settings::setValue(QStringLiteral("welcomed2"), true);
-    AppDelegate delegate;
-    delegate.start(0ms);
-    ASSERT_NE(delegate.trayIcon(), nullptr);
+    TrayIcon tray;
     // The middle of the triangle, drawn at 4 device pixels per point.
     const auto glyphColour = [&] {
-        const QImage image = delegate.trayIcon()->icon().pixmap(QSize(18, 18), 4.0).toImage();
+        const QImage image = tray.icon()->icon().pixmap(QSize(18, 18), 4.0).toImage();
         return image.pixelColor(36, 4 + int(64 * 0.40)).rgb();
     };
     const auto usePalette = [](QColor text) {
@@ -186,12 +216,12 @@ TEST(TrayGlyph, IdleFollowsThePaletteBusyStaysRose) {
     };
     usePalette(QColor(250, 250, 250));  // a dark desktop
     EXPECT_EQ(glyphColour(), QColor(250, 250, 250).rgb());
-    Q_EMIT delegate.manager().activeChanged(true);
-    EXPECT_TRUE(delegate.isBusy());
+    tray.setBusy(true);
+    EXPECT_TRUE(tray.isBusy());
     EXPECT_EQ(glyphColour(), Logo::rose().rgb());
     usePalette(QColor(20, 20, 20));  // back to a light one while busy: still rose
     EXPECT_EQ(glyphColour(), Logo::rose().rgb());
-    Q_EMIT delegate.manager().activeChanged(false);
+    tray.setBusy(false);
     EXPECT_EQ(glyphColour(), QColor(20, 20, 20).rgb());
 }
 

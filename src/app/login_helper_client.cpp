@@ -1,4 +1,4 @@
-#include "manager/yuanbao_login_window.h"
+#include "app/login_helper_client.h"
 
 #include "channels/yuanbao.h"
 #include "support/log.h"
@@ -35,12 +35,12 @@ bool isExecutable(const QString& path) {
 
 }  // namespace
 
-YuanbaoLoginWindow::YuanbaoLoginWindow(QObject* parent) : QObject(parent) {
+LoginHelperClient::LoginHelperClient(QObject* parent) : QObject(parent) {
     m_timer.setInterval(kPollIntervalMs);
-    connect(&m_timer, &QTimer::timeout, this, &YuanbaoLoginWindow::check);
+    connect(&m_timer, &QTimer::timeout, this, &LoginHelperClient::check);
 }
 
-YuanbaoLoginWindow::~YuanbaoLoginWindow() {
+LoginHelperClient::~LoginHelperClient() {
     m_timer.stop();
     if (!m_window) return;
     m_window->disconnect(this);
@@ -50,7 +50,7 @@ YuanbaoLoginWindow::~YuanbaoLoginWindow() {
     delete m_window;
 }
 
-QString YuanbaoLoginWindow::helperProgram() {
+QString LoginHelperClient::helperProgram() {
     const QString chosen = qEnvironmentVariable("QUORVIN_LOGIN_PROGRAM");
     if (!chosen.isEmpty()) return isExecutable(chosen) ? chosen : QString();
     const QString here = QCoreApplication::applicationDirPath();
@@ -61,7 +61,7 @@ QString YuanbaoLoginWindow::helperProgram() {
     return QStandardPaths::findExecutable(QStringLiteral("quorvin-login"));
 }
 
-void YuanbaoLoginWindow::show() {
+void LoginHelperClient::show() {
     if (m_finished || m_opening) return;
     if (m_window) {
         m_window->write("raise\n");
@@ -74,14 +74,14 @@ void YuanbaoLoginWindow::show() {
     m_opening = false;
 }
 
-void YuanbaoLoginWindow::open() {
+void LoginHelperClient::open() {
     const QString program = helperProgram();
     m_window = new QProcess(this);
     // The helper's error output goes where ours goes; its input and output are our line to the
     // window.
     m_window->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    connect(m_window, &QProcess::finished, this, &YuanbaoLoginWindow::helperEnded);
-    connect(m_window, &QProcess::readyReadStandardOutput, this, &YuanbaoLoginWindow::readHelper);
+    connect(m_window, &QProcess::finished, this, &LoginHelperClient::helperEnded);
+    connect(m_window, &QProcess::readyReadStandardOutput, this, &LoginHelperClient::readHelper);
     connect(m_window, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart) return;
         Log::write(QStringLiteral("无法打开元宝登录窗口：") + m_window->errorString());
@@ -90,14 +90,14 @@ void YuanbaoLoginWindow::open() {
     if (program.isEmpty()) {
         Log::write(QStringLiteral("无法打开元宝登录窗口：找不到 quorvin-login"));
         // Reported from the event loop, as a window closing would be, not inside show().
-        QTimer::singleShot(0, this, &YuanbaoLoginWindow::helperEnded);
+        QTimer::singleShot(0, this, &LoginHelperClient::helperEnded);
         return;
     }
     m_window->start(program, {});
     m_timer.start();
 }
 
-void YuanbaoLoginWindow::readHelper() {
+void LoginHelperClient::readHelper() {
     while (m_window && m_window->canReadLine()) {
         const QByteArray line = m_window->readLine().trimmed();
         if (!line.startsWith("save-failed ") || m_finished || m_saveFailed || m_loginSeen) continue;
@@ -108,7 +108,7 @@ void YuanbaoLoginWindow::readHelper() {
     }
 }
 
-void YuanbaoLoginWindow::check() {
+void LoginHelperClient::check() {
     if (m_finished || m_loginSeen || m_saveFailed) return;
     const std::optional<QString> token = currentToken();
     if (!token || token->isEmpty()) return;
@@ -120,7 +120,7 @@ void YuanbaoLoginWindow::check() {
     QTimer::singleShot(kCloseDelayMs, this, [this] { finish(true); });
 }
 
-void YuanbaoLoginWindow::helperEnded() {
+void LoginHelperClient::helperEnded() {
     if (m_window) {
         m_window->disconnect(this);
         m_window->deleteLater();
@@ -130,11 +130,11 @@ void YuanbaoLoginWindow::helperEnded() {
     finish(m_loginSeen);
 }
 
-void YuanbaoLoginWindow::finish(bool ok) {
+void LoginHelperClient::finish(bool ok) {
     m_timer.stop();
     if (!m_finished) {
         m_finished = true;
-        const QPointer<YuanbaoLoginWindow> self(this);
+        const QPointer<LoginHelperClient> self(this);
         const auto callback = onFinish;  // the owner may let go of this object in it
         if (callback) callback(ok);
         if (!self) return;
@@ -142,7 +142,7 @@ void YuanbaoLoginWindow::finish(bool ok) {
     closeWindow();
 }
 
-void YuanbaoLoginWindow::closeWindow() {
+void LoginHelperClient::closeWindow() {
     if (!m_window) return;
     m_window->write("close\n");
     m_window->closeWriteChannel();

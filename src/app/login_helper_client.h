@@ -10,22 +10,22 @@
 
 class QProcess;
 
-// The Yuanbao login window, seen from the app: the window itself is the quorvin-login helper
-// (a web view in its own process), and this object watches the cookie jar that the helper
-// writes until a new "hy_token" value shows up. Then it reports success and closes the window.
-// Closing the window, or the helper ending in any other way, reports failure, and so does a
-// login the helper cannot save (it says "save-failed <message>" on its output): that message
-// goes to the log, and the window shows it a moment before it closes. onFinish is called
+// The app's side of the Yuanbao login: the login window is the quorvin-login helper (a web view
+// in its own process), so this client starts that process and watches the cookie jar the helper
+// writes until a new "hy_token" value shows up. Then it reports success and asks the helper to
+// close. The helper closing, or ending in any other way, reports failure, and so does a login
+// the helper cannot save (it says "save-failed <message>" on its output): that message goes to
+// the log, and the window shows it a moment before it closes. onFinish is called
 // exactly once; the object is single-use.
 //
 // States: idle → opening (reading the login that exists now) → open (helper running, polling
 // every 1.5 s) → finished. show() in the open state only brings the window forward.
-class YuanbaoLoginWindow : public QObject, public LoginWindow {
+class LoginHelperClient : public QObject, public LoginWindow {
     Q_OBJECT
 
 public:
-    explicit YuanbaoLoginWindow(QObject* parent = nullptr);
-    ~YuanbaoLoginWindow() override;  // closes a window that is still open
+    explicit LoginHelperClient(QObject* parent = nullptr);
+    ~LoginHelperClient() override;  // closes a window that is still open
 
     void show() override;
 
