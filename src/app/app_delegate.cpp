@@ -89,14 +89,14 @@ void AppDelegate::start(std::chrono::milliseconds trayWait) {
 void AppDelegate::finishStart() {
     // The status item: the idle glyph and the two-line tooltip. It is shown once its menu is set.
     m_trayIcon = new QSystemTrayIcon();
+    // Qt talks to a StatusNotifierItem host when one is registered as the icon is made.
+    m_themedIdleIcon = TrayHost::statusNotifierHostRegistered();
     updateIcon();
     m_trayIcon->setToolTip(QStringLiteral("Quorvin\n单击：粘贴链接下载 · 右键：更多"));
     connect(m_trayIcon, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 if (reason == QSystemTrayIcon::Trigger) togglePanel();
             });
-    // The idle glyph follows the desktop's text colour (there are no template images here).
-    qApp->installEventFilter(this);
 
     // The panel.
     m_panel = new PanelWindow();
@@ -212,15 +212,14 @@ void AppDelegate::setBusy(bool busy) {
 
 void AppDelegate::updateIcon() {
     if (!m_trayIcon) return;
-    m_trayIcon->setIcon(
-        Logo::statusIcon(m_busy, QGuiApplication::palette().color(QPalette::WindowText)));
-}
-
-bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange && !m_busy) {
-        updateIcon();
+    if (m_busy) {
+        m_trayIcon->setIcon(Logo::statusIcon(true));
+    } else {
+        // A StatusNotifierItem host recolours an icon it is given by theme name; an XEmbed tray
+        // paints the pixels it gets, so it gets the glyph that carries its own contrast.
+        m_trayIcon->setIcon(m_themedIdleIcon ? Logo::themedIdleStatusIcon()
+                                             : Logo::statusIcon(false));
     }
-    return QObject::eventFilter(watched, event);
 }
 
 void AppDelegate::quit() {

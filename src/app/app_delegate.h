@@ -51,9 +51,6 @@ Q_SIGNALS:
     // Quit has run; the process may end now.
     void finished();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void finishStart();
     void setBusy(bool busy);
@@ -67,6 +64,7 @@ private:
     PanelWindow* m_panel = nullptr;
     TerminationSignals* m_signals = nullptr;
     bool m_busy = false;
+    bool m_themedIdleIcon = false;
     bool m_started = false;
     bool m_showWhenStarted = false;
     bool m_quitting = false;

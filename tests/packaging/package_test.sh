@@ -55,6 +55,7 @@ if [[ $missing == *" icons "* ]]; then
 else
   for size in "${icon_sizes[@]}"; do expected+=(usr/share/icons/hicolor/${size}x${size}/apps/$id.png); done
   expected+=(usr/share/icons/hicolor/scalable/apps/$id.svg)
+  expected+=(usr/share/icons/hicolor/symbolic/apps/$id-symbolic.svg)
 fi
 dpkg-deb -c "$deb" >"$work/contents"
 for file in "${expected[@]}"; do
@@ -98,6 +99,8 @@ for needed in $(printf '%s\n' "${needs[@]}" | sort -u); do
 done
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "Version is not $version"
 [ "$(dpkg-deb -f "$deb" Section)" = "video" ] || fail "Section is not video"
+dpkg-deb -f "$deb" Recommends | grep -qw fonts-noto-color-emoji ||
+  fail "Recommends lacks the colour emoji font titles need"
 dpkg-deb -f "$deb" Description | grep -q '视频就保存到桌面' || fail "the description has no Chinese part"
 
 # The shipped metadata as the desktop reads it.
