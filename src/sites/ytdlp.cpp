@@ -239,7 +239,11 @@ QCoro::Task<QString> download(DownloadItem* item, std::optional<Browser> browser
             watchdog.stop();
             return;
         }
-        if (!monitor.gotTitle()) guarded->setPhase(Phase::makeWorking(monitor.statusText()));
+        if (!monitor.gotTitle()) {
+            guarded->setPhase(Phase::makeWorking(monitor.statusText()));
+        } else {
+            reader.refreshProgress();
+        }
     });
     watchdog.start();
 
