@@ -1,6 +1,7 @@
 #include "sites/output_reader.h"
 
 #include "core/download_item.h"
+#include "sites/media_title.h"
 
 #include <cmath>
 
@@ -28,7 +29,7 @@ void OutputReader::handle(const QString& line) {
     m_monitor.heard(line);
     if (line.startsWith(kTitle)) {
         m_monitor.setGotTitle();
-        m_item->setTitle(line.mid(kTitle.size()));
+        m_item->setTitle(MediaTitle::choose(line.mid(kTitle.size()), m_item->url()));
         m_item->setPhase(Phase::makeDownloading(std::nullopt, QStringLiteral("开始下载…")));
     } else if (line.startsWith(kThumb)) {
         QString address = line.mid(kThumb.size());
