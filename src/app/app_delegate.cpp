@@ -196,6 +196,18 @@ void AppDelegate::showPanel() {
     m_panel->showAt(panelAnchor());
 }
 
+void AppDelegate::downloadLinks(const QList<QUrl>& links) {
+    if (m_quitting) return;
+    // The field keeps what the user was typing.
+    const QString typed = m_manager->input();
+    for (const QUrl& link : links) {
+        m_manager->setInput(DownloadManager::absoluteString(link));
+        m_manager->submit();
+    }
+    m_manager->setInput(typed);
+    showPanel();
+}
+
 void AppDelegate::togglePanel() {
     if (!m_panel) return;
     if (m_panel->isVisible()) {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QUrl>
 
 #include <chrono>
 #include <memory>
@@ -34,6 +36,8 @@ public:
     void showPanel();
     // A left click on the icon.
     void togglePanel();
+    // Starts downloading links handed over from outside and shows them in the panel.
+    void downloadLinks(const QList<QUrl>& links);
     // Cancels every running download, logs the end, and emits finished() once the downloads'
     // tools have ended (or after a short grace).
     void quit();

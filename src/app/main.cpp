@@ -1,8 +1,10 @@
 // quorvin: the tray application.
 
 #include "app/app_delegate.h"
+#include "app/launch_text.h"
 #include "app/panel_window.h"
 #include "app/single_instance.h"
+#include "core/link_handoff.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -55,8 +57,10 @@ int main(int argc, char** argv) {
         }
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::printf(
-                "Usage: quorvin [--version]\n"
-                "Starts Quorvin in the tray. Without a display, use quorvin-cli.\n");
+                "Usage: quorvin [--version] [LINK…]\n"
+                "Starts Quorvin in the tray. Links given as arguments, or a share text piped\n"
+                "into it, are downloaded (by the copy already running, if there is one).\n"
+                "Without a display, use quorvin-cli.\n");
             return 0;
         }
     }
@@ -65,6 +69,17 @@ int main(int argc, char** argv) {
                      "quorvin: no display (DISPLAY or WAYLAND_DISPLAY is not set); "
                      "without one, use quorvin-cli get LINK\n");
         return 1;
+    }
+    // Links from outside are checked before anything starts: a refused input changes nothing.
+    const QByteArray handed = LaunchText::read(argc, argv);
+    QList<QUrl> links;
+    if (!handed.isEmpty()) {
+        auto checked = LinkHandoff::links(handed);
+        if (const auto* refusal = std::get_if<QString>(&checked)) {
+            std::fprintf(stderr, "quorvin: %s\n", qUtf8Printable(*refusal));
+            return 2;
+        }
+        links = std::get<QList<QUrl>>(checked);
     }
     preferX11OnWayland();
     // Qt Quick's GL renderer costs about 90 MiB here; the panel draws fine in software.
@@ -81,12 +96,24 @@ int main(int argc, char** argv) {
     // A second copy asks the first to show its panel and ends, touching no folder and no log.
     SingleInstance instance;
     if (!instance.claim()) {
-        instance.askRunningToShow(std::chrono::seconds(3));
-        return 0;
+        if (links.isEmpty()) {
+            instance.askRunningToShow(std::chrono::seconds(3));
+            return 0;
+        }
+        const QString refusal = instance.handLinksToRunning(handed, std::chrono::seconds(3));
+        if (refusal.isEmpty()) return 0;
+        std::fprintf(stderr, "quorvin: %s\n", qUtf8Printable(refusal));
+        return 1;
     }
 
     AppDelegate delegate;
     QObject::connect(&instance, &SingleInstance::showRequested, &delegate, &AppDelegate::showPanel);
+    QObject::connect(&instance, &SingleInstance::linksReceived, &delegate,
+                     &AppDelegate::downloadLinks);
+    if (!links.isEmpty()) {
+        QObject::connect(&delegate, &AppDelegate::started, &delegate,
+                         [&delegate, links] { delegate.downloadLinks(links); });
+    }
     QObject::connect(&delegate, &AppDelegate::finished, &app, [] { QCoreApplication::exit(0); });
     if (qEnvironmentVariableIsSet("QUORVIN_STARTUP_PROBE")) probeStartup(delegate);
     delegate.start();
