@@ -1,6 +1,7 @@
 #include "app/app_delegate.h"
 
 #include "app/certificate_prompt.h"
+#include "app/desktop_notifications.h"
 #include "app/desktop_workspace.h"
 #include "app/panel_window.h"
 #include "app/system_clipboard.h"
@@ -126,6 +127,14 @@ void AppDelegate::finishStart() {
     };
 
     m_manager->refreshStatus();
+
+    DesktopNotifications::Hooks notificationHooks;
+    notificationHooks.panelVisible = [self] { return self && self->m_panel->isVisible(); };
+    notificationHooks.showItem = [self](const QUuid&) {
+        if (self) self->showPanel();
+    };
+    notificationHooks.workspace = m_manager->services().workspace;
+    new DesktopNotifications(*m_manager, std::move(notificationHooks), this);
 
     // The right-click menu, set once and kept: desktops that draw the menu themselves (SNI)
     // read it when the icon appears, and never ask for it on a click.
