@@ -4,12 +4,14 @@
 //
 //   render_icons OUTPUT_FOLDER ICON_NAME
 //
-// writes OUTPUT_FOLDER/hicolor/<n>x<n>/apps/ICON_NAME.png and
-// OUTPUT_FOLDER/hicolor/scalable/apps/ICON_NAME.svg.
+// writes OUTPUT_FOLDER/hicolor/<n>x<n>/apps/ICON_NAME.png,
+// OUTPUT_FOLDER/hicolor/scalable/apps/ICON_NAME.svg and the tray's idle glyph as
+// OUTPUT_FOLDER/hicolor/symbolic/apps/ICON_NAME-symbolic.svg.
 
 #include "gui/logo.h"
 
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -66,6 +68,18 @@ bool renderSvg(const QString& root, const QString& name) {
     return true;
 }
 
+// The idle tray glyph by name: StatusNotifierItem hosts recolour "-symbolic" icons to suit
+// their panel.
+bool renderSymbolic(const QString& root, const QString& name) {
+    const QString path = prepareFolder(root, QStringLiteral("symbolic")) + QLatin1Char('/') + name +
+                         QStringLiteral("-symbolic.svg");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(Logo::symbolicIconSvg()) < 0 || !file.flush())
+        return fail(QStringLiteral("cannot write ") + path);
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,5 +96,5 @@ int main(int argc, char** argv) {
     for (const int size : kPixelSizes) {
         if (!renderPng(root, name, size)) return 1;
     }
-    return renderSvg(root, name) ? 0 : 1;
+    return renderSvg(root, name) && renderSymbolic(root, name) ? 0 : 1;
 }

@@ -34,10 +34,10 @@ packages=(
   qml6-module-qtqml-models
   qcoro-qt6-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  ffmpeg fonts-noto-cjk
+  ffmpeg fonts-noto-cjk fonts-noto-color-emoji
   xvfb xauth dbus-x11
   libxcb1-dev
-  openbox trayer xdotool x11-utils libglib2.0-bin dbus-daemon python3-dbus
+  openbox trayer xdotool x11-utils libglib2.0-bin dbus-daemon python3-dbus python3-gi
   haskell-status-notifier-item-utils
   wmctrl
   # the Debian package (dpkg-shlibdeps) and its checks

@@ -1,7 +1,9 @@
 // quorvin: the tray application. main() builds the app's parts and connects them; each part says
 // what it does in its own header.
 
+#include "app/desktop_notifications.h"
 #include "app/desktop_workspace.h"
+#include "app/launch_text.h"
 #include "app/login_helper_client.h"
 #include "app/old_certificate_offer.h"
 #include "app/panel_window.h"
@@ -11,6 +13,7 @@
 #include "app/start_up.h"
 #include "app/system_clipboard.h"
 #include "app/tray_icon.h"
+#include "core/link_handoff.h"
 #include "gui/logo.h"
 #include "gui/panel_view.h"
 #include "gui/paste_field.h"
@@ -77,8 +80,10 @@ int main(int argc, char** argv) {
         }
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::printf(
-                "Usage: quorvin [--version]\n"
-                "Starts Quorvin in the tray. Without a display, use quorvin-cli.\n");
+                "Usage: quorvin [--version] [LINK…]\n"
+                "Starts Quorvin in the tray. Links given as arguments, or a share text piped\n"
+                "into it, are downloaded (by the copy already running, if there is one).\n"
+                "Without a display, use quorvin-cli.\n");
             return 0;
         }
     }
@@ -87,6 +92,17 @@ int main(int argc, char** argv) {
                      "quorvin: no display (DISPLAY or WAYLAND_DISPLAY is not set); "
                      "without one, use quorvin-cli get LINK\n");
         return 1;
+    }
+    // Links from outside are checked before anything starts: a refused input changes nothing.
+    const QByteArray handed = LaunchText::read(argc, argv);
+    QList<QUrl> links;
+    if (!handed.isEmpty()) {
+        auto checked = LinkHandoff::links(handed);
+        if (const auto* refusal = std::get_if<QString>(&checked)) {
+            std::fprintf(stderr, "quorvin: %s\n", qUtf8Printable(*refusal));
+            return 2;
+        }
+        links = std::get<QList<QUrl>>(checked);
     }
     preferX11OnWayland();
     // Qt Quick's GL renderer costs about 90 MiB here; the panel draws fine in software.
@@ -109,8 +125,14 @@ int main(int argc, char** argv) {
         return refuseToStart(problem.reason);
     }
     if (!claimed) {
-        instance.askRunningToShow(std::chrono::seconds(3));
-        return 0;
+        if (links.isEmpty()) {
+            instance.askRunningToShow(std::chrono::seconds(3));
+            return 0;
+        }
+        const QString refusal = instance.handLinksToRunning(handed, std::chrono::seconds(3));
+        if (refusal.isEmpty()) return 0;
+        std::fprintf(stderr, "quorvin: %s\n", qUtf8Printable(refusal));
+        return 1;
     }
 
     // The download list lives for the whole run; the icon, the panel and the handlers of
@@ -142,6 +164,12 @@ int main(int argc, char** argv) {
             showPanel();
         }
     };
+    // Links from outside are downloaded, and the panel shows them.
+    const auto downloadLinks = [&](const QList<QUrl>& handedLinks) {
+        if (quit.hasBegun()) return;
+        for (const QUrl& link : handedLinks) manager.submit(link, Platform::detect(link));
+        showPanel();
+    };
     const auto offerCertificateRemoval = [&](bool fromMenu) {
         if (!quit.hasBegun()) OldCertificateOffer::run(fromMenu);
     };
@@ -164,6 +192,12 @@ int main(int argc, char** argv) {
         QObject::connect(&manager, &DownloadManager::showRequested, panel.get(), showPanel);
         manager.refreshStatus();
 
+        DesktopNotifications::Hooks notificationHooks;
+        notificationHooks.panelVisible = [&] { return panel && panel->isVisible(); };
+        notificationHooks.showItem = [&](const QUuid&) { showPanel(); };
+        notificationHooks.workspace = manager.services().workspace;
+        new DesktopNotifications(manager, std::move(notificationHooks), panel.get());
+
         QObject::connect(tray.get(), &TrayIcon::clicked, panel.get(), togglePanel);
         QObject::connect(tray.get(), &TrayIcon::menuAboutToPopUp, panel.get(), &QWindow::hide);
         QObject::connect(tray.get(), &TrayIcon::openPanelChosen, panel.get(), showPanel);
@@ -181,11 +215,13 @@ int main(int argc, char** argv) {
             showWhenStarted = true;
         }
         if (showWhenStarted) showPanel();
+        if (!links.isEmpty()) downloadLinks(links);
     });
     QObject::connect(&startUp, &StartUp::firstRunDue, &startUp, showPanel);
     QObject::connect(&startUp, &StartUp::oldCertificatePromptDue, &startUp,
                      [&] { offerCertificateRemoval(false); });
     QObject::connect(&instance, &SingleInstance::showRequested, &startUp, showPanel);
+    QObject::connect(&instance, &SingleInstance::linksReceived, &startUp, downloadLinks);
 
     QObject::connect(&quit, &QuitSequence::windowsGone, &quit, [&] {
         if (panel) panel->hide();

@@ -1,6 +1,7 @@
 #include "app/single_instance.h"
 
 #include "app/instance_folder.h"
+#include "core/link_handoff.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -19,6 +20,8 @@ namespace {
 
 constexpr char kShow[] = "show\n";
 constexpr char kShown[] = "ok\n";
+// The longest request line: "open " and a base64 text of the largest size handed over.
+constexpr qint64 kMaxLine = 16 + (LinkHandoff::kMaxBytes + 2) / 3 * 4;
 
 // Why no lock file can be made in `folder`, in the system's words: QLockFile only says that
 // it could not.
@@ -126,33 +129,66 @@ bool SingleInstance::takeOverUnreadableLock() {
 void SingleInstance::onConnection() {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        // Anyone of this user may connect: each line is read within a bound, and an overlong
+        // one ends the connection with an answer.
+        socket->setReadBufferSize(kMaxLine + 1);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             while (socket->canReadLine()) {
-                if (socket->readLine() == kShow) {
-                    Q_EMIT showRequested();
-                    socket->write(kShown);
-                    socket->flush();
-                }
+                socket->write(answer(socket->readLine(kMaxLine + 1)));
             }
+            if (socket->bytesAvailable() > kMaxLine) {
+                socket->write("error 内容太长：一次最多 64 KiB\n");
+                socket->disconnectFromServer();
+            }
+            socket->flush();
         });
     }
 }
 
-bool SingleInstance::askRunningToShow(std::chrono::milliseconds timeout) {
+QByteArray SingleInstance::answer(const QByteArray& line) {
+    if (line == kShow) {
+        Q_EMIT showRequested();
+        return kShown;
+    }
+    if (!line.startsWith("open ") || !line.endsWith('\n')) return "error 消息格式不对\n";
+    const auto text = LinkHandoff::decode(line.mid(5).chopped(1));
+    const auto links = std::holds_alternative<QByteArray>(text)
+                           ? LinkHandoff::links(std::get<QByteArray>(text))
+                           : std::variant<QList<QUrl>, QString>(std::get<QString>(text));
+    if (const auto* refusal = std::get_if<QString>(&links)) {
+        return "error " + refusal->toUtf8() + '\n';
+    }
+    Q_EMIT linksReceived(std::get<QList<QUrl>>(links));
+    return kShown;
+}
+
+QByteArray SingleInstance::request(const QByteArray& line, std::chrono::milliseconds timeout) {
     const QDeadlineTimer deadline(timeout);
+    const auto remaining = [&] { return int(std::max<qint64>(1, deadline.remainingTime())); };
     while (!deadline.hasExpired()) {
         QLocalSocket socket;
         socket.connectToServer(socketPath());
-        if (socket.waitForConnected(int(std::max<qint64>(1, deadline.remainingTime())))) {
-            socket.write(kShow);
-            socket.waitForBytesWritten(int(std::max<qint64>(1, deadline.remainingTime())));
-            while (!socket.canReadLine() &&
-                   socket.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())))) {
+        if (socket.waitForConnected(remaining())) {
+            socket.write(line);
+            socket.waitForBytesWritten(remaining());
+            while (!socket.canReadLine() && socket.waitForReadyRead(remaining())) {
             }
-            if (socket.canReadLine() && socket.readLine() == kShown) return true;
+            if (socket.canReadLine()) return socket.readLine(kMaxLine);
         }
         // The running copy may hold the lock but not listen yet.
         QThread::msleep(50);
     }
-    return false;
+    return {};
+}
+
+bool SingleInstance::askRunningToShow(std::chrono::milliseconds timeout) {
+    return request(kShow, timeout) == kShown;
+}
+
+QString SingleInstance::handLinksToRunning(const QByteArray& text,
+                                           std::chrono::milliseconds timeout) {
+    const QByteArray reply = request(LinkHandoff::encode(text) + '\n', timeout);
+    if (reply == kShown) return {};
+    if (reply.startsWith("error ")) return QString::fromUtf8(reply.mid(6)).trimmed();
+    return QStringLiteral("正在运行的 Quorvin 没有回应");
 }

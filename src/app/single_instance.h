@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QString>
+#include <QUrl>
 
 #include <chrono>
 #include <memory>
@@ -38,18 +40,29 @@ public:
     // Asks the running copy to show its panel; true once it has answered. Retries while that
     // copy is still starting and not yet listening.
     bool askRunningToShow(std::chrono::milliseconds timeout);
+    // Hands links (or a share text holding them) to the running copy, which downloads them.
+    // Returns its answer: empty when it took them, else the one line that says why not (or
+    // that it did not answer).
+    QString handLinksToRunning(const QByteArray& text, std::chrono::milliseconds timeout);
 
     QString lockPath() const;
     QString socketPath() const;
 
 Q_SIGNALS:
     void showRequested();
+    // Links another launch handed over, checked (web links only, bounded).
+    void linksReceived(const QList<QUrl>& links);
 
 private:
     bool claimIn(const QString& folder);
     void clearNonFileLock();
     bool takeOverUnreadableLock();
     void onConnection();
+    // One request line from a client; returns the answer line.
+    QByteArray answer(const QByteArray& line);
+    // Sends one request line and returns the first answer line, retrying while the running
+    // copy is not listening yet; empty when it never answered.
+    QByteArray request(const QByteArray& line, std::chrono::milliseconds timeout);
 
     QString m_folder;
     std::unique_ptr<QLockFile> m_lock;

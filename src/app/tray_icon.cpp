@@ -1,5 +1,6 @@
 #include "app/tray_icon.h"
 
+#include "app/tray_host.h"
 #include "app/tray_menu.h"
 #include "gui/logo.h"
 
@@ -29,7 +30,9 @@ std::optional<QPoint> injectedAnchor() {
 TrayIcon::TrayIcon(QObject* parent)
     : QObject(parent),
       m_menu(std::make_unique<TrayMenu>()),
-      m_icon(std::make_unique<QSystemTrayIcon>()) {
+      m_icon(std::make_unique<QSystemTrayIcon>()),
+      // Qt talks to a StatusNotifierItem host when one is registered as the icon is made.
+      m_themedIdleIcon(TrayHost::statusNotifierHostRegistered()) {
     updateIcon();
     m_icon->setToolTip(QStringLiteral("Quorvin\n单击：粘贴链接下载 · 右键：更多"));
     connect(m_icon.get(), &QSystemTrayIcon::activated, this,
@@ -39,7 +42,6 @@ TrayIcon::TrayIcon(QObject* parent)
                 if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
                     Q_EMIT clicked();
             });
-    qApp->installEventFilter(this);
 
     // On an XEmbed tray the panel makes way for the menu before it pops up: hiding it afterwards
     // would move the activation away from the menu, which then closes at once. A
@@ -76,13 +78,9 @@ QRect TrayIcon::panelAnchor() const {
 }
 
 void TrayIcon::updateIcon() {
-    m_icon->setIcon(
-        Logo::statusIcon(m_busy, QGuiApplication::palette().color(QPalette::WindowText)));
-}
-
-bool TrayIcon::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange && !m_busy) {
-        updateIcon();
+    if (m_busy) {
+        m_icon->setIcon(Logo::statusIcon(true));
+    } else {
+        m_icon->setIcon(m_themedIdleIcon ? Logo::themedIdleStatusIcon() : Logo::statusIcon(false));
     }
-    return QObject::eventFilter(watched, event);
 }

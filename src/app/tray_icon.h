@@ -11,9 +11,10 @@ class TrayMenu;
 // Quorvin's icon in the tray: the drawn glyph (idle or busy), the two-line tooltip and the
 // right-click menu. Made once a tray host is there (TrayHostWait), shown by show().
 //
-// The idle glyph is drawn in the desktop's text colour and redrawn when the palette changes:
-// no tray here tells a drawn icon what colour it sits on, or recolours it. The busy glyph is
-// always rose.
+// No tray tells an icon what colour it sits on, and panels are dark as often as light. A
+// StatusNotifierItem host recolours an icon it is given by theme name, so it gets the installed
+// "-symbolic" glyph; an XEmbed tray paints the pixels it gets, so it gets the drawn glyph that
+// carries its own contrast. The busy glyph is always rose.
 class TrayIcon : public QObject {
     Q_OBJECT
 
@@ -44,9 +45,6 @@ Q_SIGNALS:
     void openPanelChosen();
     void quitChosen();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void updateIcon();
 
@@ -54,4 +52,5 @@ private:
     std::unique_ptr<TrayMenu> m_menu;
     std::unique_ptr<QSystemTrayIcon> m_icon;
     bool m_busy = false;
+    bool m_themedIdleIcon = false;
 };

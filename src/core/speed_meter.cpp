@@ -9,6 +9,7 @@
 namespace {
 constexpr std::chrono::duration<double> kWindow{3.0};
 constexpr std::chrono::duration<double> kMinimumSpan{0.3};
+constexpr std::chrono::duration<double> kStaleAfter{5.0};
 }  // namespace
 
 QString SpeedMeter::text(qint64 written, qint64 total, std::optional<double> speed) {
@@ -23,11 +24,20 @@ QString SpeedMeter::text(qint64 written, qint64 total, std::optional<double> spe
         m_samples.pop_front();
     }
 
-    std::optional<double> rate = speed;
-    if (!rate) {
-        const auto& [oldestTime, oldestWritten] = m_samples.front();
-        const std::chrono::duration<double> span = now - oldestTime;
-        if (span > kMinimumSpan) rate = double(written - oldestWritten) / span.count();
+    if (written != m_lastWritten) {
+        m_lastWritten = written;
+        m_lastGrowth = now;
+    }
+
+    double rate = 0;  // bytes per second; not shown unless positive
+    if (now - m_lastGrowth < kStaleAfter) {
+        if (speed) {
+            rate = *speed;
+        } else {
+            const auto& [oldestTime, oldestWritten] = m_samples.front();
+            const std::chrono::duration<double> span = now - oldestTime;
+            if (span > kMinimumSpan) rate = double(written - oldestWritten) / span.count();
+        }
     }
 
     QStringList parts;
@@ -40,8 +50,8 @@ QString SpeedMeter::text(qint64 written, qint64 total, std::optional<double> spe
     } else {
         parts << mb(written);
     }
-    if (rate && *rate > 0) {
-        parts << QString::number(*rate / 1048576.0, 'f', 1) + QStringLiteral(" MB/s");
+    if (rate > 0) {
+        parts << QString::number(rate / 1048576.0, 'f', 1) + QStringLiteral(" MB/s");
     }
     return parts.join(QStringLiteral(" · "));
 }

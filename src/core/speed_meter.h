@@ -9,7 +9,9 @@
 #include <utility>
 
 // Turns progress reports into "37% · 12.4 MB / 33.5 MB · 2.1 MB/s". Measures the rate over the
-// last three seconds unless the caller knows it. One meter per transfer, one thread at a time.
+// last three seconds unless the caller knows it. Once no new byte has come for five seconds the
+// rate is left out, whatever the caller says: a stalled transfer must not go on showing its last
+// speed. One meter per transfer, one thread at a time.
 class SpeedMeter {
 public:
     using Clock = std::chrono::steady_clock;
@@ -21,4 +23,6 @@ public:
 
 private:
     std::deque<std::pair<Clock::time_point, qint64>> m_samples;  // oldest first
+    std::optional<qint64> m_lastWritten;
+    Clock::time_point m_lastGrowth;
 };

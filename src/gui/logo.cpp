@@ -1,9 +1,12 @@
 #include "gui/logo.h"
 
+#include "support/names.h"
+
 #include <QIconEngine>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPainterPathStroker>
 #include <QPixmap>
 
 #include <cmath>
@@ -26,24 +29,62 @@ QImage blankImage(QSizeF logical, qreal devicePixelRatio) {
     return image;
 }
 
-void paintStatus(QPainter& painter, const QRectF& rect, bool busy, const QColor& idleColor) {
+// The idle glyph's two colours: white reads on a dark panel, the dark rim on a light one.
+const QColor kIdleFill(255, 255, 255);
+const QColor kIdleRim(38, 38, 38);
+// The rim's width in hundredths of the glyph's width: about one pixel at 16 pixels.
+constexpr qreal kRimWidth = 7;
+
+// The glyph as one filled shape: the stroked-and-filled triangle plus the capsule.
+QPainterPath glyphShape(const QRectF& rect, bool menuBar) {
+    const GlyphShape& s = menuBar ? kTray : kBadge;
+    const qreal k = rect.width() / 100.0;
+    auto at = [&](qreal x, qreal y) { return QPointF(rect.left() + x * k, rect.top() + y * k); };
+    QPainterPath triangle;
+    triangle.moveTo(at(s.left, s.top));
+    triangle.lineTo(at(s.right, s.top));
+    triangle.lineTo(at(50, s.tip));
+    triangle.closeSubpath();
+    QPainterPathStroker stroker;
+    stroker.setWidth(s.stroke * k);
+    stroker.setJoinStyle(Qt::RoundJoin);
+    stroker.setCapStyle(Qt::RoundCap);
+    QPainterPath shape = stroker.createStroke(triangle).united(triangle);
+    QPainterPath bar;
+    const QRectF barRect(at(s.barX, s.barY), QSizeF(s.barWidth * k, s.barHeight * k));
+    bar.addRoundedRect(barRect, barRect.height() / 2, barRect.height() / 2);
+    return shape.united(bar);
+}
+
+void paintStatus(QPainter& painter, const QRectF& rect, bool busy) {
     // The 18-pixel picture keeps one logical pixel of air on every side around the glyph.
     const qreal inset = rect.width() / 18.0;
-    drawGlyph(painter, rect.adjusted(inset, inset, -inset, -inset), busy ? rose() : idleColor,
-              true);
+    const QRectF glyph = rect.adjusted(inset, inset, -inset, -inset);
+    if (busy) {
+        drawGlyph(painter, glyph, rose(), true);
+        return;
+    }
+    const QPainterPath shape = glyphShape(glyph, true);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    // The rim lies wholly outside the glyph, which keeps its full size and weight.
+    painter.strokePath(shape, QPen(kIdleRim, 2 * kRimWidth * glyph.width() / 100.0, Qt::SolidLine,
+                                   Qt::RoundCap, Qt::RoundJoin));
+    painter.fillPath(shape, kIdleFill);
+    painter.restore();
 }
 
 // Draws the tray glyph for whatever size the tray asks for, instead of scaling one bitmap.
 class StatusIconEngine : public QIconEngine {
 public:
-    StatusIconEngine(bool busy, QColor idleColor) : m_busy(busy), m_idleColor(idleColor) {}
+    explicit StatusIconEngine(bool busy) : m_busy(busy) {}
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
         const qreal side = std::min(rect.width(), rect.height());
         const QRectF square(rect.x() + (rect.width() - side) / 2,
                             rect.y() + (rect.height() - side) / 2, side, side);
         painter->save();
-        paintStatus(*painter, square, m_busy, m_idleColor);
+        paintStatus(*painter, square, m_busy);
         painter->restore();
     }
 
@@ -59,7 +100,7 @@ public:
         const qreal side = std::min(logical.width(), logical.height());
         paintStatus(painter,
                     QRectF((logical.width() - side) / 2, (logical.height() - side) / 2, side, side),
-                    m_busy, m_idleColor);
+                    m_busy);
         painter.end();
         return QPixmap::fromImage(image);
     }
@@ -70,12 +111,11 @@ public:
                 QSize(32, 32), QSize(48, 48), QSize(64, 64)};
     }
 
-    QIconEngine* clone() const override { return new StatusIconEngine(m_busy, m_idleColor); }
+    QIconEngine* clone() const override { return new StatusIconEngine(m_busy); }
     QString key() const override { return QStringLiteral("QuorvinStatus"); }
 
 private:
     bool m_busy;
-    QColor m_idleColor;
 };
 
 }  // namespace
@@ -153,15 +193,45 @@ void drawAppIcon(QPainter& painter, const QRectF& rect) {
     drawBadge(painter, plate);
 }
 
-QImage statusImage(bool busy, const QColor& idleColor, qreal devicePixelRatio) {
+QImage statusImage(bool busy, qreal devicePixelRatio) {
     QImage image = blankImage(QSizeF(18, 18), devicePixelRatio);
     QPainter painter(&image);
-    paintStatus(painter, QRectF(0, 0, 18, 18), busy, idleColor);
+    paintStatus(painter, QRectF(0, 0, 18, 18), busy);
     return image;
 }
 
-QIcon statusIcon(bool busy, const QColor& idleColor) {
-    return QIcon(new StatusIconEngine(busy, idleColor));
+QIcon statusIcon(bool busy) {
+    return QIcon(new StatusIconEngine(busy));
+}
+
+QString symbolicIconName() {
+    return Names::desktopId() + QStringLiteral("-symbolic");
+}
+
+QIcon themedIdleStatusIcon() {
+    return QIcon::fromTheme(symbolicIconName(), statusIcon(false));
+}
+
+QByteArray symbolicIconSvg() {
+    // A 16 × 16 glyph in the theme's text colour: hosts that recolour symbolic icons replace
+    // the fill with their panel's foreground, Plasma through the ColorScheme-Text class. Left
+    // as it is (an XEmbed tray), it is the drawn idle glyph: white inside a dark rim.
+    const QPainterPath shape = glyphShape(QRectF(0, 0, 16, 16), true).simplified();
+    QByteArray path;
+    for (int i = 0; i < shape.elementCount(); ++i) {
+        const QPainterPath::Element e = shape.elementAt(i);
+        const char command = e.isMoveTo() ? 'M' : e.isLineTo() ? 'L' : e.isCurveTo() ? 'C' : ' ';
+        if (e.isMoveTo() && i > 0) path += "Z ";
+        if (command != ' ') path += command;
+        path += QByteArray::number(e.x, 'f', 3) + ',' + QByteArray::number(e.y, 'f', 3) + ' ';
+    }
+    const QByteArray rim = QByteArray::number(2 * kRimWidth * 16 / 100.0, 'f', 3);
+    return "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"16\" height=\"16\" "
+           "viewBox=\"0 0 16 16\">\n"
+           "<style id=\"current-color-scheme\">.ColorScheme-Text{color:#ffffff}</style>\n"
+           "<path class=\"ColorScheme-Text\" fill=\"currentColor\" stroke=\"#262626\" "
+           "paint-order=\"stroke fill\" stroke-width=\"" +
+           rim + "\" stroke-linejoin=\"round\" d=\"" + path.trimmed() + " Z\"/>\n</svg>\n";
 }
 
 QImage badgeImage(int size, qreal devicePixelRatio) {

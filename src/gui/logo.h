@@ -23,11 +23,18 @@ void drawBadge(QPainter& painter, const QRectF& rect);
 void drawAppIcon(QPainter& painter, const QRectF& rect);
 
 // The tray glyph: an 18 × 18 logical-pixel picture whose glyph fills the middle 16 × 16. Busy is
-// rose; idle is drawn in `idleColor` (no tray here recolours a drawn icon to suit the panel it
-// sits on, so the caller passes the palette's text colour and asks again when the palette
-// changes). The icon draws itself afresh for every size and device pixel ratio it is asked for.
-QIcon statusIcon(bool busy, const QColor& idleColor);
-QImage statusImage(bool busy, const QColor& idleColor, qreal devicePixelRatio = 1.0);
+// rose. No tray tells an icon what it is drawn on, and panels are dark as often as light, so the
+// idle glyph carries its own contrast: a white glyph inside a dark outline reads on both. The icon
+// draws itself afresh for every size and device pixel ratio it is asked for.
+QIcon statusIcon(bool busy);
+QImage statusImage(bool busy, qreal devicePixelRatio = 1.0);
+// The idle glyph by its icon-theme name, for trays that recolour themed icons to suit their
+// panel (StatusNotifierItem hosts do, for names ending in "-symbolic"), with the drawn one as
+// the fallback where the theme has no such icon (an uninstalled build).
+QIcon themedIdleStatusIcon();
+// The installed symbolic icon's name and its SVG text (drawn from the same shape numbers).
+QString symbolicIconName();
+QByteArray symbolicIconSvg();
 
 // The badge as a size × size picture in logical pixels.
 QImage badgeImage(int size, qreal devicePixelRatio = 1.0);

@@ -1,6 +1,7 @@
 #include "sites/output_reader.h"
 
 #include "core/download_item.h"
+#include "sites/media_title.h"
 
 #include <cmath>
 
@@ -28,7 +29,7 @@ void OutputReader::handle(const QString& line) {
     m_monitor.heard(line);
     if (line.startsWith(kTitle)) {
         m_monitor.setGotTitle();
-        m_item->setTitle(line.mid(kTitle.size()));
+        m_item->setTitle(MediaTitle::choose(line.mid(kTitle.size()), m_item->url()));
         m_item->setPhase(Phase::makeDownloading(std::nullopt, QStringLiteral("开始下载…")));
     } else if (line.startsWith(kThumb)) {
         QString address = line.mid(kThumb.size());
@@ -48,12 +49,22 @@ void OutputReader::progress(const QString& text) {
     const auto downloaded = qint64(number(fields[0]).value_or(0));
     const auto total = qint64(number(fields[1]).value_or(number(fields[2]).value_or(0)));
     const QString label = m_tracker.label(fields[4]);
-    const std::optional<double> speed = number(fields[3]);
+    m_monitor.receivedBytes(downloaded);
+    m_last = Progress{downloaded, total, number(fields[3]), label};
+    show(*m_last);
+}
+
+void OutputReader::refreshProgress() {
+    if (!m_last || !m_item || m_item->phase().kind() != Phase::downloading) return;
+    show(*m_last);
+}
+
+void OutputReader::show(const Progress& p) {
     std::optional<double> fraction;
-    if (total >= 1) fraction = double(downloaded) / double(total);
+    if (p.total >= 1) fraction = double(p.downloaded) / double(p.total);
     m_item->setPhase(
-        Phase::makeDownloading(fraction, label + m_meter.text(downloaded, total, speed)));
-    if (total > 0 && fraction && *fraction >= 1.0) {
+        Phase::makeDownloading(fraction, p.label + m_meter.text(p.downloaded, p.total, p.speed)));
+    if (p.total > 0 && fraction && *fraction >= 1.0) {
         // This stream is complete; merging or the next stream follows.
         m_item->setPhase(Phase::makeWorking(QStringLiteral("正在处理（合并画面和声音）…")));
     }

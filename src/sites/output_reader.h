@@ -19,16 +19,27 @@ public:
     OutputReader(DownloadItem* item, StallMonitor& monitor);
 
     void handle(const QString& line);
+    // Shows the last progress again, so a transfer that has stopped receiving stops showing a
+    // speed. Called by the watchdog's tick.
+    void refreshProgress();
 
     // A progress field as a byte count or speed: absent for "NA", for text that is not a
     // number, and for values that are not finite, negative or too large for a byte count.
     static std::optional<double> number(const QString& field);
 
 private:
+    struct Progress {
+        qint64 downloaded;
+        qint64 total;
+        std::optional<double> speed;
+        QString label;
+    };
     void progress(const QString& fields);
+    void show(const Progress& progress);
 
     QPointer<DownloadItem> m_item;
     StallMonitor& m_monitor;
     StreamTracker m_tracker;
     SpeedMeter m_meter;
+    std::optional<Progress> m_last;
 };

@@ -23,7 +23,7 @@ StallMonitor::StallMonitor(Platform platform, Clock::time_point now, double stal
       m_stage(QStringLiteral("正在连接")) {}
 
 void StallMonitor::heard(const QString& line, Clock::time_point now) {
-    m_lastHeard = now;
+    if (!m_bytes) m_lastHeard = now;
     const QString l = line.toLower();
     // First matching rule wins; the order matters (a merger line never changes the stage).
     if (startsWithAny(l, {"[merger]", "[fixup", "[videoconvertor]", "[extractaudio]"})) {
@@ -44,6 +44,13 @@ void StallMonitor::heard(const QString& line, Clock::time_point now) {
                !l.startsWith(QLatin1String("[download]"))) {
         m_stage = QStringLiteral("正在获取视频信息");
     }
+}
+
+void StallMonitor::receivedBytes(qint64 count, Clock::time_point now) {
+    // The count restarts with every stream (video, then sound): a change either way is data.
+    if (count <= 0 || m_bytes == count) return;
+    m_bytes = count;
+    m_lastHeard = now;
 }
 
 double StallMonitor::silentSeconds(Clock::time_point now) const {

@@ -21,8 +21,13 @@ public:
     explicit StallMonitor(Platform platform, Clock::time_point now = Clock::now(),
                           double stallLimit = limit);
 
-    // Records an output line: refreshes the last-heard time and may move the stage.
+    // Records an output line: may move the stage, and refreshes the last-heard time until the
+    // transfer has started.
     void heard(const QString& line, Clock::time_point now = Clock::now());
+    // Records the byte count of a progress report. Once bytes arrive, only a count that changes
+    // counts as news: yt-dlp keeps talking while a connection hangs ("Retrying…", repeated
+    // progress), and none of that is data.
+    void receivedBytes(qint64 count, Clock::time_point now = Clock::now());
 
     double silentSeconds(Clock::time_point now = Clock::now()) const;
     // The stage and, after ten seconds, how long the attempt has taken.
@@ -45,6 +50,7 @@ private:
     const Clock::time_point m_started;
     Clock::time_point m_lastHeard;
     QString m_stage;
+    std::optional<qint64> m_bytes;  // the last count reported, once the transfer has begun
     bool m_gotTitle = false;
     bool m_stalled = false;
     bool m_postProcessing = false;

@@ -2,6 +2,7 @@
 
 #include "core/background.h"
 #include "core/download_item.h"
+#include "sites/media_title.h"
 #include "sites/output_reader.h"
 #include "sites/runner.h"
 #include "sites/stall_monitor.h"
@@ -90,13 +91,14 @@ void checkResult(const QString& path, const QString& folder) {
 
 // The Desktop name of yt-dlp's file: its own name, but never a hidden one (a title that starts
 // with a dot), never empty, and without the control and bidirectional formatting characters
-// that yt-dlp keeps from the page's title.
-QString desktopName(const QString& path) {
+// that yt-dlp keeps from the page's title. A stream manifest's stock name gives way to the link.
+QString desktopName(const QString& path, const QUrl& link) {
     const QFileInfo info(path);
     const QString suffix = SafeText::forFileName(info.suffix()).trimmed();
     QString stem =
         SafeText::forFileName(suffix.isEmpty() ? info.fileName() : info.completeBaseName())
             .trimmed();
+    if (MediaTitle::isPlaceholder(stem)) stem = SafeText::forFileName(MediaTitle::fromLink(link));
     qsizetype start = 0;
     while (start < stem.size() && (stem[start] == u'.' || stem[start].isSpace())) ++start;
     stem = stem.mid(start);
@@ -107,11 +109,12 @@ QString desktopName(const QString& path) {
 // Moves the checked file onto the Desktop under a free name. Blocks (a copy across file
 // systems); runs off the main thread. Throws Failure; cancelled when `cancel` fires before the
 // file is in place.
-QString placeOnDesktop(const QString& path, const std::shared_ptr<CancelToken>& cancel) {
+QString placeOnDesktop(const QString& path, const QUrl& link,
+                       const std::shared_ptr<CancelToken>& cancel) {
     const QString desktop = AppPaths::desktop();
     // A Linux account may have no Desktop folder yet; the user still expects the file there.
     if (!QFileInfo::exists(desktop)) QDir().mkpath(desktop);
-    const QString name = desktopName(path);
+    const QString name = desktopName(path, link);
     const QString suffix = QFileInfo(name).suffix();
     try {
         return FilePlacement::place(path, desktop, name,
@@ -230,7 +233,11 @@ QCoro::Task<QString> download(DownloadItem* item, std::optional<Browser> browser
             watchdog.stop();
             return;
         }
-        if (!monitor.gotTitle()) guarded->setPhase(Phase::makeWorking(monitor.statusText()));
+        if (!monitor.gotTitle()) {
+            guarded->setPhase(Phase::makeWorking(monitor.statusText()));
+        } else {
+            reader.refreshProgress();
+        }
     });
     watchdog.start();
 
@@ -255,7 +262,7 @@ QCoro::Task<QString> download(DownloadItem* item, std::optional<Browser> browser
             if (!it->startsWith(QLatin1String("@@FILE "))) continue;
             const QString file = it->mid(7);
             checkResult(file, outputFolder(folder));
-            const auto place = [file, cancel] { return placeOnDesktop(file, cancel); };
+            const auto place = [file, url, cancel] { return placeOnDesktop(file, url, cancel); };
             const QString saved = co_await offMainThread(place);
             co_return saved;
         }

@@ -16,6 +16,7 @@ const QString kCookieBrowser = QStringLiteral("cookieBrowser");
 const QString kYuanbaoEverLoggedIn = QStringLiteral("yuanbaoEverLoggedIn");
 const QString kFirstRunShown = QStringLiteral("welcomed2");
 const QString kSkipOldCertPrompt = QStringLiteral("skipOldCertPrompt");
+const QString kNotifyWhenDone = QStringLiteral("notifyWhenDone");
 
 }  // namespace
 
@@ -57,6 +58,15 @@ bool skipOldCertPrompt() {
 
 void setSkipOldCertPrompt(bool value) {
     setValue(kSkipOldCertPrompt, value);
+}
+
+bool notifyWhenDone() {
+    const QVariant stored = value(kNotifyWhenDone);
+    return !stored.isValid() || stored.toBool();
+}
+
+void setNotifyWhenDone(bool value) {
+    setValue(kNotifyWhenDone, value);
 }
 
 QVariant value(const QString& key) {

@@ -29,6 +29,11 @@ void setFirstRunShown(bool value);
 bool skipOldCertPrompt();
 void setSkipOldCertPrompt(bool value);
 
+// "notifyWhenDone": tell the user through the desktop's notifications when downloads end while
+// the panel is hidden; on unless turned off.
+bool notifyWhenDone();
+void setNotifyWhenDone(bool value);
+
 // Untyped access by key, for tests and tools that inspect the file as it is stored.
 QVariant value(const QString& key);
 bool boolValue(const QString& key);  // false when absent

@@ -7,6 +7,9 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QSvgRenderer>
+
+#include <cmath>
 
 namespace {
 
@@ -52,17 +55,63 @@ TEST(Logo, BadgeAt22HasItsBarFrom26To74PercentAndGradientEnds) {
     EXPECT_FALSE(opaque(badge, 12, 12));  // inside the square, outside the 4.95-point corner
 }
 
-TEST(Logo, StatusGlyphBusyIsRoseIdleFollowsTheGivenColour) {
-    const QImage busy =
-        Logo::statusImage(true, Qt::black, 4).convertToFormat(QImage::Format_ARGB32);
-    const QImage idle =
-        Logo::statusImage(false, QColor(240, 240, 240), 4).convertToFormat(QImage::Format_ARGB32);
+// WCAG's relative luminance and contrast ratio.
+double luminance(QRgb pixel) {
+    const auto channel = [](int value) {
+        const double c = value / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(pixel)) + 0.7152 * channel(qGreen(pixel)) +
+           0.0722 * channel(qBlue(pixel));
+}
+
+double contrast(QRgb a, QRgb b) {
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The share of the glyph's solid pixels (antialiased edges left out) that stand out from the
+// panel by at least 3:1 (the contrast WCAG asks of graphics), once the icon is drawn over it.
+double legibleShare(QImage icon, const QColor& panel) {
+    icon.setDevicePixelRatio(1);  // pixel for pixel
+    QImage shown(icon.size(), QImage::Format_ARGB32);
+    shown.fill(panel);
+    QPainter(&shown).drawImage(0, 0, icon);
+    int glyph = 0;
+    int legible = 0;
+    for (int y = 0; y < icon.height(); ++y) {
+        for (int x = 0; x < icon.width(); ++x) {
+            if (qAlpha(icon.pixel(x, y)) < 230) continue;
+            ++glyph;
+            if (contrast(shown.pixel(x, y), panel.rgb()) >= 3.0) ++legible;
+        }
+    }
+    return glyph == 0 ? 0.0 : double(legible) / glyph;
+}
+
+TEST(Logo, StatusGlyphsReadOnLightAndDarkPanels) {
+    const QColor light(0xf5, 0xf5, 0xf5);
+    const QColor dark(0x20, 0x20, 0x20);
+    for (const qreal ratio : {1.0, 2.0}) {
+        const QImage idle = Logo::statusImage(false, ratio).convertToFormat(QImage::Format_ARGB32);
+        const QImage busy = Logo::statusImage(true, ratio).convertToFormat(QImage::Format_ARGB32);
+        // Busy is rose all over, which stands out on both; the idle glyph's white body carries
+        // it on a dark panel and its rim on a light one: at 16 pixels each is about half of it.
+        EXPECT_GT(legibleShare(busy, light), 0.9) << ratio;
+        EXPECT_GT(legibleShare(busy, dark), 0.9) << ratio;
+        EXPECT_GT(legibleShare(idle, light), 0.35) << ratio;
+        EXPECT_GT(legibleShare(idle, dark), 0.35) << ratio;
+    }
+}
+
+TEST(Logo, StatusGlyphProportionsAndTheInstalledSymbolicIconMatchTheDrawnOne) {
+    const QImage busy = Logo::statusImage(true, 4).convertToFormat(QImage::Format_ARGB32);
     ASSERT_EQ(busy.size(), QSize(72, 72));
     // The triangle's middle (50 %, about 40 % down the inner 16 points, plus the 1-point inset).
     const int x = 36;
     const int y = 4 + int(64 * 0.40);
     EXPECT_TRUE(near(busy.pixel(x, y), Logo::rose(), 2));
-    EXPECT_TRUE(near(idle.pixel(x, y), QColor(240, 240, 240), 2));
     // The tray bar spans 22 %–78 % of the inner square; the 1-point border stays empty.
     const auto [left, right] =
         coveredSpan(busy, 4 + int(64 * 0.795), [](QRgb p) { return qAlpha(p) > 128; });
@@ -73,9 +122,32 @@ TEST(Logo, StatusGlyphBusyIsRoseIdleFollowsTheGivenColour) {
                      opaque(busy, 71, i));
     }
     // The icon draws itself at any size asked for, not a scaled copy.
-    const QImage fromIcon = Logo::statusIcon(true, Qt::black).pixmap(QSize(18, 18), 4.0).toImage();
+    const QImage fromIcon = Logo::statusIcon(true).pixmap(QSize(18, 18), 4.0).toImage();
     EXPECT_EQ(fromIcon.size(), QSize(72, 72));
     EXPECT_TRUE(near(fromIcon.pixel(x, y), Logo::rose(), 2));
+
+    // The symbolic SVG that trays recolour covers the same pixels as the drawn idle glyph.
+    QSvgRenderer svg(Logo::symbolicIconSvg());
+    ASSERT_TRUE(svg.isValid());
+    QImage fromSvg(64, 64, QImage::Format_ARGB32);
+    fromSvg.fill(Qt::transparent);
+    QPainter painter(&fromSvg);
+    svg.render(&painter, QRectF(0, 0, 64, 64));
+    painter.end();
+    const QImage idle = Logo::statusImage(false, 4).convertToFormat(QImage::Format_ARGB32);
+    int both = 0;
+    int either = 0;
+    for (int py = 0; py < 64; ++py) {
+        for (int px = 0; px < 64; ++px) {
+            const bool inSvg = opaque(fromSvg, px, py);
+            const bool drawn = opaque(idle, px + 4, py + 4);
+            both += inSvg && drawn;
+            either += inSvg || drawn;
+        }
+    }
+    ASSERT_GT(either, 500);
+    EXPECT_GT(double(both) / either, 0.9);
+    EXPECT_TRUE(Logo::symbolicIconName().endsWith(QStringLiteral("-symbolic")));
 }
 
 TEST(Logo, GlyphKeepsItsShapeInATallRectangleAndStaysInsideItsSquare) {

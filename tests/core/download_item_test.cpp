@@ -84,6 +84,20 @@ TEST(SpeedMeter, PercentAmountsAndMeasuredRate) {
     EXPECT_EQ(fresh.text(1 << 20, 0, std::nullopt, t0 + 300ms), QStringLiteral("1.0 MB"));
 }
 
+TEST(SpeedMeter, ASpeedIsLeftOutOnceNoByteHasComeForFiveSeconds) {
+    SpeedMeter meter;
+    const auto t0 = SpeedMeter::Clock::now();
+    EXPECT_EQ(meter.text(1 << 20, 0, 6.5 * 1048576, t0), QStringLiteral("1.0 MB · 6.5 MB/s"));
+    // The tool repeats its last speed while nothing arrives.
+    EXPECT_EQ(meter.text(1 << 20, 0, 6.5 * 1048576, t0 + 4900ms),
+              QStringLiteral("1.0 MB · 6.5 MB/s"));
+    EXPECT_EQ(meter.text(1 << 20, 0, 6.5 * 1048576, t0 + 5s), QStringLiteral("1.0 MB"));
+    EXPECT_EQ(meter.text(1 << 20, 0, std::nullopt, t0 + 9s), QStringLiteral("1.0 MB"));
+    // A zero rate is never shown; new bytes bring the rate back.
+    EXPECT_EQ(meter.text(2 << 20, 0, 0.0, t0 + 10s), QStringLiteral("2.0 MB"));
+    EXPECT_EQ(meter.text(3 << 20, 0, 1048576.0, t0 + 11s), QStringLiteral("3.0 MB · 1.0 MB/s"));
+}
+
 TEST(SpeedMeter, WindowForgetsSamplesOlderThanThreeSeconds) {
     SpeedMeter meter;
     const auto t0 = SpeedMeter::Clock::now();

@@ -40,6 +40,7 @@ for program in quorvin quorvin-login quorvin-cli; do
 done
 icon_sizes=(16 22 24 32 48 64 128 256 512)
 for size in "${icon_sizes[@]}"; do expected+=(usr/share/icons/hicolor/${size}x${size}/apps/$id.png); done
+expected+=(usr/share/icons/hicolor/symbolic/apps/$id-symbolic.svg)
 dpkg-deb -c "$deb" >"$work/contents"
 for file in "${expected[@]}"; do
   grep -qE "^-[rwx-]{9} root/root +[0-9]+ [0-9-]+ [0-9:]+ \./$file\$" "$work/contents" ||
@@ -83,6 +84,8 @@ for needed in $(printf '%s\n' "${needs[@]}" | sort -u); do
 done
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "Version is not $version"
 [ "$(dpkg-deb -f "$deb" Section)" = "video" ] || fail "Section is not video"
+dpkg-deb -f "$deb" Recommends | grep -qw fonts-noto-color-emoji ||
+  fail "Recommends lacks the colour emoji font titles need"
 dpkg-deb -f "$deb" Description | grep -q '视频就保存到桌面' || fail "the description has no Chinese part"
 
 # The shipped metadata as the desktop reads it.

@@ -57,6 +57,15 @@ TEST(StallMonitor, SilenceIsMeasuredFromTheLastLine) {
     EXPECT_DOUBLE_EQ(monitor.silentSeconds(start + 30s), 30.0);
     monitor.heard(QStringLiteral("anything"), start + 30s);
     EXPECT_DOUBLE_EQ(monitor.silentSeconds(start + 45s), 15.0);
+    // Once bytes arrive only new bytes are news: the tool's retry talk and a repeated count are
+    // not, a count that restarts with the next stream is.
+    monitor.receivedBytes(4096, start + 50s);
+    monitor.heard(QStringLiteral("[download] Got error: timed out. Retrying (1/3)..."),
+                  start + 60s);
+    monitor.receivedBytes(4096, start + 70s);
+    EXPECT_DOUBLE_EQ(monitor.silentSeconds(start + 80s), 30.0);
+    monitor.receivedBytes(1024, start + 80s);
+    EXPECT_DOUBLE_EQ(monitor.silentSeconds(start + 85s), 5.0);
 }
 
 TEST(StallMonitor, StatusTextCountsSecondsSinceTheStart) {

@@ -1,10 +1,12 @@
 // YtDlp::download with the real yt-dlp and ffmpeg against media made here and served on
 // 127.0.0.1.
 
+#include "common/http_test_server.h"
 #include "common/test_media.h"
 #include "common/test_support.h"
 #include "core/download_item.h"
 #include "sites/site_test_support.h"
+#include "sites/stall_monitor.h"
 #include "sites/tools.h"
 #include "sites/ytdlp.h"
 #include "support/app_paths.h"
@@ -12,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSet>
@@ -94,13 +97,48 @@ TEST_F(RealYtDlp, PlainMp4LandsOnTheDesktop) {
     EXPECT_FALSE(QFileInfo::exists(YtDlp::workingFolder(*item)));
 }
 
+TEST_F(RealYtDlp, ATransferThatStopsReceivingLosesItsSpeedAndFailsAsAStall) {
+    // Longer than the five seconds after which a speed is stale, short enough for a test.
+    settings.stallLimit = 7.0;
+    settings.watchdogTick = std::chrono::milliseconds(100);
+    ASSERT_TRUE(TestMedia::makeClip(www + QStringLiteral("/clip.mp4"), 4));
+    const QString clip = www + QStringLiteral("/clip.mp4");
+    // Part of the file, then a connection that stays open and silent.
+    HttpTestServer server([&](const HttpTestServer::Request&) {
+        HttpTestServer::Reply reply;
+        reply.file = clip;
+        reply.headers = {{"Content-Type", "video/mp4"}};
+        reply.stallAfter = QFileInfo(clip).size() / 2;
+        reply.throttleBytes = 16384;
+        reply.throttleMs = 5;
+        return reply;
+    });
+    auto item = itemFor(server.url(QStringLiteral("/clip.mp4")).toString());
+    QElapsedTimer timer;
+    timer.start();
+    const Failure failure = failureOf(download(*item));
+    EXPECT_LT(timer.elapsed(), 7000 + 20000);
+    EXPECT_EQ(failure.title, u"网络太慢，卡在「下载视频」");
+    EXPECT_TRUE(failure.advice.startsWith(u"这一步 7 秒都没收到新数据。"));
+    // The row showed a speed while bytes came, and stopped showing one once they did not.
+    QList<Phase> transfer;
+    std::copy_if(phases.begin(), phases.end(), std::back_inserter(transfer),
+                 [](const Phase& p) { return p.kind() == Phase::downloading && p.fraction(); });
+    ASSERT_FALSE(transfer.isEmpty());
+    EXPECT_TRUE(std::any_of(transfer.begin(), transfer.end(),
+                            [](const Phase& p) { return p.text().contains(u"MB/s"); }));
+    EXPECT_FALSE(transfer.last().text().contains(u"MB/s")) << transfer.last().text().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(YtDlp::workingFolder(*item)));
+}
+
 TEST_F(RealYtDlp, DashWithSeparateStreamsIsMergedIntoOneMp4) {
     ASSERT_TRUE(SiteTest::makeDash(www + QStringLiteral("/dash"), 2));
     SiteTest::HttpServer server(www);
     auto item = itemFor(server.url(QStringLiteral("dash/manifest.mpd")));
     const QString file = savedFile(download(*item));
-    EXPECT_TRUE(file.startsWith(AppPaths::desktop() + u'/'));
-    EXPECT_TRUE(file.endsWith(u".mp4"));
+    // yt-dlp calls it by the manifest's file name; the link's host and path say more.
+    EXPECT_EQ(file, AppPaths::desktop() + QStringLiteral("/127.0.0.1 - dash.mp4"));
+    EXPECT_EQ(item->title(), u"127.0.0.1 - dash");
     EXPECT_EQ(streamsOf(file), (QStringList{"video", "audio"}));
     // Two streams: the picture without a label, then the sound with one, each ending in the
     // merging phase.

@@ -161,6 +161,21 @@ TEST_F(FakeYtDlp, SilenceStopsTheToolWithTheStallFailureAndLogLine) {
     EXPECT_FALSE(QFileInfo::exists(YtDlp::workingFolder(item)));
 }
 
+TEST_F(FakeYtDlp, RetryTalkWithoutNewBytesIsAStallAfterTheTitle) {
+    settings.stallLimit = 1.0;
+    settings.watchdogTick = 100ms;
+    // A hung connection: yt-dlp keeps printing, but the byte count stays where it was.
+    fake(
+        "echo '@@TITLE clip'\necho '@@PROG 1048576|4194304|NA|6815744|avc1'\n"
+        "while :; do echo '[download] Got error: timed out. Retrying (1/3)...'\n"
+        "echo '@@PROG 1048576|4194304|NA|6815744|avc1'; sleep 0.1; done\n");
+    QElapsedTimer timer;
+    timer.start();
+    const Failure failure = failureOf(download());
+    EXPECT_LT(timer.elapsed(), 10000);
+    EXPECT_EQ(failure.title, u"网络太慢，卡在「下载视频」");
+}
+
 TEST_F(FakeYtDlp, PostProcessingSilenceIsNotAStall) {
     settings.stallLimit = 0.5;
     settings.watchdogTick = 100ms;
