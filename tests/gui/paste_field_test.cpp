@@ -33,8 +33,12 @@ protected:
 
     static YtDlp::Settings settings() {
         const QString tools = TestSupport::home() + QStringLiteral("/tools");
-        for (const auto& [name, body] : {std::pair{"yt-dlp", "#!/bin/sh\nexec sleep 60\n"},
-                                         std::pair{"ffmpeg", "#!/bin/sh\n"}}) {
+        // It answers the version query of the tools status at once, as the real one does.
+        for (const auto& [name, body] :
+             {std::pair{"yt-dlp",
+                        "#!/bin/sh\n[ \"$1\" = --version ] && echo 2025.04.30 && exit 0\n"
+                        "exec sleep 60\n"},
+              std::pair{"ffmpeg", "#!/bin/sh\n"}}) {
             const QString path = TestSupport::writeFile(tools + u'/' + QLatin1String(name), body);
             QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         }
