@@ -10,7 +10,11 @@
 #include <QFileInfo>
 
 void DesktopWorkspace::openURL(const QUrl& url) {
-    QDesktopServices::openUrl(url);
+    // A file that no program takes (no text viewer for the log, say) is shown in the file
+    // manager instead, so the click always leads somewhere.
+    if (!QDesktopServices::openUrl(url) && url.isLocalFile() &&
+        QFileInfo(url.toLocalFile()).isFile())
+        revealFile(url.toLocalFile());
 }
 
 void DesktopWorkspace::revealFile(const QString& path) {

@@ -1,5 +1,6 @@
 #include "app/tray_menu.h"
 
+#include "app/desktop_workspace.h"
 #include "support/app_paths.h"
 
 #include <QDesktopServices>
@@ -12,9 +13,9 @@ TrayMenu::TrayMenu(QWidget* parent) : QMenu(parent) {
     addAction(QStringLiteral("打开桌面"), this,
               [] { QDesktopServices::openUrl(QUrl::fromLocalFile(AppPaths::desktop())); });
     addAction(QStringLiteral("查看日志"), this,
-              [] { QDesktopServices::openUrl(QUrl::fromLocalFile(AppPaths::logs())); });
+              [] { DesktopWorkspace().openURL(QUrl::fromLocalFile(AppPaths::appLog())); });
     addSeparator();
     addAction(QStringLiteral("Quorvin ") + QStringLiteral(QUORVIN_VERSION))->setEnabled(false);
-    QAction* quit = addAction(QStringLiteral("退出"), this, &TrayMenu::quitChosen);
-    quit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
+    // No shortcut is shown: Ctrl+Q works inside the panel only, not wherever this menu is.
+    addAction(QStringLiteral("退出"), this, &TrayMenu::quitChosen);
 }

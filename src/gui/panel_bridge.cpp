@@ -161,7 +161,7 @@ void PanelBridge::openDesktop() {
 
 void PanelBridge::openLogs() {
     if (const auto& workspace = m_manager.services().workspace)
-        workspace->openURL(QUrl::fromLocalFile(AppPaths::logs()));
+        workspace->openURL(QUrl::fromLocalFile(AppPaths::appLog()));
 }
 
 void PanelBridge::quit() {

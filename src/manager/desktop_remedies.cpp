@@ -22,7 +22,7 @@ bool performOnDesktop(const Failure::Action& action, const DesktopServices& serv
             return true;
         case Failure::Action::openLogs:
             if (services.workspace)
-                services.workspace->openURL(QUrl::fromLocalFile(AppPaths::logs()));
+                services.workspace->openURL(QUrl::fromLocalFile(AppPaths::appLog()));
             return true;
         case Failure::Action::useBrowserCookies:
         case Failure::Action::retry:

@@ -147,6 +147,7 @@ QCoro::Task<> DownloadManager::runTask(ItemPointer item, std::shared_ptr<CancelT
     bool cancelled = false;
     if (!error) {
         const QFileInfo info(file);
+        item->setTitle(info.completeBaseName());  // "clip (2)" where a "clip" was already there
         item->setPhase(Phase::makeDone(file, info.exists() ? info.size() : 0));
         Log::write(QStringLiteral("下载完成：") + info.fileName());
     } else {

@@ -269,7 +269,8 @@ QCoro::Task<QString> download(DownloadItem* item, std::optional<Browser> browser
     }
     Log::write(QStringLiteral("yt-dlp 失败（退出码 ") + QString::number(result.status) +
                QStringLiteral("）：") + lastLines(result.errorText, 12));
-    throw failure(result.errorText, platform, browser, settings.tools);
+    throw failure(result.errorText, platform, browser, settings.tools, OsUtils::browserSupport(),
+                  url.host());
 }
 
 }  // namespace YtDlp

@@ -55,9 +55,11 @@ QString progressTemplate();
 QString workingFolder(const DownloadItem& item);
 
 // What the row shows for yt-dlp's error output (its standard error). `tools` says which
-// install command the advice names.
+// install command the advice names; `host`, the link's, names a site that is not one of the
+// platforms.
 Failure failure(const QString& text, Platform platform, std::optional<Browser> browser,
                 const Tools::Settings& tools,
-                const OsUtils::BrowserSupport& browsers = OsUtils::browserSupport());
+                const OsUtils::BrowserSupport& browsers = OsUtils::browserSupport(),
+                const QString& host = QString());
 
 }  // namespace YtDlp

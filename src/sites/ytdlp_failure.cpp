@@ -29,6 +29,17 @@ struct Context {
     Browser suggested;             // the given one, else the first installed
     QString detail;                // the error line quoted at the end of some advice
     const Tools::Settings* tools;  // where the install command comes from
+    QString host;                  // the link's host
+
+    // Who is meant: the platform by name, or for any other site its host ("其他网站" says
+    // nothing about which site refused or could not be reached).
+    QString site() const {
+        return platform == Platform::other && !host.isEmpty() ? host : platform.name();
+    }
+    // The same at the head of a sentence, where a host stands apart from the Chinese after it.
+    QString siteLead() const {
+        return platform == Platform::other && !host.isEmpty() ? host + u' ' : platform.name();
+    }
 
     // Lend cookies when none were lent; when they were, only a retry is left.
     Action cookiesOrRetry() const {
@@ -96,7 +107,7 @@ const QStringList kMoreNetworkNeedles = {
 Failure loginFailure(const Context& c) {
     const QString b = c.suggested.name();
     return Failure{QStringLiteral("这个视频需要登录才能看"),
-                   QStringLiteral("在 ") + b + QStringLiteral(" 里登录 ") + c.platform.name() +
+                   QStringLiteral("在 ") + b + QStringLiteral(" 里登录 ") + c.site() +
                        QStringLiteral(" 后，点「使用 ") + b + QStringLiteral(" 的登录信息重试」。"),
                    {c.cookiesOrRetry()}};
 }
@@ -106,7 +117,7 @@ Failure regionFailure() {
 }
 
 Failure networkFailure(const Context& c) {
-    const QString name = c.platform.name();
+    const QString name = c.site();
     if (c.platform.needsVPNInChina()) {
         return Failure{QStringLiteral("连接 ") + name + QStringLiteral(" 超时"),
                        name + QStringLiteral(" 在国内需要 VPN 才能访问。如果没开，请开启后点「重试」；如果已经开着，可能是线路太慢，换一个节点再试。"),
@@ -206,7 +217,7 @@ const std::vector<Row>& table() {
              const QString b = c.suggested.name();
              const QString site =
                  c.platform == Platform::bilibili ? kBilibiliDomain : QStringLiteral("这个网站");
-             return Failure{c.platform.name() + QStringLiteral("拦截了这次请求"),
+             return Failure{c.siteLead() + QStringLiteral("拦截了这次请求"),
                             QStringLiteral("网站要求带上浏览器的登录信息。请确认 ") + b +
                                 QStringLiteral(" 里打开过 ") + site +
                                 QStringLiteral("（登录后还能下载更高画质），然后点「使用 ") + b +
@@ -221,7 +232,7 @@ const std::vector<Row>& table() {
              const QString b = c.suggested.name();
              return Failure{QStringLiteral("这个视频有年龄限制"),
                             QStringLiteral("网站要求登录并确认已成年才能观看。请在 ") + b +
-                                QStringLiteral(" 里登录一个已满 18 岁的 ") + c.platform.name() +
+                                QStringLiteral(" 里登录一个已满 18 岁的 ") + c.site() +
                                 QStringLiteral(" 账号，然后点「使用 ") + b +
                                 QStringLiteral(" 的登录信息重试」。"),
                             {c.cookiesOrRetry()}};
@@ -270,7 +281,7 @@ const std::vector<Row>& table() {
          {},
          [](const Context& c) {
              return Failure{QStringLiteral("请求太频繁，暂时被限制了"),
-                            c.platform.name() +
+                            c.site() +
                                 QStringLiteral(" 暂时限制了你这边的请求，通常是短时间内下载得太多。请过一段时间（一般不超过一小时）再点「重试」。"),
                             {Action::retry}};
          }},
@@ -290,7 +301,7 @@ const std::vector<Row>& table() {
          [](const Context& c) {
              QList<Action> actions = {Action::updateTools, Action::retry};
              if (!c.given) actions.append(Action::browserCookies(c.suggested));
-             return Failure{c.platform.name() + QStringLiteral("拒绝了下载请求"),
+             return Failure{c.siteLead() + QStringLiteral("拒绝了下载请求"),
                             QStringLiteral("网站拒绝了这次下载（HTTP 403），多半是网站改了规则、下载组件需要更新。请先点「更新下载组件」，更新完再点「重试」；如果仍然不行，试试用浏览器的登录信息下载。\n详情：") +
                                 c.detail,
                             actions};
@@ -301,7 +312,7 @@ const std::vector<Row>& table() {
           QStringLiteral("service unavailable")},
          {},
          [](const Context& c) {
-             return Failure{c.platform.name() + QStringLiteral(" 的服务器出错了"),
+             return Failure{c.site() + QStringLiteral(" 的服务器出错了"),
                             QStringLiteral("网站的服务器暂时出了问题，不是你的网络或电脑的问题。请等几分钟再点「重试」。\n详情：") +
                                 c.detail,
                             {Action::retry}};
@@ -330,7 +341,7 @@ const std::vector<Row>& table() {
           QStringLiteral("blocked from accessing")},
          {},
          [](const Context& c) {
-             return Failure{c.platform.name() + QStringLiteral("屏蔽了你的网络"),
+             return Failure{c.siteLead() + QStringLiteral("屏蔽了你的网络"),
                             QStringLiteral("网站暂时拒绝了来自你当前网络（IP 地址）的访问。请过一段时间再试；如果开着 VPN 或代理，换一个节点后点「重试」。"),
                             {Action::retry}};
          }},
@@ -356,7 +367,7 @@ const std::vector<Row>& table() {
          {},
          [](const Context& c) {
              return Failure{QStringLiteral("下载组件可能需要更新"),
-                            c.platform.name() +
+                            c.site() +
                                 QStringLiteral(" 可能改了网页或接口，旧版本的下载组件读不懂了。请先点「更新下载组件」，更新完成后再点「重试」。\n详情：") +
                                 c.detail,
                             {Action::updateTools, Action::retry, Action::openLogs}};
@@ -391,10 +402,11 @@ namespace YtDlp {
 // The user-facing texts stay whole, one literal each.
 // clang-format off
 Failure failure(const QString& text, Platform platform, std::optional<Browser> browser,
-                const Tools::Settings& tools, const OsUtils::BrowserSupport& browsers) {
+                const Tools::Settings& tools, const OsUtils::BrowserSupport& browsers,
+                const QString& host) {
     const QString low = text.toLower();
     const Context context{platform, browser, browser.value_or(Browser::suggested(browsers)),
-                          detailOf(text), &tools};
+                          detailOf(text), &tools, host};
 
     // Reading the given browser's cookies failed: that is the problem, whatever else is said.
     if (browser && (containsAny(low, kCookieNeedles) || containsAny(low, kMoreCookieNeedles))) {

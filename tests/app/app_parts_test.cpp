@@ -9,6 +9,7 @@
 #include "app/start_up.h"
 #include "app/system_clipboard.h"
 #include "app/tray_icon.h"
+#include "app/tray_menu.h"
 #include "gui/logo.h"
 
 #include "common/http_test_server.h"
@@ -236,6 +237,24 @@ TEST(PanelWindowSize, HeightFollowsThePanelRoundedUpAndIgnoresNonsense) {
     window.setPanelHeight(0);
     window.setPanelHeight(-5);
     EXPECT_EQ(window.size(), QSize(440, 302));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TrayMenuEntries, InOrderAndWithoutAShortcutThatOnlyThePanelHonours) {
+    TrayMenu menu;
+    QStringList texts;
+    for (const QAction* action : menu.actions()) {
+        texts << action->text();
+        // Ctrl+Q quits from inside the panel only: the menu shows no key it cannot keep.
+        EXPECT_TRUE(action->shortcut().isEmpty()) << action->text().toStdString();
+    }
+    EXPECT_EQ(texts,
+              (QStringList{QStringLiteral("打开下载窗口"), QStringLiteral("打开桌面"),
+                           QStringLiteral("查看日志"), QString(),
+                           QStringLiteral("Quorvin " QUORVIN_VERSION), QStringLiteral("退出")}));
 }
 
 }  // namespace

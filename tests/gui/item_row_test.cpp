@@ -135,7 +135,7 @@ TEST(ItemRow, AFailureShowsItsAdviceAndRemediesTheFirstOnePrimary) {
     QTest::mouseClick(&panel.view(), Qt::LeftButton, {},
                       buttons.at(0)->mapToItem(panel.root(), QPointF(8, 12)).toPoint());
     ASSERT_EQ(panel.workspace->opened.size(), 1);
-    EXPECT_EQ(panel.workspace->opened.first(), QUrl::fromLocalFile(AppPaths::logs()));
+    EXPECT_EQ(panel.workspace->opened.first(), QUrl::fromLocalFile(AppPaths::appLog()));
     QTest::mouseClick(&panel.view(), Qt::LeftButton, {},
                       buttons.at(2)->mapToItem(panel.root(), QPointF(8, 12)).toPoint());
     EXPECT_TRUE(panel.clipboard->contents.value_or(QString()).contains("yt-dlp"));

@@ -123,6 +123,9 @@ TEST(DownloadManager, DuplicateSubmitWhileActiveMovesTheItemUp) {
     ASSERT_TRUE(harness.waitFinished(third));
     EXPECT_EQ(third->phase().file(), AppPaths::desktop() + QStringLiteral("/标题 One (2).mp4"));
     EXPECT_EQ(first->phase().file(), AppPaths::desktop() + QStringLiteral("/标题 One.mp4"));
+    // Each row names the file it saved, not the title they share.
+    EXPECT_EQ(third->title(), u"标题 One (2)");
+    EXPECT_EQ(first->title(), u"标题 One");
 }
 
 TEST(DownloadManager, RetryKeepsTheItemAndItsTitle) {
@@ -252,7 +255,7 @@ TEST(DownloadManagerCommands, RemediesReachTheDesktop) {
     harness.manager->perform(Failure::Action::copyInstallCommand, item);
     EXPECT_EQ(harness.clipboard->contents, Tools::installCommand(Tools::Settings{}));
     harness.manager->perform(Failure::Action::openLogs, item);
-    EXPECT_EQ(harness.workspace->opened, QList<QUrl>{QUrl::fromLocalFile(AppPaths::logs())});
+    EXPECT_EQ(harness.workspace->opened, QList<QUrl>{QUrl::fromLocalFile(AppPaths::appLog())});
     harness.manager->perform(Failure::Action::openDesktopPrivacy, item);
     harness.manager->perform(Failure::Action::openFullDiskAccess, item);
     EXPECT_EQ(harness.workspace->panes, (QList<Workspace::Pane>{Workspace::Pane::filesAndFolders,

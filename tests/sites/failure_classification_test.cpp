@@ -53,6 +53,24 @@ TEST_F(Classification, DefaultFailureQuotesTheLastErrorLine) {
     EXPECT_EQ(classify("ERROR: Postprocessing: ffmpeg exited with code 1").title, u"下载失败");
 }
 
+TEST_F(Classification, AnySiteOutsideThePlatformsIsNamedByItsHost) {
+    const OsUtils::LinuxBrowserSupport browsers(TestSupport::home() + QStringLiteral("/root"));
+    const auto forHost = [&](const char* text, const QString& host) {
+        return YtDlp::failure(QString::fromUtf8(text), Platform::other, std::nullopt,
+                              Tools::Settings{}, browsers, host);
+    };
+    EXPECT_EQ(forHost("ERROR: HTTP Error 403: Forbidden", QStringLiteral("www.example.org")).title,
+              u"www.example.org 拒绝了下载请求");
+    // Without a link (a pasted error text) the generic name stays; a platform keeps its name.
+    EXPECT_EQ(forHost("ERROR: HTTP Error 403: Forbidden", QString()).title,
+              u"其他网站拒绝了下载请求");
+    EXPECT_EQ(
+        YtDlp::failure(QStringLiteral("ERROR: HTTP Error 403: Forbidden"), Platform::youtube,
+                       std::nullopt, Tools::Settings{}, browsers, QStringLiteral("www.youtube.com"))
+            .title,
+        u"YouTube拒绝了下载请求");
+}
+
 TEST_F(Classification, CookieProblemsOnlyWhenABrowserWasLent) {
     const char* denied =
         "ERROR: Unsupported URL\nPermissionError: [Errno 1] Operation Not Permitted";

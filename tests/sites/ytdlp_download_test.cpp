@@ -224,7 +224,7 @@ TEST_F(RealYtDlp, RefusedConnectionIsANetworkFailure) {
     auto item = itemFor(QStringLiteral("http://127.0.0.1:%1/clip.mp4").arg(SiteTest::closedPort()));
     const Failure failure = failureOf(download(*item));
     EXPECT_EQ(failure.title, u"网络连接失败");
-    EXPECT_TRUE(failure.advice.startsWith(u"连不上 其他网站 的服务器。"));
+    EXPECT_TRUE(failure.advice.startsWith(u"连不上 127.0.0.1 的服务器。"));
     EXPECT_TRUE(failure.advice.contains(u"refused")) << failure.advice.toStdString();
 }
 
