@@ -2,12 +2,22 @@
 
 #include "support/settings.h"
 
+#include <QFileInfo>
+
 QString Browser::rawValue() const {
     switch (m_case) {
         case chrome:
             return QStringLiteral("chrome");
+        case chromium:
+            return QStringLiteral("chromium");
+        case brave:
+            return QStringLiteral("brave");
         case edge:
             return QStringLiteral("edge");
+        case vivaldi:
+            return QStringLiteral("vivaldi");
+        case opera:
+            return QStringLiteral("opera");
         case firefox:
             return QStringLiteral("firefox");
         case safari:
@@ -20,8 +30,16 @@ QString Browser::name() const {
     switch (m_case) {
         case chrome:
             return QStringLiteral("Chrome");
+        case chromium:
+            return QStringLiteral("Chromium");
+        case brave:
+            return QStringLiteral("Brave");
         case edge:
             return QStringLiteral("Edge");
+        case vivaldi:
+            return QStringLiteral("Vivaldi");
+        case opera:
+            return QStringLiteral("Opera");
         case firefox:
             return QStringLiteral("Firefox");
         case safari:
@@ -34,6 +52,16 @@ QStringList Browser::appPaths(const OsUtils::BrowserSupport& system) const {
     return system.appPaths(rawValue());
 }
 
+QString Browser::cookieSource(const OsUtils::BrowserSupport& system) const {
+    // The first place is the one yt-dlp reads by default.
+    const QStringList places = system.appPaths(rawValue());
+    if (places.isEmpty() || QFileInfo::exists(places.first())) return rawValue();
+    for (const QString& place : places) {
+        if (QFileInfo::exists(place)) return rawValue() + u':' + place;
+    }
+    return rawValue();
+}
+
 std::optional<Browser> Browser::fromRawValue(QStringView raw) {
     for (Browser browser : allCases()) {
         if (raw == browser.rawValue()) return browser;
@@ -42,7 +70,8 @@ std::optional<Browser> Browser::fromRawValue(QStringView raw) {
 }
 
 const QList<Browser>& Browser::allCases() {
-    static const QList<Browser> cases = {chrome, edge, firefox, safari};
+    static const QList<Browser> cases = {chrome,  chromium, brave,   edge,
+                                         vivaldi, opera,    firefox, safari};
     return cases;
 }
 
@@ -54,9 +83,10 @@ QList<Browser> Browser::installed(const OsUtils::BrowserSupport& system) {
     return found;
 }
 
-Browser Browser::suggested(const OsUtils::BrowserSupport& system) {
+std::optional<Browser> Browser::suggested(const OsUtils::BrowserSupport& system) {
     const QList<Browser> list = installed(system);
-    return list.isEmpty() ? Browser(chrome) : list.first();
+    if (list.isEmpty()) return std::nullopt;
+    return list.first();
 }
 
 std::optional<Browser> Browser::preferred() {

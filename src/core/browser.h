@@ -11,7 +11,7 @@
 // The browsers whose cookies yt-dlp may read for a site that refuses anonymous downloads.
 class Browser {
 public:
-    enum Case : quint8 { chrome, edge, firefox, safari };
+    enum Case : quint8 { chrome, chromium, brave, edge, vivaldi, opera, firefox, safari };
 
     constexpr Browser(Case value) : m_case(value) {}  // NOLINT: a Browser is its case
     constexpr Case value() const { return m_case; }
@@ -19,6 +19,9 @@ public:
 
     QString rawValue() const;  // passed to yt-dlp
     QString name() const;      // shown to the user
+    // What yt-dlp's --cookies-from-browser takes: the raw value, and where the only profile is
+    // one yt-dlp does not look in by itself (a snap's, a flatpak's), ":" and that folder.
+    QString cookieSource(const OsUtils::BrowserSupport& system = OsUtils::browserSupport()) const;
     // Where an installed copy is found on the given system (none where the browser never runs).
     QStringList appPaths(const OsUtils::BrowserSupport& system = OsUtils::browserSupport()) const;
 
@@ -27,8 +30,10 @@ public:
     // The browsers found on disk, in case order; looked up afresh on every call.
     static QList<Browser> installed(
         const OsUtils::BrowserSupport& system = OsUtils::browserSupport());
-    // The first installed browser, else Chrome.
-    static Browser suggested(const OsUtils::BrowserSupport& system = OsUtils::browserSupport());
+    // The first installed browser; none when no browser is installed, so that no remedy ever
+    // stores a browser whose cookies cannot be read.
+    static std::optional<Browser> suggested(
+        const OsUtils::BrowserSupport& system = OsUtils::browserSupport());
     // The remembered choice, settings key "cookieBrowser"; nullopt removes the entry.
     static std::optional<Browser> preferred();
     static void setPreferred(std::optional<Browser> browser);

@@ -21,6 +21,10 @@ QString Failure::Action::key() const {
             return QStringLiteral("copyInstallCommand");
         case openLogs:
             return QStringLiteral("openLogs");
+        case forgetBrowserCookies:
+            return QStringLiteral("forgetBrowserCookies");
+        case openLink:
+            return QStringLiteral("openLink");
     }
     return {};
 }

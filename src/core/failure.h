@@ -21,6 +21,8 @@ struct Failure {
             updateTools,
             copyInstallCommand,
             openLogs,
+            forgetBrowserCookies,  // downloads go on without a browser's cookies
+            openLink,              // the download's link in the user's browser
         };
 
         constexpr Action(Kind kind) : m_kind(kind) {}  // NOLINT: the browser-less remedies

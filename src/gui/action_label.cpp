@@ -20,6 +20,10 @@ QString actionLabel(const Failure::Action& action) {
             return QStringLiteral("复制安装命令");
         case Failure::Action::openLogs:
             return QStringLiteral("查看日志");
+        case Failure::Action::forgetBrowserCookies:
+            return QStringLiteral("不使用浏览器登录信息");
+        case Failure::Action::openLink:
+            return QStringLiteral("在浏览器中打开");
     }
     return {};
 }

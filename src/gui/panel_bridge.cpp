@@ -121,7 +121,11 @@ double PanelBridge::pointsPerPixel() const {
 
 void PanelBridge::refreshMenu() {
     QVariantList browsers;
-    for (const Browser browser : Browser::installed()) {
+    QList<Browser> listed = Browser::installed();
+    // The browser in use is listed (and ticked) even where its profile is gone.
+    const std::optional<Browser> inUse = m_manager.cookieBrowser();
+    if (inUse && !listed.contains(*inUse)) listed.append(*inUse);
+    for (const Browser browser : listed) {
         browsers.append(QVariantMap{{QStringLiteral("raw"), browser.rawValue()},
                                     {QStringLiteral("name"), browser.name()}});
     }

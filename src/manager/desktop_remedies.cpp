@@ -5,7 +5,7 @@
 #include <QUrl>
 
 bool performOnDesktop(const Failure::Action& action, const DesktopServices& services,
-                      const Tools::Settings& tools) {
+                      const Tools::Settings& tools, const QUrl& link) {
     switch (action.kind()) {
         case Failure::Action::openDesktopPrivacy:
             if (services.workspace) {
@@ -24,7 +24,11 @@ bool performOnDesktop(const Failure::Action& action, const DesktopServices& serv
             if (services.workspace)
                 services.workspace->openURL(QUrl::fromLocalFile(AppPaths::appLog()));
             return true;
+        case Failure::Action::openLink:
+            if (services.workspace) services.workspace->openURL(link);
+            return true;
         case Failure::Action::useBrowserCookies:
+        case Failure::Action::forgetBrowserCookies:
         case Failure::Action::retry:
         case Failure::Action::loginYuanbao:
         case Failure::Action::updateTools:

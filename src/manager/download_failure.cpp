@@ -14,3 +14,8 @@ Failure classifyDownloadError(std::exception_ptr error) {
         return Net::problem(error, QStringLiteral("网络")).failure();
     }
 }
+
+bool offersLogin(const Phase& phase) {
+    return phase.kind() == Phase::failed &&
+           phase.failure().actions.contains(Failure::Action(Failure::Action::loginYuanbao));
+}

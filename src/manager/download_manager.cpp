@@ -11,15 +11,6 @@
 
 #include <algorithm>
 
-namespace {
-
-bool offersLogin(const Phase& phase) {
-    return phase.kind() == Phase::failed &&
-           phase.failure().actions.contains(Failure::Action(Failure::Action::loginYuanbao));
-}
-
-}  // namespace
-
 DownloadManager::DownloadManager(DesktopServices services, YtDlp::Settings settings,
                                  QObject* parent)
     : QObject(parent),
@@ -153,6 +144,8 @@ QCoro::Task<> DownloadManager::runTask(ItemPointer item, std::shared_ptr<CancelT
     } else {
         const Failure failure = classifyDownloadError(error);
         cancelled = failure.isCancel;
+        // A browser whose cookies could not be read is not kept: every later download would fail.
+        if (failure.actions.contains(Failure::Action::forgetBrowserCookies)) setCookieBrowser({});
         item->setPhase(Phase::makeFailed(failure));
         if (cancelled) {
             Log::write(QStringLiteral("已取消：") + item->linkText());
@@ -181,9 +174,10 @@ QCoro::Task<> DownloadManager::runTask(ItemPointer item, std::shared_ptr<CancelT
 // Commands around the list
 
 void DownloadManager::perform(const Failure::Action& action, const ItemPointer& item) {
-    if (performOnDesktop(action, m_services, m_settings.tools)) return;
+    if (performOnDesktop(action, m_services, m_settings.tools, item->url())) return;
     switch (action.kind()) {
         case Failure::Action::useBrowserCookies:
+        case Failure::Action::forgetBrowserCookies:  // no browser: the choice is cleared
             setCookieBrowser(action.browser());
             retry(item);
             break;

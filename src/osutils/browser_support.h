@@ -9,14 +9,16 @@
 namespace OsUtils {
 
 // How this system keeps the browsers whose cookies yt-dlp may read. Browsers are named by the
-// value yt-dlp takes ("chrome", "edge", "firefox", "safari").
+// value yt-dlp takes ("chrome", "chromium", "brave", "edge", "vivaldi", "opera", "firefox",
+// "safari").
 class BrowserSupport {
 public:
     // `root` puts the file system root of the installed check elsewhere ("" is the real root).
     explicit BrowserSupport(QString root = {}) : m_root(std::move(root)) {}
     virtual ~BrowserSupport() = default;
 
-    // Where an installed copy is found; none for a browser that never runs here.
+    // Where an installed copy is found (on Linux its profile folders); none for a browser that
+    // never runs here.
     virtual QStringList appPaths(QStringView browser) const = 0;
     // What to do when the system asks to unlock the store that guards the browser's cookie key,
     // said before the general advice; empty when no such store guards its cookies.

@@ -176,7 +176,7 @@ QStringList arguments(const QUrl& url, const QString& ffmpegPath, const QString&
                         QStringLiteral("--no-quiet"),
                         QStringLiteral("--progress-template"),
                         progressTemplate()};
-    if (browser) args << QStringLiteral("--cookies-from-browser") << browser->rawValue();
+    if (browser) args << QStringLiteral("--cookies-from-browser") << browser->cookieSource();
     return args;
 }
 

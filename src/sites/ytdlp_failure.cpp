@@ -25,11 +25,11 @@ using Action = Failure::Action;
 // What the advice texts may draw on.
 struct Context {
     Platform platform;
-    std::optional<Browser> given;  // the browser whose cookies this attempt used
-    Browser suggested;             // the given one, else the first installed
-    QString detail;                // the error line quoted at the end of some advice
-    const Tools::Settings* tools;  // where the install command comes from
-    QString host;                  // the link's host
+    std::optional<Browser> given;      // the browser whose cookies this attempt used
+    std::optional<Browser> suggested;  // the given one, else the first installed, else none
+    QString detail;                    // the error line quoted at the end of some advice
+    const Tools::Settings* tools;      // where the install command comes from
+    QString host;                      // the link's host
 
     // Who is meant: the platform by name, or for any other site its host ("其他网站" says
     // nothing about which site refused or could not be reached).
@@ -41,9 +41,20 @@ struct Context {
         return platform == Platform::other && !host.isEmpty() ? host + u' ' : platform.name();
     }
 
-    // Lend cookies when none were lent; when they were, only a retry is left.
+    // Lend cookies when none were lent and a browser is there to lend them; else only a retry
+    // is left (a browser that is not installed would only make every later download fail).
     Action cookiesOrRetry() const {
-        return given ? Action(Action::retry) : Action::browserCookies(suggested);
+        return given || !suggested ? Action(Action::retry) : Action::browserCookies(*suggested);
+    }
+    // The browser as the advice names it, spaced as a name among Chinese words.
+    QString browser() const {
+        return suggested ? u' ' + suggested->name() + u' ' : QStringLiteral("浏览器");
+    }
+    // The button the advice asks for: lending the cookies, or a retry once logged in.
+    QString pressLend() const {
+        return suggested ? QStringLiteral("点「使用 ") + suggested->name() +
+                               QStringLiteral(" 的登录信息重试」")
+                         : QStringLiteral("点「重试」");
     }
 };
 
@@ -105,10 +116,9 @@ const QStringList kMoreNetworkNeedles = {
 // The failures several rows share.
 // clang-format off
 Failure loginFailure(const Context& c) {
-    const QString b = c.suggested.name();
     return Failure{QStringLiteral("这个视频需要登录才能看"),
-                   QStringLiteral("在 ") + b + QStringLiteral(" 里登录 ") + c.site() +
-                       QStringLiteral(" 后，点「使用 ") + b + QStringLiteral(" 的登录信息重试」。"),
+                   QStringLiteral("在") + c.browser() + QStringLiteral("里登录 ") + c.site() +
+                       QStringLiteral(" 后，") + c.pressLend() + QStringLiteral("。"),
                    {c.cookiesOrRetry()}};
 }
 
@@ -203,25 +213,23 @@ const std::vector<Row>& table() {
         {{QStringLiteral("fresh cookies")},
          {},
          [](const Context& c) {
-             const QString b = c.suggested.name();
              return Failure{QStringLiteral("抖音需要浏览器的登录信息"),
-                            QStringLiteral("抖音会拦截不带 cookie 的请求。请先用 ") + b +
-                                QStringLiteral(" 打开一次 ") + kDouyinDomain +
-                                QStringLiteral("（不登录也可以），然后点「使用 ") + b +
-                                QStringLiteral(" 的登录信息重试」。"),
-                            {Action::browserCookies(c.suggested)}};
+                            QStringLiteral("抖音会拦截不带 cookie 的请求。请先用") + c.browser() +
+                                QStringLiteral("打开一次 ") + kDouyinDomain +
+                                QStringLiteral("（不登录也可以），然后") + c.pressLend() +
+                                QStringLiteral("。"),
+                            {c.suggested ? Action::browserCookies(*c.suggested) : Action::retry}};
          }},
         {{QStringLiteral("http error 412"), QStringLiteral("precondition failed")},
          {},
          [](const Context& c) {
-             const QString b = c.suggested.name();
              const QString site =
                  c.platform == Platform::bilibili ? kBilibiliDomain : QStringLiteral("这个网站");
              return Failure{c.siteLead() + QStringLiteral("拦截了这次请求"),
-                            QStringLiteral("网站要求带上浏览器的登录信息。请确认 ") + b +
-                                QStringLiteral(" 里打开过 ") + site +
-                                QStringLiteral("（登录后还能下载更高画质），然后点「使用 ") + b +
-                                QStringLiteral(" 的登录信息重试」。"),
+                            QStringLiteral("网站要求带上浏览器的登录信息。请确认") + c.browser() +
+                                QStringLiteral("里打开过 ") + site +
+                                QStringLiteral("（登录后还能下载更高画质），然后") + c.pressLend() +
+                                QStringLiteral("。"),
                             {c.cookiesOrRetry()}};
          }},
         // An age gate ("Sign in to confirm your age") is not a robot check.
@@ -229,22 +237,19 @@ const std::vector<Row>& table() {
           QStringLiteral("age restricted"), QStringLiteral("inappropriate for some users")},
          {},
          [](const Context& c) {
-             const QString b = c.suggested.name();
              return Failure{QStringLiteral("这个视频有年龄限制"),
-                            QStringLiteral("网站要求登录并确认已成年才能观看。请在 ") + b +
-                                QStringLiteral(" 里登录一个已满 18 岁的 ") + c.site() +
-                                QStringLiteral(" 账号，然后点「使用 ") + b +
-                                QStringLiteral(" 的登录信息重试」。"),
+                            QStringLiteral("网站要求登录并确认已成年才能观看。请在") + c.browser() +
+                                QStringLiteral("里登录一个已满 18 岁的 ") + c.site() +
+                                QStringLiteral(" 账号，然后") + c.pressLend() + QStringLiteral("。"),
                             {c.cookiesOrRetry()}};
          }},
         {{QStringLiteral("sign in to confirm"), QStringLiteral("not a bot")},
          {},
          [](const Context& c) {
-             const QString b = c.suggested.name();
              return Failure{QStringLiteral("YouTube 要求验证不是机器人"),
-                            QStringLiteral("在 ") + b +
-                                QStringLiteral(" 里登录 YouTube，然后点「使用 ") + b +
-                                QStringLiteral(" 的登录信息重试」。"),
+                            QStringLiteral("在") + c.browser() +
+                                QStringLiteral("里登录 YouTube，然后") + c.pressLend() +
+                                QStringLiteral("。"),
                             {c.cookiesOrRetry()}};
          }},
         {{QStringLiteral("premium"), QStringLiteral("members only"), QStringLiteral("member"),
@@ -252,8 +257,8 @@ const std::vector<Row>& table() {
          {},
          [](const Context& c) {
              return Failure{QStringLiteral("这是会员专享内容"),
-                            QStringLiteral("需要在 ") + c.suggested.name() +
-                                QStringLiteral(" 里登录有会员的账号，再用浏览器登录信息重试。"),
+                            QStringLiteral("需要在") + c.browser() +
+                                QStringLiteral("里登录有会员的账号，再用浏览器登录信息重试。"),
                             {c.cookiesOrRetry()}};
          }},
         {{QStringLiteral("private video"), QStringLiteral("login required"),
@@ -293,14 +298,14 @@ const std::vector<Row>& table() {
          [](const Context&) {
              return Failure{QStringLiteral("视频不存在或已被删除"),
                             QStringLiteral("链接可能复制不完整，或者视频已被删除、设为私密。请在浏览器里打开链接确认能正常播放。"),
-                            {Action::retry}};
+                            {Action::openLink, Action::retry}};
          }},
         // The site answered, so neither a refusal nor a server fault is a time-out.
         {{QStringLiteral("http error 403"), QStringLiteral("403: forbidden")},
          {},
          [](const Context& c) {
              QList<Action> actions = {Action::updateTools, Action::retry};
-             if (!c.given) actions.append(Action::browserCookies(c.suggested));
+             if (!c.given && c.suggested) actions.append(Action::browserCookies(*c.suggested));
              return Failure{c.siteLead() + QStringLiteral("拒绝了下载请求"),
                             QStringLiteral("网站拒绝了这次下载（HTTP 403），多半是网站改了规则、下载组件需要更新。请先点「更新下载组件」，更新完再点「重试」；如果仍然不行，试试用浏览器的登录信息下载。\n详情：") +
                                 c.detail,
@@ -395,6 +400,20 @@ QString detailOf(const QString& text) {
     return lines.last();
 }
 
+// After a browser's cookies could not be read the attempt's browser is no longer kept, so the box
+// offers trying it again (where it is installed; else the first that is) and going on without.
+QList<Action> cookieReadRemedies(Browser given, const OsUtils::BrowserSupport& browsers) {
+    QList<Action> actions;
+    const QList<Browser> installed = Browser::installed(browsers);
+    if (installed.contains(given)) {
+        actions.append(Action::browserCookies(given));
+    } else if (!installed.isEmpty()) {
+        actions.append(Action::browserCookies(installed.first()));
+    }
+    actions.append(Action::forgetBrowserCookies);
+    return actions;
+}
+
 }  // namespace
 
 namespace YtDlp {
@@ -405,7 +424,7 @@ Failure failure(const QString& text, Platform platform, std::optional<Browser> b
                 const Tools::Settings& tools, const OsUtils::BrowserSupport& browsers,
                 const QString& host) {
     const QString low = text.toLower();
-    const Context context{platform, browser, browser.value_or(Browser::suggested(browsers)),
+    const Context context{platform, browser, browser ? browser : Browser::suggested(browsers),
                           detailOf(text), &tools, host};
 
     // Reading the given browser's cookies failed: that is the problem, whatever else is said.
@@ -413,7 +432,7 @@ Failure failure(const QString& text, Platform platform, std::optional<Browser> b
         if (*browser == Browser::safari && low.contains(QLatin1String("operation not permitted"))) {
             return Failure{
                 QStringLiteral("没有权限读取 Safari 的登录信息"),
-                QStringLiteral("读取 Safari 的 cookie 需要「完全磁盘访问权限」。请在设置里给「Quorvin」打开这个权限，或者在菜单「⋯ › 浏览器登录信息」里改用 Chrome。"),
+                QStringLiteral("读取 Safari 的 cookie 需要「完全磁盘访问权限」。请在设置里给「Quorvin」打开这个权限，或者在菜单「⋯ › 使用浏览器登录信息」里改用 Chrome。"),
                 {Failure::Action::openFullDiskAccess, Failure::Action::retry}};
         }
         const QString name = browser->name();
@@ -424,9 +443,9 @@ Failure failure(const QString& text, Platform platform, std::optional<Browser> b
             (prompt.isEmpty() ? QString() : prompt + QStringLiteral("如果没有弹窗或仍然失败，")) +
                 QStringLiteral("确认 ") + name +
                 QStringLiteral(
-                    " 里打开过这个网站，或在菜单「⋯ › 浏览器登录信息」里换一个浏览器。\n详情：") +
+                    " 里打开过这个网站，或在菜单「⋯ › 使用浏览器登录信息」里换一个浏览器。\n详情：") +
                 context.detail,
-            {Failure::Action::retry}};
+            cookieReadRemedies(*browser, browsers)};
     }
 
     for (const Row& row : table()) {

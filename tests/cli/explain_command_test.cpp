@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -41,11 +42,15 @@ TEST(ExplainCommand, PrintsTitleAdviceAndActionsOnePerLine) {
     EXPECT_EQ(
         QString::fromUtf8(result.out),
         QStringLiteral("视频不存在或已被删除\n链接可能复制不完整，或者视频已被删除、设为私密。"
-                       "请在浏览器里打开链接确认能正常播放。\nretry\n"));
+                       "请在浏览器里打开链接确认能正常播放。\nopenLink\nretry\n"));
 }
 
 TEST(ExplainCommand, JsonNamesTheBrowserInTheCookieRemedy) {
     const QByteArray bot = "ERROR: [youtube] x: Sign in to confirm you're not a bot";
+    const QString chromeProfile = QDir::homePath() + QStringLiteral("/.config/google-chrome");
+    // No browser profile: no browser remedy. With Chrome's, Chrome's.
+    EXPECT_EQ(actions(explainJson({"--platform", "youtube"}, bot)), QStringList{"retry"});
+    QDir().mkpath(chromeProfile);
     const QJsonObject withoutBrowser = explainJson({"--platform", "youtube"}, bot);
     EXPECT_EQ(withoutBrowser.value(u"title").toString(), u"YouTube 要求验证不是机器人");
     ASSERT_EQ(actions(withoutBrowser).size(), 1);
@@ -58,6 +63,11 @@ TEST(ExplainCommand, JsonNamesTheBrowserInTheCookieRemedy) {
     const QJsonObject fresh =
         explainJson({"--platform", "douyin", "--browser", "edge"}, "Fresh cookies needed");
     EXPECT_EQ(actions(fresh), QStringList{"useBrowserCookies:edge"});
+    // A cookie store that cannot be read: the browser again, or going on without one.
+    const QJsonObject unread = explainJson({"--platform", "youtube", "--browser", "chromium"},
+                                           "ERROR: could not find chromium cookies database");
+    EXPECT_EQ(actions(unread), (QStringList{"useBrowserCookies:chrome", "forgetBrowserCookies"}));
+    QDir(chromeProfile).removeRecursively();
 }
 
 TEST(ExplainCommand, JsonOfTheDefaultAndSafariFailures) {
@@ -75,7 +85,7 @@ TEST(ExplainCommand, JsonOfTheDefaultAndSafariFailures) {
 TEST(ExplainCommand, UnknownOrMissingPlatformIsAUsageError) {
     for (const QStringList& args :
          {QStringList{}, QStringList{"--platform", "YouTube"}, QStringList{"--platform"},
-          QStringList{"--platform", "youtube", "--browser", "opera"},
+          QStringList{"--platform", "youtube", "--browser", "netscape"},
           QStringList{"--platform", "youtube", "--bogus"}}) {
         const auto result = explain(args, "ERROR: x");
         EXPECT_EQ(result.exitCode, 2) << args.join(u' ').toStdString();

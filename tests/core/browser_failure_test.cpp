@@ -10,23 +10,53 @@
 #include <QSet>
 
 TEST(Browser, RawValuesAndNames) {
-    ASSERT_EQ(Browser::allCases().size(), 4);
-    EXPECT_EQ(Browser(Browser::chrome).rawValue(), QStringLiteral("chrome"));
+    // The raw values are yt-dlp's --cookies-from-browser names, and what "cookieBrowser" keeps.
+    QStringList raws;
+    for (Browser browser : Browser::allCases()) raws << browser.rawValue();
+    EXPECT_EQ(raws, (QStringList{"chrome", "chromium", "brave", "edge", "vivaldi", "opera",
+                                 "firefox", "safari"}));
     EXPECT_EQ(Browser(Browser::edge).name(), QStringLiteral("Edge"));
+    EXPECT_EQ(Browser(Browser::brave).name(), QStringLiteral("Brave"));
     EXPECT_EQ(Browser::fromRawValue(u"firefox"), Browser(Browser::firefox));
+    EXPECT_EQ(Browser::fromRawValue(u"vivaldi"), Browser(Browser::vivaldi));
     EXPECT_FALSE(Browser::fromRawValue(u"Chrome").has_value());
     EXPECT_TRUE(Browser(Browser::safari).appPaths().isEmpty());
 }
 
-TEST(Browser, InstalledAndSuggested) {
-    const QString root = TestSupport::home() + QStringLiteral("/root");
-    const OsUtils::LinuxBrowserSupport system(root);
+// Browsers are found by the profile folders yt-dlp reads, in the home, the snaps and flatpaks;
+// a program file alone (or nothing at all) offers no browser.
+TEST(Browser, InstalledMeansAProfileFolder) {
+    const OsUtils::LinuxBrowserSupport system;
+    const QString home = QDir::homePath();
+    ASSERT_EQ(home, TestSupport::home());
     EXPECT_TRUE(Browser::installed(system).isEmpty());
+    EXPECT_FALSE(Browser::suggested(system).has_value());
+    TestSupport::writeFile(home + QStringLiteral("/root/usr/bin/google-chrome"), "#!/bin/sh\n");
+    EXPECT_TRUE(Browser::installed(OsUtils::LinuxBrowserSupport(home + "/root")).isEmpty());
+
+    const auto place = [&](const char* folder) { QDir().mkpath(home + u'/' + folder); };
+    place(".var/app/org.mozilla.firefox/.mozilla/firefox");
+    place("snap/chromium/common/chromium");
+    EXPECT_EQ(Browser::installed(system), (QList<Browser>{Browser::chromium, Browser::firefox}));
+    EXPECT_EQ(Browser::suggested(system), Browser::chromium);
+    // yt-dlp looks for Chromium's cookies in ~/.config only: the snap's folder is named to it.
+    EXPECT_EQ(
+        Browser(Browser::chromium).cookieSource(system),
+        QStringLiteral("chromium:") + home + QStringLiteral("/snap/chromium/common/chromium"));
+    place(".config/google-chrome");
+    place(".config/BraveSoftware/Brave-Browser");
+    place(".var/app/com.microsoft.Edge/config/microsoft-edge");
+    place("snap/vivaldi/current/.config/vivaldi");
+    place(".config/opera");
+    EXPECT_EQ(Browser::installed(system),
+              (QList<Browser>{Browser::chrome, Browser::chromium, Browser::brave, Browser::edge,
+                              Browser::vivaldi, Browser::opera, Browser::firefox}));
     EXPECT_EQ(Browser::suggested(system), Browser::chrome);
-    TestSupport::writeFile(root + QStringLiteral("/usr/bin/firefox"), "#!/bin/sh\n");
-    TestSupport::writeFile(root + QStringLiteral("/opt/microsoft/msedge/msedge"), "");
-    EXPECT_EQ(Browser::installed(system), (QList<Browser>{Browser::edge, Browser::firefox}));
-    EXPECT_EQ(Browser::suggested(system), Browser::edge);
+    EXPECT_EQ(Browser(Browser::chrome).cookieSource(system), QStringLiteral("chrome"));
+    for (const char* folder :
+         {".var", "snap", ".config/google-chrome", ".config/BraveSoftware", ".config/opera"}) {
+        QDir(home + u'/' + folder).removeRecursively();  // the next test finds a bare home
+    }
 }
 
 TEST(Browser, PreferredIsRememberedUnderCookieBrowser) {
@@ -61,4 +91,7 @@ TEST(Failure, CancelledAndActionEquality) {
     EXPECT_EQ(Action::browserCookies(Browser::edge).key(),
               QStringLiteral("useBrowserCookies:edge"));
     EXPECT_EQ(Action(Action::openFullDiskAccess).key(), QStringLiteral("openFullDiskAccess"));
+    EXPECT_EQ(Action(Action::forgetBrowserCookies).key(), QStringLiteral("forgetBrowserCookies"));
+    EXPECT_FALSE(Action(Action::forgetBrowserCookies).browser().has_value());
+    EXPECT_EQ(Action(Action::openLink).key(), QStringLiteral("openLink"));
 }

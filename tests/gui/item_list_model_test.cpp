@@ -84,6 +84,19 @@ TEST(ItemListModel, RowsCarryTheTextsTheRowShows) {
     EXPECT_EQ(actions.at(0).toMap().value("key").toString(), "useBrowserCookies:firefox");
     EXPECT_EQ(actions.at(1).toMap().value("label").toString(), "重试");
     EXPECT_EQ(actions.at(2).toMap().value("label").toString(), "查看日志");
+    // The remedies of a cookie store that cannot be read and of a missing video.
+    const auto more = harness.add(
+        kLinkB, Phase::makeFailed(
+                    Failure{QStringLiteral("t"),
+                            QStringLiteral("a"),
+                            {Failure::Action::forgetBrowserCookies, Failure::Action::openLink}}));
+    const QVariantList moreActions =
+        model.data(model.index(0), ItemListModel::failureActionsRole).toList();
+    ASSERT_EQ(moreActions.size(), 2);
+    EXPECT_EQ(moreActions.at(0).toMap().value("label").toString(), "不使用浏览器登录信息");
+    EXPECT_EQ(moreActions.at(0).toMap().value("key").toString(), "forgetBrowserCookies");
+    EXPECT_EQ(moreActions.at(1).toMap().value("label").toString(), "在浏览器中打开");
+    harness.manager().remove(more);
     EXPECT_EQ(model.data(model.index(0), ItemListModel::sizeTextRole).toString(), "5.0 MB");
     EXPECT_EQ(model.data(model.index(0), ItemListModel::platformRole).toMap().value("name"),
               "YouTube");

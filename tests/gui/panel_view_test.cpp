@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QSignalSpy>
@@ -216,6 +217,46 @@ TEST(PanelView, TheYuanbaoSectionShowsTheLoginStateAndItsDate) {
     QMetaObject::invokeMethod(panel.find("loginYuanbao"), "triggered");
     EXPECT_EQ(panel.loginWindows.size(), 1);
     EXPECT_FALSE(panel.value("removeOldCert", "visible").toBool());  // no callback given
+}
+
+// The ⋯ › browser submenu always ticks the browser in use (or "不使用"), whoever changed it.
+TEST(PanelView, TheBrowserMenuTicksTheBrowserInUse) {
+    const QString firefoxProfile = QDir::homePath() + QStringLiteral("/.mozilla/firefox");
+    QDir().mkpath(firefoxProfile);
+    PanelHarness panel;
+    const auto openMenu = [&] {
+        QTest::mouseClick(&panel.view(), Qt::LeftButton, {},
+                          panel.geometry("moreButton").center().toPoint());
+        panel.settle();
+    };
+    const auto click = [&](QObject* entry) {  // what a click does: the tick toggles, then acts
+        QMetaObject::invokeMethod(entry, "toggle");
+        QMetaObject::invokeMethod(entry, "triggered");
+    };
+    const auto ticked = [&](const char* name) { return panel.value(name, "checked").toBool(); };
+    openMenu();
+    QObject* firefox = panel.find(QStringLiteral("browser_firefox"));
+    ASSERT_NE(firefox, nullptr);
+    EXPECT_EQ(panel.find(QStringLiteral("browser_chrome")), nullptr);  // no Chrome profile
+    EXPECT_TRUE(ticked("noBrowser"));
+    EXPECT_FALSE(ticked("browser_firefox"));
+    click(firefox);
+    EXPECT_EQ(panel.manager().cookieBrowser(), Browser(Browser::firefox));
+    EXPECT_TRUE(ticked("browser_firefox"));
+    EXPECT_FALSE(ticked("noBrowser"));
+    // The choice cleared elsewhere (a cookie store that could not be read): the ticks follow.
+    panel.manager().setCookieBrowser(std::nullopt);
+    EXPECT_TRUE(ticked("noBrowser"));
+    EXPECT_FALSE(ticked("browser_firefox"));
+    click(panel.find(QStringLiteral("noBrowser")));  // choosing "不使用" again keeps it ticked
+    EXPECT_TRUE(ticked("noBrowser"));
+    // A browser in use whose profile is gone is still listed, ticked, so it can be seen.
+    panel.manager().setCookieBrowser(Browser(Browser::chrome));
+    openMenu();
+    EXPECT_TRUE(ticked("browser_chrome"));
+    EXPECT_FALSE(ticked("noBrowser"));
+    panel.manager().setCookieBrowser(std::nullopt);
+    QDir(firefoxProfile).removeRecursively();
 }
 
 TEST(PanelView, TheToolsEntryShowsItsStatus) {

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSignalSpy>
 
 using namespace ManagerTest;
 
@@ -35,6 +36,21 @@ QString serveClip() {
     EXPECT_TRUE(TestMedia::makeClip(clip, 2, QSize(160, 120), 15));
     server().setHandler(HttpTestServer::folder(QFileInfo(clip).path()));
     return clip;
+}
+
+// A Firefox profile whose cookie store yt-dlp reads: a real (empty) moz_cookies table.
+void makeFirefoxProfile() {
+    const QString profile = TestSupport::home() + QStringLiteral("/.mozilla/firefox/t.default");
+    QDir().mkpath(profile);
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import sqlite3,sys; db=sqlite3.connect(sys.argv[1]); "
+                                 "db.execute('CREATE TABLE moz_cookies (host TEXT, name TEXT, "
+                                 "value TEXT, path TEXT, expiry INTEGER, isSecure INTEGER, "
+                                 "originAttributes TEXT)'); db.commit()"),
+                  profile + QStringLiteral("/cookies.sqlite")});
+    EXPECT_TRUE(python.waitForFinished(30000) && python.exitCode() == 0);
 }
 
 }  // namespace
@@ -260,10 +276,39 @@ TEST(DownloadManagerCommands, RemediesReachTheDesktop) {
     harness.manager->perform(Failure::Action::openFullDiskAccess, item);
     EXPECT_EQ(harness.workspace->panes, (QList<Workspace::Pane>{Workspace::Pane::filesAndFolders,
                                                                 Workspace::Pane::fullDiskAccess}));
+    // "在浏览器中打开" opens the download's own link.
+    harness.manager->perform(Failure::Action::openLink, item);
+    EXPECT_EQ(harness.workspace->opened.last(), QUrl(QStringLiteral("https://b23.tv/x")));
+}
+
+// A browser whose cookies yt-dlp cannot read (Chrome chosen, never installed) is not kept: the
+// failure offers going on without it, and later downloads no longer carry it.
+TEST(DownloadManagerCommands, ABrowserWhoseCookiesCannotBeReadIsNotKept) {
+    serveClip();
+    QDir(TestSupport::home() + QStringLiteral("/.mozilla")).removeRecursively();  // no browser
+    Browser::setPreferred(Browser(Browser::chrome));
+    Harness harness;
+    ASSERT_EQ(harness.manager->cookieBrowser(), Browser(Browser::chrome));
+    QSignalSpy changes(harness.manager.get(), &DownloadManager::cookieBrowserChanged);
+    auto item = harness.submit(server().origin() + QStringLiteral("/clip.mp4"));
+    ASSERT_TRUE(harness.waitFinished(item));
+    ASSERT_EQ(item->phase().kind(), Phase::failed);
+    EXPECT_EQ(item->phase().failure().title, u"读取 Chrome 的登录信息失败");
+    EXPECT_EQ(item->phase().failure().actions,
+              QList<Failure::Action>{Failure::Action::forgetBrowserCookies});
+    EXPECT_FALSE(harness.manager->cookieBrowser().has_value());
+    EXPECT_FALSE(Settings::value(QStringLiteral("cookieBrowser")).isValid());
+    EXPECT_EQ(changes.size(), 1);
+    // The box's "不使用浏览器登录信息" retries without cookies, and the clip arrives.
+    harness.manager->perform(Failure::Action::forgetBrowserCookies, item);
+    ASSERT_TRUE(harness.waitFinished(item));
+    EXPECT_EQ(item->phase().kind(), Phase::done);
+    EXPECT_FALSE(Harness().manager->cookieBrowser().has_value());
 }
 
 TEST(DownloadManagerCommands, BrowserCookiesAreRememberedAndRetried) {
     serveClip();
+    makeFirefoxProfile();  // the retry reads its cookies, then meets the same 404
     Harness harness;
     auto item = harness.submit(server().origin() + QStringLiteral("/missing.mp4"));
     ASSERT_TRUE(harness.waitFinished(item));

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
+#include <QRegularExpression>
 
 namespace {
 
@@ -16,11 +18,17 @@ using Action = Failure::Action;
 class Classification : public ::testing::Test {
 protected:
     void SetUp() override {
-        // No browser installed unless a test installs one.
+        // A desktop where Chrome has a profile, unless a test removes it.
         m_root = TestSupport::home() + QStringLiteral("/root");
-        QDir().mkpath(m_root);
+        QDir(m_root).removeRecursively();
+        install(QStringLiteral(".config/google-chrome"));
     }
-    void install(const QString& path) { TestSupport::writeFile(m_root + path, "x"); }
+    // Browsers are found by their profile folders in the home.
+    void install(const QString& profile) { QDir().mkpath(folder(profile)); }
+    void uninstall(const QString& profile) { QDir(folder(profile)).removeRecursively(); }
+    QString folder(const QString& profile) const {
+        return m_root + QDir::homePath() + u'/' + profile;
+    }
 
     QString m_root;
 };
@@ -79,16 +87,18 @@ TEST_F(Classification, CookieProblemsOnlyWhenABrowserWasLent) {
     EXPECT_EQ(
         safari.advice,
         u"读取 Safari 的 cookie 需要「完全磁盘访问权限」。请在设置里给「Quorvin」打开这个权限，"
-        u"或者在菜单「⋯ › 浏览器登录信息」里改用 Chrome。");
+        u"或者在菜单「⋯ › 使用浏览器登录信息」里改用 Chrome。");
     EXPECT_EQ(safari.actions, (QList<Action>{Action::openFullDiskAccess, Action::retry}));
 
     const Failure firefox = classify(denied, Platform::youtube, Browser::firefox);
     EXPECT_EQ(firefox.title, u"读取 Firefox 的登录信息失败");
     // Firefox keeps its cookies unencrypted: no keyring is asked, so none is mentioned.
     EXPECT_EQ(firefox.advice,
-              u"确认 Firefox 里打开过这个网站，或在菜单「⋯ › 浏览器登录信息」里换一个浏览器。\n"
-              u"详情：Unsupported URL");
-    EXPECT_EQ(firefox.actions, QList<Action>{Action::retry});
+              u"确认 Firefox 里打开过这个网站，或在菜单「⋯ › 使用浏览器登录信息」里换一个浏览器。"
+              u"\n详情：Unsupported URL");
+    // Firefox has no profile here: the box offers the browser that has one, or none at all.
+    EXPECT_EQ(firefox.actions, (QList<Action>{Action::browserCookies(Browser::chrome),
+                                              Action::forgetBrowserCookies}));
 
     // Chrome's cookie key is in the desktop's keyring, which may ask to be unlocked.
     const Failure chrome = classify("ERROR: could not find chrome cookies database",
@@ -96,8 +106,10 @@ TEST_F(Classification, CookieProblemsOnlyWhenABrowserWasLent) {
     EXPECT_EQ(chrome.title, u"读取 Chrome 的登录信息失败");
     EXPECT_EQ(chrome.advice,
               u"系统弹出解锁密钥环的窗口时，请输入登录密码并允许。如果没有弹窗或仍然失败，确认 "
-              u"Chrome 里打开过这个网站，或在菜单「⋯ › 浏览器登录信息」里换一个浏览器。\n详情："
+              u"Chrome 里打开过这个网站，或在菜单「⋯ › 使用浏览器登录信息」里换一个浏览器。\n详情："
               u"could not find chrome cookies database");
+    EXPECT_EQ(chrome.actions, (QList<Action>{Action::browserCookies(Browser::chrome),
+                                             Action::forgetBrowserCookies}));
     // Without a lent browser the same words go through the general table.
     EXPECT_EQ(classify(denied).title, u"暂不支持这个网址");
     EXPECT_EQ(classify("ERROR: Operation not permitted").title, u"下载失败");
@@ -124,7 +136,8 @@ TEST_F(Classification, RowsWithoutRemedies) {
 }
 
 TEST_F(Classification, DouyinFreshCookiesAlwaysOffersTheBrowser) {
-    install(QStringLiteral("/usr/bin/firefox"));
+    uninstall(QStringLiteral(".config/google-chrome"));
+    install(QStringLiteral(".mozilla/firefox"));
     const Failure failure =
         classify("ERROR: [Douyin] 7: Fresh cookies (not necessarily logged in) are needed",
                  Platform::douyin, Browser::edge);
@@ -153,7 +166,7 @@ TEST_F(Classification, PreconditionFailedNamesBilibiliOrThisSite) {
 }
 
 TEST_F(Classification, BotCheckOffersCookiesOnceThenRetry) {
-    install(QStringLiteral("/usr/bin/google-chrome"));
+    install(QStringLiteral(".config/google-chrome"));
     const char* bot =
         "ERROR: [youtube] x: Sign in to confirm you’re not a bot. Use --cookies-from-browser";
     const Failure first = classify(bot);
@@ -192,7 +205,8 @@ TEST_F(Classification, MissingVideos) {
         EXPECT_EQ(failure.advice,
                   u"链接可能复制不完整，或者视频已被删除、设为私密。请在浏览器里打开链接确认能正常"
                   u"播放。");
-        EXPECT_EQ(failure.actions, QList<Action>{Action::retry});
+        // The advice asks to open the link in the browser: a button does that.
+        EXPECT_EQ(failure.actions, (QList<Action>{Action::openLink, Action::retry}));
     }
 }
 
@@ -228,7 +242,8 @@ TEST_F(Classification, MissingFfmpeg) {
 }
 
 TEST_F(Classification, SuggestsTheFirstInstalledBrowser) {
-    install(QStringLiteral("/usr/bin/firefox"));
+    uninstall(QStringLiteral(".config/google-chrome"));
+    install(QStringLiteral(".mozilla/firefox"));
     EXPECT_EQ(classify("not a bot").actions,
               QList<Action>{Action::browserCookies(Browser::firefox)});
 }
@@ -377,4 +392,61 @@ TEST_F(Classification, RowsBeyondTheTableBeforeTheDefault) {
                        Platform::tiktok)
                   .title,
               u"TikTok屏蔽了你的网络");
+}
+
+// With no browser profile on the machine no remedy may store a browser: every later download
+// would fail reading its cookies. The advice then asks for a retry, never for a button that is
+// not there; a browser whose cookies could not be read leaves only the way out.
+TEST_F(Classification, NoBrowserRemedyWithoutAnInstalledBrowser) {
+    uninstall(QStringLiteral(".config/google-chrome"));
+    for (const auto& [text, platform] : std::initializer_list<std::pair<const char*, Platform>>{
+             {"ERROR: [youtube] x: Sign in to confirm you’re not a bot.", Platform::youtube},
+             {"ERROR: [youtube] x: Sign in to confirm your age.", Platform::youtube},
+             {"ERROR: [instagram] x: login required", Platform::instagram},
+             {"ERROR: Fresh cookies (not necessarily logged in) are needed", Platform::douyin},
+             {"ERROR: HTTP Error 412: Precondition Failed", Platform::bilibili},
+             {"ERROR: members only", Platform::youtube},
+             {"ERROR: HTTP Error 403: Forbidden", Platform::youtube}}) {
+        const Failure failure = classify(text, platform);
+        for (const Action& action : failure.actions) {
+            EXPECT_NE(action.kind(), Action::useBrowserCookies) << text;
+        }
+        EXPECT_FALSE(failure.advice.contains(u"Chrome")) << text;
+        EXPECT_FALSE(failure.advice.contains(u"的登录信息重试」")) << text;
+    }
+    EXPECT_EQ(classify("not a bot").advice, u"在浏览器里登录 YouTube，然后点「重试」。");
+
+    const Failure unread = classify("ERROR: could not find chrome cookies database",
+                                    Platform::youtube, Browser::chrome);
+    EXPECT_EQ(unread.actions, QList<Action>{Action::forgetBrowserCookies});
+    // A snap's or a flatpak's profile counts like any other.
+    install(QStringLiteral("snap/chromium/common/chromium"));
+    EXPECT_EQ(classify("not a bot").actions,
+              QList<Action>{Action::browserCookies(Browser::chromium)});
+    install(QStringLiteral(".var/app/org.mozilla.firefox/.mozilla/firefox"));
+    EXPECT_EQ(
+        classify("could not find firefox cookies database", Platform::youtube, Browser::firefox)
+            .actions,
+        (QList<Action>{Action::browserCookies(Browser::firefox), Action::forgetBrowserCookies}));
+}
+
+// Every menu path an advice names («⋯ › …») is a label the ⋯ menu really shows.
+TEST_F(Classification, AdviceNamesTheMenuAsItIsLabelled) {
+    QFile menuFile(QStringLiteral(QUORVIN_FIXTURES "/../../src/gui/qml/MoreMenu.qml"));
+    ASSERT_TRUE(menuFile.open(QIODevice::ReadOnly));
+    const QString menu = QString::fromUtf8(menuFile.readAll());
+    const QList<Failure> failures = {
+        classify("Operation not permitted", Platform::youtube, Browser::safari),
+        classify("could not find chrome cookies database", Platform::youtube, Browser::chrome),
+        classify("ERROR: failed to decrypt cookie", Platform::bilibili, Browser::firefox)};
+    int paths = 0;
+    for (const Failure& failure : failures) {
+        const QRegularExpression path(QStringLiteral("「⋯ › ([^」]+)」"));
+        for (const auto& match : path.globalMatch(failure.advice)) {
+            ++paths;
+            EXPECT_TRUE(menu.contains(u'"' + match.captured(1) + u'"'))
+                << match.captured(1).toStdString();
+        }
+    }
+    EXPECT_EQ(paths, failures.size());
 }

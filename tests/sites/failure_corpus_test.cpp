@@ -70,7 +70,9 @@ const QStringList kDiskTitles = {"磁盘空间不足", "保存位置是只读的
 }  // namespace
 
 TEST(FailureCorpus, RealOutputsGetTheirTitleAndFewFallToTheDefault) {
-    QDir().mkpath(TestSupport::home() + QStringLiteral("/root"));
+    // A desktop where Chrome has a profile.
+    QDir().mkpath(TestSupport::home() + QStringLiteral("/root") + QDir::homePath() +
+                  QStringLiteral("/.config/google-chrome"));
     const OsUtils::LinuxBrowserSupport browsers(TestSupport::home() + QStringLiteral("/root"));
     const std::vector<Sample> samples = readCorpus();
     ASSERT_GE(samples.size(), 60u);

@@ -87,7 +87,11 @@ Item {
                 text: "不使用"
                 checkable: true
                 checked: Panel.cookieBrowser === ""
-                onTriggered: Panel.cookieBrowser = ""
+                // A click toggles the tick by itself and would cut it loose from the choice.
+                onTriggered: {
+                    Panel.cookieBrowser = ""
+                    checked = Qt.binding(() => Panel.cookieBrowser === "")
+                }
             }
             Instantiator {
                 model: Panel.installedBrowsers
@@ -95,8 +99,12 @@ Item {
                     required property var modelData
                     text: modelData.name
                     checkable: true
+                    objectName: "browser_" + modelData.raw
                     checked: Panel.cookieBrowser === modelData.raw
-                    onTriggered: Panel.cookieBrowser = modelData.raw
+                    onTriggered: {
+                        Panel.cookieBrowser = modelData.raw
+                        checked = Qt.binding(() => Panel.cookieBrowser === modelData.raw)
+                    }
                 }
                 onObjectAdded: (index, object) => browsers.insertItem(index + 1, object)
                 onObjectRemoved: (index, object) => browsers.removeItem(object)

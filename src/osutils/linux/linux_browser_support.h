@@ -4,9 +4,9 @@
 
 namespace OsUtils {
 
-// Browsers as Debian and its relatives install them (packages, the vendors' own packages,
-// snaps). Chrome and Edge keep their cookie key in the desktop's keyring; Firefox encrypts
-// nothing, so no keyring is ever asked for it.
+// Browsers as Debian and its relatives install them (packages, the vendors' own packages, snaps,
+// flatpaks), found by their profile folders in the home. The Chromium-based ones keep their
+// cookie key in the desktop's keyring; Firefox encrypts nothing, so no keyring is ever asked.
 class LinuxBrowserSupport final : public BrowserSupport {
 public:
     using BrowserSupport::BrowserSupport;
