@@ -1,6 +1,7 @@
 // quorvin: the tray application. main() builds the app's parts and connects them; each part says
 // what it does in its own header.
 
+#include "app/desktop_compositor.h"
 #include "app/desktop_notifications.h"
 #include "app/desktop_workspace.h"
 #include "app/launch_text.h"
@@ -176,7 +177,7 @@ int main(int argc, char** argv) {
 
     QObject::connect(&startUp, &StartUp::trayReady, &startUp, [&] {
         tray = std::make_unique<TrayIcon>();
-        panel = std::make_unique<PanelWindow>();
+        panel = std::make_unique<PanelWindow>(DesktopCompositor::running());
         panel->setIcon(Logo::appIcon());
         QObject::connect(panel.get(), &PanelWindow::quitRequested, &quit, &QuitSequence::run);
         PanelCallbacks callbacks;
@@ -186,6 +187,7 @@ int main(int argc, char** argv) {
             offerCertificateRemoval(true);
         };
         callbacks.onHeightChange = [&](double height) { panel->setPanelHeight(height); };
+        callbacks.translucent = panel->isTranslucent();
         loadPanel(*panel, manager, field, std::move(callbacks));
 
         QObject::connect(&manager, &DownloadManager::activeChanged, tray.get(), &TrayIcon::setBusy);

@@ -5,14 +5,30 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QSurfaceFormat>
 
 #include <cmath>
 
-PanelWindow::PanelWindow() {
+namespace {
+
+int margin(bool translucent) {
+    return translucent ? PanelWindow::kShadow : 0;
+}
+
+}  // namespace
+
+PanelWindow::PanelWindow(bool translucent) : m_translucent(translucent) {
     setFlags(Qt::Tool | Qt::FramelessWindowHint);
     setTitle(QStringLiteral("Quorvin"));
     setResizeMode(QQuickView::SizeRootObjectToView);
-    resize(kWidth, kInitialHeight);
+    if (m_translucent) {
+        // An alpha channel picks a visual the compositor blends with what is behind.
+        QSurfaceFormat surface = format();
+        surface.setAlphaBufferSize(8);
+        setFormat(surface);
+        setColor(Qt::transparent);
+    }
+    resize(kWidth + 2 * margin(m_translucent), kInitialHeight);
     connect(this, &QWindow::activeChanged, this, &PanelWindow::onActiveChanged);
 }
 
@@ -21,7 +37,7 @@ void PanelWindow::setPanelHeight(double height) {
     if (!(height > 0 && height <= 100000)) return;
     const int rounded = int(std::ceil(height));
     if (rounded == this->height()) return;
-    resize(kWidth, rounded);
+    resize(kWidth + 2 * margin(m_translucent), rounded);
     if (isVisible()) place();
 }
 
@@ -51,7 +67,12 @@ void PanelWindow::place() {
     if (!screen) screen = QGuiApplication::primaryScreen();
     if (!screen) return;
     setScreen(screen);
-    setPosition(panelPosition(m_anchor, size(), screen->availableGeometry()));
+    // The panel itself goes where a panel without a shadow would; the shadow may reach off the
+    // screen.
+    const int shadow = margin(m_translucent);
+    const QSize panel = size() - QSize(2 * shadow, 2 * shadow);
+    setPosition(panelPosition(m_anchor, panel, screen->availableGeometry()) -
+                QPoint(shadow, shadow));
 }
 
 void PanelWindow::onActiveChanged() {

@@ -7,17 +7,22 @@
 // The window the panel lives in: a frameless tool window, 440 points wide, as tall as the panel
 // says it is. A Popup would get no keyboard under a window manager, so this is a Tool window
 // that hides itself when it loses activation, the way a transient popover closes on an outside
-// click. Escape and Ctrl+H hide it; Ctrl+Q asks to quit.
+// click. Escape and Ctrl+H hide it; Ctrl+Q asks to quit. A translucent window (where a
+// compositor runs) has room around the panel for its shadow, and shows through there.
 class PanelWindow : public QQuickView {
     Q_OBJECT
 
 public:
     static constexpr int kWidth = 440;
     static constexpr int kInitialHeight = 300;
+    // The room for the shadow on each side of a translucent window: Theme.shadow in the QML.
+    static constexpr int kShadow = 14;
 
-    PanelWindow();
+    explicit PanelWindow(bool translucent = false);
+    bool isTranslucent() const { return m_translucent; }
 
-    // The panel's measured height in points: rounded up; zero or less is ignored.
+    // The window's height the panel measured (its shadow included), in points: rounded up; zero
+    // or less is ignored.
     void setPanelHeight(double height);
     // Shows the window next to the anchor (kept on screen), raised and activated so the paste
     // field gets the keyboard.
@@ -39,6 +44,7 @@ private:
     void place();
     void onActiveChanged();
 
+    const bool m_translucent;
     QRect m_anchor;
     QElapsedTimer m_hiddenByDeactivation;
 };

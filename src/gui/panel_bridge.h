@@ -61,6 +61,9 @@ class PanelBridge : public QObject {
     Q_PROPERTY(double pointsPerPixel READ pointsPerPixel CONSTANT)
     // The reveal button's label: the file manager as this system's users know it.
     Q_PROPERTY(QString revealLabel READ revealLabel CONSTANT)
+    // Whether the window around the panel shows through where the panel draws nothing: then the
+    // panel has round corners and a shadow, else square corners and its frame alone.
+    Q_PROPERTY(bool translucent READ translucent CONSTANT)
 
 public:
     PanelBridge(DownloadManager& manager, PasteField& field, PanelCallbacks callbacks,
@@ -96,6 +99,7 @@ public:
     void setStartsAtLogin(bool on);
     double pointsPerPixel() const;
     QString revealLabel() const { return OsUtils::fileManager().revealLabel(); }
+    bool translucent() const { return m_callbacks.translucent; }
 
     Q_INVOKABLE void submit() { m_field.submit(); }
     Q_INVOKABLE void clearFinished() { m_manager.clearFinished(); }

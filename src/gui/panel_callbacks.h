@@ -12,4 +12,7 @@ struct PanelCallbacks {
     // Whether the previous edition's certificate is still there, asked when the menu opens.
     // loadPanel() fills in the legacy check when this is left empty.
     std::function<bool()> hasOldCertificate;
+    // The window shows through where the panel draws nothing (a compositor runs): the panel
+    // draws round corners and a shadow around itself.
+    bool translucent = false;
 };

@@ -1,6 +1,7 @@
 // The tray app's parts in this process (offscreen), connected as main() connects them: quitting
 // during a real download, the certificate prompt as the user sees it, the tray glyph.
 
+#include "app/desktop_compositor.h"
 #include "app/desktop_session.h"
 #include "app/desktop_workspace.h"
 #include "app/old_certificate_offer.h"
@@ -33,6 +34,7 @@
 #include <QTimer>
 
 #include <unistd.h>
+#include <xcb/xcb.h>
 #include <csignal>
 
 namespace {
@@ -237,6 +239,49 @@ TEST(PanelWindowSize, HeightFollowsThePanelRoundedUpAndIgnoresNonsense) {
     window.setPanelHeight(0);
     window.setPanelHeight(-5);
     EXPECT_EQ(window.size(), QSize(440, 302));
+}
+
+// Round corners and a shadow only where a compositor blends the window: on a desktop with
+// none the panel stays opaque; once something owns _NET_WM_CM_S0 it may show through, and its
+// window has an alpha channel and room for the shadow on each side.
+TEST(PanelWindowSize, TranslucentOnlyWhereACompositorOwnsItsSelection) {
+    DesktopSession desktop(DesktopSession::Tray::none);
+    ASSERT_EQ(desktop.problem(), QString());
+    const QByteArray display = desktop.environment().value(QStringLiteral("DISPLAY")).toUtf8();
+    EXPECT_FALSE(DesktopCompositor::runsOnDisplay(display));
+
+    // A stand-in compositor: a window of its own holding the selection, as one does.
+    int screen = 0;
+    const std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> connection(
+        xcb_connect(display.constData(), &screen), &xcb_disconnect);
+    ASSERT_FALSE(xcb_connection_has_error(connection.get()));
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screen);
+    const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
+        xcb_intern_atom_reply(connection.get(),
+                              xcb_intern_atom(connection.get(), 0, name.size(), name.constData()),
+                              nullptr),
+        &std::free);
+    ASSERT_TRUE(atom);
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection.get()));
+    for (int i = 0; i < screen; ++i) xcb_screen_next(&screens);
+    const xcb_window_t owner = xcb_generate_id(connection.get());
+    xcb_create_window(connection.get(), XCB_COPY_FROM_PARENT, owner, screens.data->root, 0, 0, 1, 1,
+                      0, XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_set_selection_owner(connection.get(), owner, atom->atom, XCB_CURRENT_TIME);
+    xcb_flush(connection.get());
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return DesktopCompositor::runsOnDisplay(display); },
+                                       std::chrono::seconds(5)));
+
+    PanelWindow opaque;
+    EXPECT_FALSE(opaque.isTranslucent());
+    EXPECT_EQ(opaque.format().alphaBufferSize(), -1);
+    PanelWindow translucent(true);
+    EXPECT_TRUE(translucent.isTranslucent());
+    EXPECT_EQ(translucent.format().alphaBufferSize(), 8);
+    EXPECT_EQ(translucent.color(), QColor(Qt::transparent));
+    translucent.setPanelHeight(301.2 + 2 * PanelWindow::kShadow);
+    EXPECT_EQ(translucent.size(),
+              QSize(440 + 2 * PanelWindow::kShadow, 302 + 2 * PanelWindow::kShadow));
 }
 
 }  // namespace

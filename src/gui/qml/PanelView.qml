@@ -2,17 +2,18 @@ import QtQuick
 import Quorvin.Panel
 
 // The panel: header, paste row, one notice or the supported sites, and the download list.
-// 440 wide; its height follows the content and is reported to the window around it.
-Rectangle {
+// 440 wide, framed, with room for its shadow around it where the window shows through; its
+// height follows the content and is reported to the window around it.
+Item {
     id: root
     objectName: "panelRoot"
-    width: Theme.panelWidth
-    height: column.implicitHeight
-    color: Theme.window
+    width: Theme.panelWidth + 2 * Theme.shadow
+    height: column.implicitHeight + 2 * Theme.shadow
 
     readonly property alias inputFocused: pasteRow.inputFocused
-    // The window holds the content, and the more menu while it is open.
+    // The window holds the panel and its shadow, and the more menu while it is open.
     readonly property real windowHeight: Math.max(column.implicitHeight, more.y + more.menuReach)
+                                         + 2 * Theme.shadow
 
     Component.onCompleted: Panel.reportHeight(windowHeight)
     onWindowHeightChanged: Panel.reportHeight(windowHeight)
@@ -34,15 +35,46 @@ Rectangle {
     Keys.onReturnPressed: Panel.submit()
     Keys.onEnterPressed: Panel.submit()
 
+    Rectangle {
+        id: background
+        objectName: "panelBackground"
+        x: Theme.shadow
+        y: Theme.shadow
+        width: Theme.panelWidth
+        // Where nothing shows through, the window grown for the open menu is all panel.
+        height: Panel.translucent ? column.implicitHeight : root.height - 2 * Theme.shadow
+        radius: Theme.cornerRadius
+        color: Theme.window
+
+        // A soft shadow: layers a pixel apart below the panel, each faint, so it darkens
+        // towards the panel's edge.
+        Repeater {
+            model: Theme.shadow
+            Rectangle {
+                required property int index
+                readonly property int spread: Theme.shadow - index
+                z: -1
+                x: -spread
+                y: 3 - spread
+                width: parent.width + 2 * spread
+                height: parent.height + 2 * spread - 3
+                radius: Theme.cornerRadius + spread
+                color: Qt.rgba(0, 0, 0, 0.018)
+            }
+        }
+    }
+
     Column {
         id: column
-        width: root.width
+        x: Theme.shadow
+        y: Theme.shadow
+        width: Theme.panelWidth
         spacing: 0
 
         Item {
             id: header
             objectName: "header"
-            width: root.width
+            width: Theme.panelWidth
             height: 14 + 28 + 12
             Image {
                 objectName: "logo"
@@ -64,7 +96,7 @@ Rectangle {
             }
             MoreMenu {
                 id: more
-                x: root.width - Theme.inset - width
+                x: Theme.panelWidth - Theme.inset - width
                 y: 14
             }
         }
@@ -72,18 +104,18 @@ Rectangle {
         PasteRow {
             id: pasteRow
             objectName: "pasteRow"
-            width: root.width
+            width: Theme.panelWidth
         }
 
         Notices {
             objectName: "notices"
-            width: root.width
+            width: Theme.panelWidth
         }
 
         Rectangle {
             objectName: "divider"
             visible: Panel.items.count > 0
-            width: root.width
+            width: Theme.panelWidth
             height: 1
             color: Theme.fade(Theme.primary, 0.1)
         }
@@ -91,8 +123,21 @@ Rectangle {
             id: listSection
             objectName: "listSection"
             visible: Panel.items.count > 0
-            width: root.width
+            width: Theme.panelWidth
             height: visible ? implicitHeight : 0
         }
+    }
+
+    // Drawn over the content, so a row or the divider reaching the edge cannot hide it.
+    Rectangle {
+        objectName: "panelFrame"
+        x: background.x
+        y: background.y
+        width: background.width
+        height: background.height
+        radius: Theme.cornerRadius
+        color: "transparent"
+        border.width: 1
+        border.color: Theme.frame
     }
 }

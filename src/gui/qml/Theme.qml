@@ -19,6 +19,13 @@ QtObject {
     readonly property color window: palette.window
     readonly property color orange: "#FF9500"
     readonly property color green: "#28A745"
+    readonly property color frame: palette.mid  // the panel's edge against the windows behind
+
+    // The panel's outline. Round corners and a shadow need a window that shows through, which
+    // only a compositor gives; without one the corners stay square and the frame alone sets the
+    // panel apart.
+    readonly property int shadow: Panel.translucent ? 14 : 0  // room around the panel
+    readonly property int cornerRadius: Panel.translucent ? 10 : 0
 
     // Sizes.
     readonly property int panelWidth: 440
