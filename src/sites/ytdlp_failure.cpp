@@ -298,7 +298,7 @@ const std::vector<Row>& table() {
          [](const Context&) {
              return Failure{QStringLiteral("视频不存在或已被删除"),
                             QStringLiteral("链接可能复制不完整，或者视频已被删除、设为私密。请在浏览器里打开链接确认能正常播放。"),
-                            {Action::openLink, Action::retry}};
+                            {Action::retry, Action::openLink}};
          }},
         // The site answered, so neither a refusal nor a server fault is a time-out.
         {{QStringLiteral("http error 403"), QStringLiteral("403: forbidden")},

@@ -42,7 +42,7 @@ TEST(ExplainCommand, PrintsTitleAdviceAndActionsOnePerLine) {
     EXPECT_EQ(
         QString::fromUtf8(result.out),
         QStringLiteral("视频不存在或已被删除\n链接可能复制不完整，或者视频已被删除、设为私密。"
-                       "请在浏览器里打开链接确认能正常播放。\nopenLink\nretry\n"));
+                       "请在浏览器里打开链接确认能正常播放。\nretry\nopenLink\n"));
 }
 
 TEST(ExplainCommand, JsonNamesTheBrowserInTheCookieRemedy) {

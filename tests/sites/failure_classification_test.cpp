@@ -206,7 +206,7 @@ TEST_F(Classification, MissingVideos) {
                   u"链接可能复制不完整，或者视频已被删除、设为私密。请在浏览器里打开链接确认能正常"
                   u"播放。");
         // The advice asks to open the link in the browser: a button does that.
-        EXPECT_EQ(failure.actions, (QList<Action>{Action::openLink, Action::retry}));
+        EXPECT_EQ(failure.actions, (QList<Action>{Action::retry, Action::openLink}));
     }
 }
 
