@@ -43,6 +43,7 @@ PanelBridge::PanelBridge(DownloadManager& manager, PasteField& field, PanelCallb
     connect(tools, &ToolsStatus::updatingChanged, this, &PanelBridge::updatingToolsChanged);
     connect(tools, &ToolsStatus::textChanged, this, &PanelBridge::updateToolsTextChanged);
     connect(tools, &ToolsStatus::updatingChanged, this, &PanelBridge::updateToolsTextChanged);
+    connect(tools, &ToolsStatus::lastUpdateChanged, this, &PanelBridge::updateResultChanged);
     connect(&m_manager, &DownloadManager::cookieBrowserChanged, this,
             &PanelBridge::cookieBrowserChanged);
     connect(&m_items, &ItemListModel::phasesChanged, this, &PanelBridge::updateHasFinished);
@@ -82,6 +83,12 @@ QString PanelBridge::yuanbaoStateText() const {
     const QString until = yuanbaoUntil();
     return QStringLiteral("已登录") +
            (until.isEmpty() ? QString() : QStringLiteral(" · 至 ") + until);
+}
+
+void PanelBridge::copyUpdateCommand() {
+    const QString command = updateCommand();
+    if (!command.isEmpty() && m_manager.services().clipboard)
+        m_manager.services().clipboard->setText(command);
 }
 
 QString PanelBridge::updateToolsText() const {

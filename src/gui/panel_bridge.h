@@ -39,6 +39,9 @@ class PanelBridge : public QObject {
     Q_PROPERTY(bool updatingTools READ updatingTools NOTIFY updatingToolsChanged)
     // The menu's tools entry, with the tools' status or while they update.
     Q_PROPERTY(QString updateToolsText READ updateToolsText NOTIFY updateToolsTextChanged)
+    // How the last "更新下载组件" went, until dismissed, and the command it leaves to the user.
+    Q_PROPERTY(QString updateResult READ updateResult NOTIFY updateResultChanged)
+    Q_PROPERTY(QString updateCommand READ updateCommand NOTIFY updateResultChanged)
     // A browser's raw value, empty for none.
     Q_PROPERTY(
         QString cookieBrowser READ cookieBrowser WRITE setCookieBrowser NOTIFY cookieBrowserChanged)
@@ -85,6 +88,8 @@ public:
     QString yuanbaoUntil() const;
     QString yuanbaoStateText() const;
     QString updateToolsText() const;
+    QString updateResult() const { return m_manager.tools().lastUpdate(); }
+    QString updateCommand() const { return m_manager.tools().lastUpdateCommand(); }
     QString listTitle() const;
     QString toolsStatus() const { return m_manager.tools().text(); }
     bool updatingTools() const { return m_manager.tools().updating(); }
@@ -107,6 +112,8 @@ public:
     Q_INVOKABLE void showYuanbaoLogin() { m_manager.showYuanbaoLogin(); }
     Q_INVOKABLE void logoutYuanbao() { m_manager.logoutYuanbao(); }
     Q_INVOKABLE void updateTools() { m_manager.tools().update(); }
+    Q_INVOKABLE void copyUpdateCommand();
+    Q_INVOKABLE void dismissUpdateResult() { m_manager.tools().dismissLastUpdate(); }
 
     // The menu re-reads what may have changed on disk since the panel was built.
     Q_INVOKABLE void refreshMenu();
@@ -127,6 +134,7 @@ Q_SIGNALS:
     void toolsStatusChanged();
     void updatingToolsChanged();
     void updateToolsTextChanged();
+    void updateResultChanged();
     void listTitleChanged();
     void cookieBrowserChanged();
     void focusTickChanged();

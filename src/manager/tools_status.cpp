@@ -31,12 +31,22 @@ void ToolsStatus::update() {
     setUpdating(true);
     setText(QStringLiteral("正在更新 yt-dlp…"));
     inBackground(
-        this, [settings = m_settings] { return Tools::update(settings); },
-        [](ToolsStatus* status, const QString& result) {
+        this, [settings = m_settings] { return Tools::updateOutcome(settings); },
+        [](ToolsStatus* status, const Tools::UpdateOutcome& outcome) {
             status->setUpdating(false);
-            status->setText(result);
-            Log::write(QStringLiteral("更新下载组件：") + result);
+            status->setText(outcome.text);
+            status->m_lastUpdate = outcome.text;
+            status->m_lastUpdateCommand = outcome.command;
+            Q_EMIT status->lastUpdateChanged();
+            Log::write(QStringLiteral("更新下载组件：") + outcome.text);
         });
+}
+
+void ToolsStatus::dismissLastUpdate() {
+    if (m_lastUpdate.isEmpty()) return;
+    m_lastUpdate.clear();
+    m_lastUpdateCommand.clear();
+    Q_EMIT lastUpdateChanged();
 }
 
 void ToolsStatus::setText(const QString& text) {

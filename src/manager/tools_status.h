@@ -16,6 +16,11 @@ public:
 
     QString text() const { return m_text; }
     bool updating() const { return m_updating; }
+    // How the last update went, until dismissed, and the command it leaves to the user (empty
+    // when there is none): the panel shows both, not only the log.
+    QString lastUpdate() const { return m_lastUpdate; }
+    QString lastUpdateCommand() const { return m_lastUpdateCommand; }
+    void dismissLastUpdate();
     const Tools::Settings& settings() const { return m_settings; }
 
     // Asks the tools for their status line; the answer arrives later.
@@ -27,6 +32,7 @@ public:
 Q_SIGNALS:
     void textChanged();
     void updatingChanged();
+    void lastUpdateChanged();
 
 private:
     void setText(const QString& text);
@@ -35,4 +41,6 @@ private:
     const Tools::Settings m_settings;
     QString m_text;
     bool m_updating = false;
+    QString m_lastUpdate;
+    QString m_lastUpdateCommand;
 };

@@ -166,7 +166,7 @@ UpdateOutcome updateOutcome(const Settings& settings) {
                                  installation.updateCommand;
             Log::write(QStringLiteral("更新 yt-dlp：") + installation.realPath +
                        QStringLiteral(" 属于 ") + installation.owner + QStringLiteral("，未更新"));
-            return {UpdateOutcome::notRun, text};
+            return {UpdateOutcome::notRun, text, installation.updateCommand};
         }
         case Installation::Kind::pip:
             break;
@@ -181,7 +181,7 @@ UpdateOutcome updateOutcome(const Settings& settings) {
                          installation.description() + QStringLiteral(" 安装的，请在终端运行：") +
                          installation.updateCommand;
     Log::write(QStringLiteral("更新 yt-dlp：") + text);
-    return {UpdateOutcome::notRun, text};
+    return {UpdateOutcome::notRun, text, installation.updateCommand};
 }
 
 }  // namespace Tools

@@ -61,7 +61,8 @@ QString update(const Settings& settings);
 struct UpdateOutcome {
     enum Kind : quint8 { updated, current, failed, notRun };
     Kind kind;
-    QString text;  // what update() returns
+    QString text;     // what update() returns
+    QString command;  // the command the user runs instead, when Quorvin leaves the update to it
 };
 UpdateOutcome updateOutcome(const Settings& settings);
 

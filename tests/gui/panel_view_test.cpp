@@ -349,3 +349,17 @@ TEST(PanelView, EveryPartLoadsPrecompiledAndNothingIsCachedOnDisk) {
     ASSERT_TRUE(panel.value("moreMenu", "visible").toBool());
     EXPECT_FALSE(QFileInfo::exists(cache)) << cache.toStdString();
 }
+
+TEST(PanelView, AToolsUpdateSaysHowItWentInThePanelUntilDismissed) {
+    PanelHarness panel;
+    EXPECT_FALSE(panel.shown("updateNotice"));
+    panel.manager().tools().update();  // no yt-dlp here: the outcome says so
+    ASSERT_TRUE(panel.waitFor([&] { return panel.shown("updateNotice"); }));
+    EXPECT_EQ(panel.value("updateResultText", "text").toString(), u"缺少 yt-dlp，请先安装");
+    // Nothing is left to the user's terminal, so there is nothing to copy.
+    EXPECT_FALSE(panel.shown("copyUpdateCommand"));
+    QTest::mouseClick(&panel.view(), Qt::LeftButton, {},
+                      panel.geometry("dismissUpdateResult").center().toPoint());
+    EXPECT_TRUE(panel.waitFor([&] { return !panel.shown("updateNotice"); }));
+    EXPECT_TRUE(panel.shown("sitesNotice"));  // the notice it stood in front of
+}

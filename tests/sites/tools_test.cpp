@@ -330,9 +330,12 @@ TEST_F(ToolInstallations, DistributionPackageIsLeftToItsPackageManager) {
     const Tools::Installation found = Tools::installationOf(settings, path);
     EXPECT_EQ(found.kind, Tools::Installation::Kind::distribution);
     EXPECT_EQ(found.description(), u"distribution package (dpkg)");
+    const Tools::UpdateOutcome outcome = Tools::updateOutcome(settings);
     EXPECT_EQ(
-        Tools::update(settings),
+        outcome.text,
         u"yt-dlp 2023.03.04 来自系统软件包，请在终端运行：sudo apt install --only-upgrade yt-dlp");
+    // The panel offers to copy it.
+    EXPECT_EQ(outcome.command, u"sudo apt install --only-upgrade yt-dlp");
     EXPECT_TRUE(calls().isEmpty());  // nothing but --version was run
     EXPECT_TRUE(logText().contains(u"属于 dpkg，未更新"));
 

@@ -1,19 +1,63 @@
 import QtQuick
 import Quorvin.Panel
 
-// The one notice that applies, in priority: the Yuanbao login notice, the "no link" notice,
-// the supported sites while the list is empty; else nothing.
+// The one notice that applies, in priority: how the tools update just went, the Yuanbao login
+// notice, the "no link" notice, the supported sites while the list is empty; else nothing.
 Item {
     id: notices
-    readonly property string current: Panel.needsYuanbaoLogin ? "login"
+    readonly property string current: Panel.updateResult !== "" ? "update"
+                                    : Panel.needsYuanbaoLogin ? "login"
                                     : !Panel.hasDetected && Panel.input.trim() !== "" ? "noLink"
                                     : Panel.items.count === 0 ? "sites" : ""
 
     width: parent ? parent.width : Theme.panelWidth
-    height: current === "login" ? login.height + Theme.margin
+    height: current === "update" ? update.height + Theme.margin
+          : current === "login" ? login.height + Theme.margin
           : current === "noLink" ? noLink.height + 14
           : current === "sites" ? sites.height + Theme.margin : 0
     visible: current !== ""
+
+    Rectangle {
+        id: update
+        objectName: "updateNotice"
+        visible: notices.current === "update"
+        x: Theme.margin
+        width: notices.width - 2 * Theme.margin
+        height: updateColumn.height + 2 * Theme.padding
+        radius: 9
+        color: Theme.fade(Theme.accent, 0.08)
+        Column {
+            id: updateColumn
+            x: 12
+            y: Theme.padding
+            width: update.width - 24
+            spacing: Theme.lineSpacing
+            Text {
+                objectName: "updateResultText"
+                width: parent.width
+                text: Panel.updateResult
+                color: Theme.primary
+                font.pointSize: Theme.bodyFont
+                wrapMode: Text.Wrap
+            }
+            Row {
+                spacing: Theme.padding
+                TextButton {
+                    objectName: "copyUpdateCommand"
+                    visible: Panel.updateCommand !== ""
+                    text: "复制命令"
+                    font.pointSize: Theme.bodyFont
+                    onClicked: Panel.copyUpdateCommand()
+                }
+                TextButton {
+                    objectName: "dismissUpdateResult"
+                    text: "知道了"
+                    font.pointSize: Theme.bodyFont
+                    onClicked: Panel.dismissUpdateResult()
+                }
+            }
+        }
+    }
 
     Rectangle {
         id: login
