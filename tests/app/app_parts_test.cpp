@@ -265,7 +265,7 @@ TEST(PanelWindowKeys, EscapeClosesTheOpenMenuFirstAndThenHidesThePanel) {
     EXPECT_FALSE(menu->property("visible").toBool());
     EXPECT_TRUE(window.isVisible());
 
-    QTest::keyClick(&window, Qt::Key_Escape);  // the link field passes it on
+    QTest::keyClick(&window, Qt::Key_Escape);  // nothing in the panel takes it now
     EXPECT_FALSE(window.isVisible());
 }
 

@@ -68,13 +68,18 @@ Column {
         // into view, or a list scrolled down would hide it. Once the list has taken the change
         // in: moving the view while the model is still announcing it shows stale rows.
         Connections {
-            target: Panel.items
+            target: list.model
             function onRowsInserted(parent, first) {
-                if (first === 0) Qt.callLater(list.positionViewAtBeginning)
+                if (first === 0) toTop.restart()
             }
             function onRowsMoved(parent, start, end, destination, row) {
-                if (row === 0) Qt.callLater(list.positionViewAtBeginning)
+                if (row === 0) toTop.restart()
             }
+        }
+        Timer {
+            id: toTop
+            interval: 0
+            onTriggered: list.positionViewAtBeginning()
         }
 
         delegate: ItemRow {
