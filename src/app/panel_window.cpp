@@ -83,7 +83,16 @@ void PanelWindow::onActiveChanged() {
 
 void PanelWindow::keyPressEvent(QKeyEvent* event) {
     const bool control = event->modifiers() & Qt::ControlModifier;
-    if (event->key() == Qt::Key_Escape || (control && event->key() == Qt::Key_H)) {
+    if (event->key() == Qt::Key_Escape) {
+        // The panel's open menu takes Escape first and closes; the panel hides when nothing in
+        // it takes the key (the link field passes it on).
+        event->ignore();
+        QQuickView::keyPressEvent(event);
+        if (!event->isAccepted()) hide();
+        event->accept();
+        return;
+    }
+    if (control && event->key() == Qt::Key_H) {
         hide();
         event->accept();
         return;

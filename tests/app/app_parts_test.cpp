@@ -12,9 +12,12 @@
 #include "app/tray_icon.h"
 #include "app/tray_menu.h"
 #include "gui/logo.h"
+#include "gui/panel_view.h"
+#include "gui/paste_field.h"
 
 #include "common/http_test_server.h"
 #include "common/test_media.h"
+#include "common/test_support.h"
 #include "legacy/legacy.h"
 #include "manager/download_manager.h"
 #include "sites/process_group.h"
@@ -30,7 +33,10 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QQuickItem>
 #include <QSystemTrayIcon>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <unistd.h>
@@ -282,6 +288,30 @@ TEST(PanelWindowSize, TranslucentOnlyWhereACompositorOwnsItsSelection) {
     translucent.setPanelHeight(301.2 + 2 * PanelWindow::kShadow);
     EXPECT_EQ(translucent.size(),
               QSize(440 + 2 * PanelWindow::kShadow, 302 + 2 * PanelWindow::kShadow));
+}
+
+TEST(PanelWindowKeys, EscapeClosesTheOpenMenuFirstAndThenHidesThePanel) {
+    QTemporaryDir noTools;
+    YtDlp::Settings settings;
+    settings.tools.searchDirs = {noTools.path()};
+    DownloadManager manager(DesktopServices{}, settings);
+    PasteField field(manager);
+    PanelWindow window;
+    loadPanel(window, manager, field, {});
+    window.showAt(QRect(100, 0, 24, 24));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QObject* menu = window.rootObject()->findChild<QObject*>(QStringLiteral("moreMenu"));
+    ASSERT_NE(menu, nullptr);
+    QMetaObject::invokeMethod(menu, "open");
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return menu->property("opened").toBool(); },
+                                       std::chrono::seconds(5)));
+
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_FALSE(menu->property("visible").toBool());
+    EXPECT_TRUE(window.isVisible());
+
+    QTest::keyClick(&window, Qt::Key_Escape);  // nothing in the panel takes it now
+    EXPECT_FALSE(window.isVisible());
 }
 
 }  // namespace

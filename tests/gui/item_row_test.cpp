@@ -88,7 +88,7 @@ TEST(ItemRow, AnUnknownFractionIsIndeterminateAndZeroStillShowsAStub) {
     item->setPhase(Phase::makeDownloading(0.0, QStringLiteral("0% · 0.0 MB / 9.0 MB")));
     panel.settle();
     EXPECT_FALSE(part(panel, row, "progress")->property("indeterminate").toBool());
-    // The fill animates from the sliding segment's width down to the stub.
+    // The fill goes from the sliding segment to the stub at once (never running backwards).
     EXPECT_TRUE(panel.waitFor([&] { return part(panel, row, "progressFill")->width() == 4; }));
     EXPECT_DOUBLE_EQ(part(panel, row, "progressFill")->width(), 4);
     EXPECT_DOUBLE_EQ(part(panel, row, "progress")->height(), 4);

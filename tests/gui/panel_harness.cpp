@@ -214,10 +214,10 @@ bool PanelHarness::listAtRest() const {
     if (!list || !list->isVisible()) return true;
     const double content = list->property("contentHeight").toDouble();
     if (list->height() != std::clamp(content, 60.0, 520.0)) return false;
-    // Rows follow one another 8 apart from the top; only those below the visible part are
-    // left unbuilt.
+    // Rows follow one another 8 apart from the top (above 0 once rows were put on top of a list
+    // scrolled down); only those below the visible part are left unbuilt.
     const double visibleEnd = list->property("contentY").toDouble() + list->height();
-    double expected = 0;
+    double expected = list->property("originY").toDouble();
     for (const auto& listed : m_manager->items()) {
         const QQuickItem* current = row(listed);
         if (!current) return expected > visibleEnd;

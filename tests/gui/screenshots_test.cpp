@@ -12,6 +12,7 @@
 namespace {
 
 void save(PanelHarness& panel, const QString& folder, const QString& name, bool dark) {
+    SCOPED_TRACE(name.toStdString());
     panel.settle();
     const QString path = folder + u'/' + name + (dark ? QStringLiteral("-dark") : QString()) +
                          QStringLiteral(".png");
@@ -71,6 +72,20 @@ void renderStates(const QString& folder, bool dark) {
                       Phase::makeDone(QStringLiteral("/d/x.mp4"), 1 << 20));
         }
         save(panel, folder, QStringLiteral("09-tall-list"), dark);
+        // Scrolled down, a link is submitted: the list shows its top, where the new row is.
+        QMetaObject::invokeMethod(panel.item(QStringLiteral("itemList")), "positionViewAtEnd");
+        panel.field().setInput(QStringLiteral("https://vimeo.com/new"));
+        panel.field().submit();
+        save(panel, folder, QStringLiteral("10-new-item-while-scrolled"), dark);
+        // The keyboard: Tab from the link field to "下载".
+        panel.field().setInput(QStringLiteral("https://www.youtube.com/watch?v=abc"));
+        panel.field().prepareForShow();
+        panel.waitFor([&] {
+            const QQuickItem* focused = panel.view().activeFocusItem();
+            return focused && focused->objectName() == u"linkField";
+        });
+        QTest::keyClick(&panel.view(), Qt::Key_Tab);
+        save(panel, folder, QStringLiteral("11-focus-on-download"), dark);
     }
 }
 

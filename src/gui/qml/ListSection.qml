@@ -64,6 +64,23 @@ Column {
         Behavior on height {
             Ease {}
         }
+        // A download the user has just added (or retried) goes on top of the list: bring the top
+        // into view, or a list scrolled down would hide it. Once the list has taken the change
+        // in: moving the view while the model is still announcing it shows stale rows.
+        Connections {
+            target: list.model
+            function onRowsInserted(parent, first) {
+                if (first === 0) toTop.restart()
+            }
+            function onRowsMoved(parent, start, end, destination, row) {
+                if (row === 0) toTop.restart()
+            }
+        }
+        Timer {
+            id: toTop
+            interval: 0
+            onTriggered: list.positionViewAtBeginning()
+        }
 
         delegate: ItemRow {
             required property var model

@@ -5,6 +5,7 @@ import Quorvin.Panel
 // The header's "⋯" button and its menu.
 Item {
     id: more
+    objectName: "more"
     property alias menu: menu
     // How far below this button the open menu reaches. The menu is drawn inside the panel's
     // window, so the window must grow to hold it while it is open (with a short list the panel
@@ -12,6 +13,21 @@ Item {
     readonly property real menuReach: menu.visible ? more.height + menu.height + 8 : 0
     width: 28
     height: 28
+    // Last in the panel's Tab chain (it wraps round to the link field); Space or Return opens
+    // the menu.
+    activeFocusOnTab: true
+    Keys.onSpacePressed: more.open()
+    Keys.onReturnPressed: more.open()
+    Keys.onEnterPressed: more.open()
+
+    function open() {
+        Panel.refreshMenu()
+        menu.popup(more, more.width - menu.width, more.height)
+    }
+
+    FocusRing {
+        cornerRadius: more.width / 2 - 3
+    }
 
     Icon {
         anchors.centerIn: parent
@@ -25,10 +41,7 @@ Item {
         objectName: "moreButton"
         anchors.fill: parent
         hoverEnabled: true
-        onClicked: {
-            Panel.refreshMenu()
-            menu.popup(more, more.width - menu.width, more.height)
-        }
+        onClicked: more.open()
         ToolTip.visible: containsMouse && !menu.visible
         ToolTip.delay: Theme.toolTipDelay
         ToolTip.text: "更多"

@@ -51,6 +51,9 @@ QtObject {
     readonly property int progressDuration: 250
     readonly property int sweepDuration: 1200  // one pass of the indeterminate progress
     readonly property int toolTipDelay: 700
+    // A row's buttons ignore clicks this long after they changed: the button that replaces
+    // another under the pointer (retry after cancel) must not take a double click's second half.
+    readonly property int freshButtonDelay: 400
 
     // Typographic points per logical pixel on this display. Font sizes below are given as the
     // pixel height they draw, and set as points: font.pointSize keeps fractions such as 11.5
