@@ -3,6 +3,7 @@
 // output folder.
 
 #include "panel_harness.h"
+#include "sites/ytdlp.h"
 
 #include <gtest/gtest.h>
 
@@ -86,6 +87,18 @@ void renderStates(const QString& folder, bool dark) {
         });
         QTest::keyClick(&panel.view(), Qt::Key_Tab);
         save(panel, folder, QStringLiteral("11-focus-on-download"), dark);
+    }
+    {
+        // A site outside the platform table refused: the box names its host.
+        PanelHarness panel(dark);
+        const QUrl link(QStringLiteral("https://www.example.org/videos/launch"));
+        panel.add(link.toString(),
+                  Phase::makeFailed(YtDlp::failure(
+                      QStringLiteral("ERROR: [generic] Unable to download webpage: HTTP Error "
+                                     "403: Forbidden"),
+                      Platform::other, std::nullopt, Tools::Settings{}, OsUtils::browserSupport(),
+                      link.host())));
+        save(panel, folder, QStringLiteral("12-failure-unlisted-site"), dark);
     }
 }
 
