@@ -88,10 +88,10 @@ TEST_F(LoginWindowTest, AChannelsLinkWithoutLoginOpensTheWindowAndDownloadsAfter
 
     const QString window = waitForLoginWindow();
     ASSERT_FALSE(window.isEmpty()) << "the login window did not open by itself";
-    ASSERT_TRUE(TestSupport::waitUntil([] { return pagesReady() == 1; }, 8s));
+    ASSERT_TRUE(TestSupport::waitUntil([] { return pagesReady() == 1; }, 30s));
     clickLogin(window);
 
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return item->phase().kind() == Phase::done; }, 8s))
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return item->phase().kind() == Phase::done; }, 30s))
         << "the waiting item did not download after the login";
     const QNetworkCookie token = jarToken();
     EXPECT_EQ(token.value(), "token-1");
@@ -101,7 +101,7 @@ TEST_F(LoginWindowTest, AChannelsLinkWithoutLoginOpensTheWindowAndDownloadsAfter
     for (const QNetworkCookie& stored : CookieJar::read()) EXPECT_NE(stored.name(), "wx_qr");
     EXPECT_EQ(logCount(QStringLiteral("元宝登录成功")), 1);
     EXPECT_TRUE(Settings::yuanbaoEverLoggedIn());
-    EXPECT_TRUE(TestSupport::waitUntil([] { return loginWindows().isEmpty(); }, 5s));
+    EXPECT_TRUE(TestSupport::waitUntil([] { return loginWindows().isEmpty(); }, 15s));
     EXPECT_FALSE(manager.hasLoginWindow());
     EXPECT_TRUE(QFileInfo(item->phase().file()).dir().path() == AppPaths::desktop());
     EXPECT_EQ(QFileInfo(item->phase().file()).size(), 300'000);
@@ -115,7 +115,7 @@ TEST_F(LoginWindowTest, AnExistingLoginCountsOnlyOnceANewTokenArrives) {
     login->show();
     const QString window = waitForLoginWindow();
     ASSERT_FALSE(window.isEmpty());
-    ASSERT_TRUE(TestSupport::waitUntil([] { return pagesReady() == 1; }, 8s));
+    ASSERT_TRUE(TestSupport::waitUntil([] { return pagesReady() == 1; }, 30s));
     // The page was opened with the stored login, HttpOnly as it is.
     EXPECT_EQ(homeTokenSent(), "old-token");
 
@@ -126,7 +126,7 @@ TEST_F(LoginWindowTest, AnExistingLoginCountsOnlyOnceANewTokenArrives) {
     EXPECT_EQ(QFileInfo(CookieJar::path()).lastModified(), before.lastModified());
 
     clickLogin(window);
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return !m_reports.isEmpty(); }, 6s));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !m_reports.isEmpty(); }, 20s));
     EXPECT_EQ(m_reports, QList<bool>{true});
     // The overwrite replaced the old cookie; the other site's cookie is untouched.
     const QList<QNetworkCookie> jar = CookieJar::read();
@@ -134,7 +134,7 @@ TEST_F(LoginWindowTest, AnExistingLoginCountsOnlyOnceANewTokenArrives) {
     EXPECT_EQ(jar[0].name(), "hy_token");
     EXPECT_EQ(jar[0].value(), "token-1");
     EXPECT_EQ(jar[1].name(), "other");
-    EXPECT_TRUE(TestSupport::waitUntil([] { return loginWindows().isEmpty(); }, 5s));
+    EXPECT_TRUE(TestSupport::waitUntil([] { return loginWindows().isEmpty(); }, 15s));
 }
 
 TEST_F(LoginWindowTest, ClosingByHandReportsFalseOnceAndALaterLoginNothing) {
@@ -145,9 +145,9 @@ TEST_F(LoginWindowTest, ClosingByHandReportsFalseOnceAndALaterLoginNothing) {
     const qint64 helper = windowPid(window);
     closeByHand(window);
 
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return !m_reports.isEmpty(); }, 5s));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !m_reports.isEmpty(); }, 15s));
     EXPECT_EQ(m_reports, QList<bool>{false});
-    EXPECT_TRUE(TestSupport::waitUntil([&] { return !isRunning(helper); }, 5s));
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return !isRunning(helper); }, 15s));
 
     CookieJar::insert(cookie("hy_token", "late-token", QStringLiteral("127.0.0.1")));
     TestSupport::waitUntil([] { return false; }, 2s);
@@ -163,16 +163,16 @@ TEST_F(LoginWindowTest, AKilledHelperReportsFalseOnceAndTakesItsChildrenAlong) {
     login->show();
     const QString window = waitForLoginWindow();
     ASSERT_FALSE(window.isEmpty());
-    ASSERT_TRUE(TestSupport::waitUntil([] { return pagesReady() == 1; }, 8s));
+    ASSERT_TRUE(TestSupport::waitUntil([] { return pagesReady() == 1; }, 30s));
     const qint64 helper = windowPid(window);
     const QList<qint64> children = descendants(helper);
     EXPECT_FALSE(children.isEmpty()) << "the web view runs in processes of its own";
 
     ::kill(pid_t(helper), SIGKILL);
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return !m_reports.isEmpty(); }, 5s));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !m_reports.isEmpty(); }, 15s));
     EXPECT_EQ(m_reports, QList<bool>{false});
     EXPECT_TRUE(TestSupport::waitUntil(
-        [&] { return std::none_of(children.begin(), children.end(), isRunning); }, 5s));
+        [&] { return std::none_of(children.begin(), children.end(), isRunning); }, 15s));
     TestSupport::waitUntil([] { return false; }, 300ms);
     EXPECT_EQ(m_reports.size(), 1);
 }
@@ -187,7 +187,7 @@ TEST_F(LoginWindowTest, ASecondShowRaisesTheOpenWindowAndStartsNothing) {
 
     // Minimised, then asked for again: the same window comes back to the front.
     TestSupport::run(QStringLiteral("xdotool"), {QStringLiteral("windowminimize"), window});
-    ASSERT_TRUE(TestSupport::waitUntil([] { return loginWindows().isEmpty(); }, 3s));
+    ASSERT_TRUE(TestSupport::waitUntil([] { return loginWindows().isEmpty(); }, 10s));
     login->show();
     EXPECT_EQ(waitForLoginWindow(3), window);
     EXPECT_TRUE(TestSupport::waitUntil(
@@ -221,7 +221,7 @@ TEST_F(LoginWindowTest, LogoutRemovesTheYuanbaoCookiesAndTheNextLinkAsksAgain) {
     ASSERT_FALSE(window.isEmpty()) << "the next Channels link did not ask for a login";
     EXPECT_TRUE(manager.hasLoginWindow());
     closeByHand(window);
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return !manager.hasLoginWindow(); }, 5s));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !manager.hasLoginWindow(); }, 15s));
     EXPECT_EQ(shows, 1);
     EXPECT_EQ(manager.items().first()->phase().kind(), Phase::failed);
 }
@@ -270,7 +270,7 @@ TEST_F(LoginWindowTest, ALoginThatCannotBeSavedIsReportedAndEndsAsFailed) {
     login->show();
     const QString window = waitForLoginWindow();
     ASSERT_FALSE(window.isEmpty());
-    ASSERT_TRUE(TestSupport::waitUntil([] { return pagesReady() == 1; }, 8s));
+    ASSERT_TRUE(TestSupport::waitUntil([] { return pagesReady() == 1; }, 30s));
     EXPECT_EQ(redPixelsAtTheTop(window, 60), 0);
     clickLogin(window);
 
@@ -287,9 +287,9 @@ TEST_F(LoginWindowTest, ALoginThatCannotBeSavedIsReportedAndEndsAsFailed) {
     EXPECT_TRUE(said[0].contains(QStringLiteral("Is a directory"))) << said[0].toStdString();
     // The window says so too, for a moment, then closes as a failed login.
     EXPECT_TRUE(TestSupport::waitUntil([&] { return redPixelsAtTheTop(window, 60) > 20; }, 3s));
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return !m_reports.isEmpty(); }, 10s));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !m_reports.isEmpty(); }, 20s));
     EXPECT_EQ(m_reports, QList<bool>{false});
-    EXPECT_TRUE(TestSupport::waitUntil([] { return loginWindows().isEmpty(); }, 10s));
+    EXPECT_TRUE(TestSupport::waitUntil([] { return loginWindows().isEmpty(); }, 20s));
     EXPECT_EQ(logCount(QStringLiteral("元宝登录成功")), 0);
     EXPECT_EQ(m_reports.size(), 1);
 }
