@@ -98,7 +98,7 @@ TEST(EndToEnd, TypedLinkLandsOnTheDesktopAndAFailureRemedyRetries) {
     ASSERT_TRUE(TestSupport::waitUntil([&] { return desktop.panels().size() == 1; }, 5s));
     const QString panel = desktop.panels().first();
     // Typing goes to the active window; the panel gives its field the focus as it comes up.
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return desktop.activeWindow() == panel; }, 5s));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return desktop.activeWindow() == panel; }, 15s));
 
     const auto typeAndSubmit = [&](const QString& link) {
         desktop.run(QStringLiteral("xdotool"),
@@ -110,7 +110,7 @@ TEST(EndToEnd, TypedLinkLandsOnTheDesktopAndAFailureRemedyRetries) {
     const QString started = QStringLiteral("开始下载：[其他网站] ");
     // Working: the run has started.
     ASSERT_TRUE(
-        TestSupport::waitUntil([&] { return logLinesContaining(started + good) == 1; }, 5s));
+        TestSupport::waitUntil([&] { return logLinesContaining(started + good) == 1; }, 15s));
     desktop.screenshot(shotPath(QStringLiteral("e2e-1-working")));
     // Downloading: the video is on its way and not yet on the Desktop.
     ASSERT_TRUE(TestSupport::waitUntil(
@@ -137,7 +137,7 @@ TEST(EndToEnd, TypedLinkLandsOnTheDesktopAndAFailureRemedyRetries) {
     typeAndSubmit(missing);
     ASSERT_TRUE(TestSupport::waitUntil(
         [&] { return logLinesContaining(QStringLiteral("下载失败：视频不存在或已被删除")) == 1; },
-        10s));
+        20s));
     // The newest row is the failed one, at the top of the list, below the paste row. Its
     // failure box animates in: the screen is read until its first remedy stands still.
     const QRect panelRect = desktop.geometry(panel);
@@ -152,14 +152,14 @@ TEST(EndToEnd, TypedLinkLandsOnTheDesktopAndAFailureRemedyRetries) {
             remedy = found;
             return still;
         },
-        5s);
+        15s);
     ASSERT_TRUE(settled && remedy.has_value());
     desktop.run(QStringLiteral("xdotool"),
                 {QStringLiteral("mousemove"), QString::number(remedy->x()),
                  QString::number(remedy->y()), QStringLiteral("click"), QStringLiteral("1")});
     // "重试" runs the same item again: a second start of that link, at the top of the list.
     EXPECT_TRUE(
-        TestSupport::waitUntil([&] { return logLinesContaining(started + missing) == 2; }, 5s));
+        TestSupport::waitUntil([&] { return logLinesContaining(started + missing) == 2; }, 15s));
     EXPECT_EQ(logLinesContaining(started + good), 1);  // the done item was left alone
 }
 
