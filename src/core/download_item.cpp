@@ -8,8 +8,11 @@ constexpr qsizetype kTitleCharacters = 60;
 }
 
 DownloadItem::DownloadItem(const QUrl& url, Platform platform, QObject* parent)
+    : DownloadItem(QUuid::createUuid(), url, platform, parent) {}
+
+DownloadItem::DownloadItem(const QUuid& id, const QUrl& url, Platform platform, QObject* parent)
     : QObject(parent),
-      m_id(QUuid::createUuid()),
+      m_id(id),
       m_url(url),
       m_platform(platform),
       m_title(provisionalTitle(url)),

@@ -66,6 +66,8 @@ class DownloadItem : public QObject {
 
 public:
     DownloadItem(const QUrl& url, Platform platform, QObject* parent = nullptr);
+    // An item brought back from an earlier run keeps its identity: its kept data is filed by it.
+    DownloadItem(const QUuid& id, const QUrl& url, Platform platform, QObject* parent = nullptr);
 
     const QUuid& id() const { return m_id; }
     const QUrl& url() const { return m_url; }

@@ -25,12 +25,32 @@ QString Failure::Action::key() const {
             return QStringLiteral("forgetBrowserCookies");
         case openLink:
             return QStringLiteral("openLink");
+        case resume:
+            return QStringLiteral("resume");
+        case downloadAgain:
+            return QStringLiteral("downloadAgain");
     }
     return {};
 }
 
 Failure Failure::cancelled() {
     return Failure{QStringLiteral("已取消"), QString(), {}, true};
+}
+
+Failure Failure::interrupted() {
+    return Failure{
+        QStringLiteral("已中断"),
+        QStringLiteral(
+            "Quorvin 退出时这个视频还没有下载完。已下载的部分保留着，继续下载会从中断处接着下载。"),
+        {Action::resume},
+        false};
+}
+
+Failure Failure::fileGone() {
+    return Failure{QStringLiteral("文件已不在桌面"),
+                   QStringLiteral("下载好的文件已被移走或删除。需要的话可以重新下载。"),
+                   {Action::downloadAgain},
+                   false};
 }
 
 size_t qHash(const Failure::Action& action, size_t seed) {

@@ -23,6 +23,8 @@ struct Failure {
             openLogs,
             forgetBrowserCookies,  // downloads go on without a browser's cookies
             openLink,              // the download's link in the user's browser
+            resume,                // continue an interrupted download from its kept data
+            downloadAgain,         // a saved file that is gone: fetch it once more
         };
 
         constexpr Action(Kind kind) : m_kind(kind) {}  // NOLINT: the browser-less remedies
@@ -52,6 +54,10 @@ struct Failure {
 
     // "已取消": how every engine reports a cancellation.
     static Failure cancelled();
+    // "已中断": a download that was still running when Quorvin quit, crashed or lost power.
+    static Failure interrupted();
+    // "文件已不在桌面": a finished download whose file has since been moved or deleted.
+    static Failure fileGone();
 
     friend bool operator==(const Failure&, const Failure&) = default;
 };

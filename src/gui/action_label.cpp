@@ -24,6 +24,10 @@ QString actionLabel(const Failure::Action& action) {
             return QStringLiteral("不使用浏览器登录信息");
         case Failure::Action::openLink:
             return QStringLiteral("在浏览器中打开");
+        case Failure::Action::resume:
+            return QStringLiteral("继续下载");
+        case Failure::Action::downloadAgain:
+            return QStringLiteral("重新下载");
     }
     return {};
 }

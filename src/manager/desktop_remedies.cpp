@@ -30,6 +30,8 @@ bool performOnDesktop(const Failure::Action& action, const DesktopServices& serv
         case Failure::Action::useBrowserCookies:
         case Failure::Action::forgetBrowserCookies:
         case Failure::Action::retry:
+        case Failure::Action::resume:
+        case Failure::Action::downloadAgain:
         case Failure::Action::loginYuanbao:
         case Failure::Action::updateTools:
             break;

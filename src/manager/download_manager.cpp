@@ -182,6 +182,8 @@ void DownloadManager::perform(const Failure::Action& action, const ItemPointer& 
             retry(item);
             break;
         case Failure::Action::retry:
+        case Failure::Action::resume:
+        case Failure::Action::downloadAgain:
             retry(item);
             break;
         case Failure::Action::loginYuanbao:
