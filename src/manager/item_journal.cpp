@@ -36,19 +36,24 @@ QString ItemJournal::defaultPath() {
 
 void ItemJournal::restore() {
     QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!file.exists()) {
         follow();  // no journal yet: a first run, or the user forgot the list
         return;
     }
-    // One byte past the limit is enough to tell an oversized file.
-    const QByteArray bytes = file.read(JournalFormat::kMaxBytes + 1);
-    file.close();
     JournalFormat::Decoded decoded;
     try {
+        if (!file.open(QIODevice::ReadOnly))
+            throw JournalFormat::Unreadable{QStringLiteral("无法打开：") + file.errorString()};
+        // One byte past the limit is enough to tell an oversized file.
+        const QByteArray bytes = file.read(JournalFormat::kMaxBytes + 1);
+        if (file.error() != QFileDevice::NoError)
+            throw JournalFormat::Unreadable{QStringLiteral("无法读取：") + file.errorString()};
+        file.close();
         decoded = JournalFormat::decode(bytes);
     } catch (const JournalFormat::Unreadable& unreadable) {
+        file.close();
         Log::write(QStringLiteral("下载列表无法读取（") + unreadable.reason +
-                   QStringLiteral("），已移到 ") + setAside() + QStringLiteral("，列表从空开始"));
+                   QStringLiteral("），") + setAside() + QStringLiteral("，列表从空开始"));
         follow();
         return;
     }
@@ -57,7 +62,7 @@ void ItemJournal::restore() {
     if (decoded.skipped > 0) {
         // The readable items come back; the file as it was stays beside them for a look.
         Log::write(QStringLiteral("下载列表中有 ") + QString::number(decoded.skipped) +
-                   QStringLiteral(" 项无法读取，已跳过；原文件已移到 ") + setAside());
+                   QStringLiteral(" 项无法读取，已跳过；原文件") + setAside());
         changed = true;
     }
     QList<bool> finished;
@@ -146,6 +151,7 @@ void ItemJournal::flush() {
 
 void ItemJournal::write() {
     m_timer.stop();
+    if (m_frozen) return;
     // The limit holds for the list on screen as well as for the file, so the two agree.
     QList<bool> finished;
     for (const auto& item : m_manager.items()) finished.append(item->isFinished());
@@ -179,13 +185,16 @@ void ItemJournal::write() {
     Q_EMIT written();
 }
 
-QString ItemJournal::setAside() const {
+QString ItemJournal::setAside() {
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString target = m_path + QStringLiteral(".bad-") + stamp;
     // QFile::rename never replaces an existing file; a second bad file in the same second gets
     // a number.
     for (int n = 2; QFileInfo::exists(target); ++n)
         target = m_path + QStringLiteral(".bad-") + stamp + u'-' + QString::number(n);
-    QFile::rename(m_path, target);
-    return QFileInfo(target).fileName();
+    if (QFile::rename(m_path, target))
+        return QStringLiteral("已移到 ") + QFileInfo(target).fileName();
+    // A file that cannot be moved aside is not written over either: this run keeps no list.
+    m_frozen = true;
+    return QStringLiteral("也无法移开，这次运行不保存列表");
 }

@@ -59,7 +59,8 @@ private:
     void onPhaseChanged(DownloadItem* item);
     void schedule();
     void write();
-    QString setAside() const;
+    // Renames the unreadable file; says what became of it, for the log line.
+    QString setAside();
 
     DownloadManager& m_manager;
     const QString m_path;
@@ -67,5 +68,6 @@ private:
     QHash<QUuid, Entry> m_entries;  // the items followed, by id
     bool m_pending = false;
     bool m_failureLogged = false;
+    bool m_frozen = false;  // the unreadable file could not be moved aside
     int m_writes = 0;
 };
