@@ -65,7 +65,6 @@ void ItemJournal::restore() {
                    QStringLiteral(" 项无法读取，已跳过；原文件") + setAside());
         changed = true;
     }
-    QList<bool> finished;
     for (Record& record : decoded.records) {
         const bool exists =
             record.phase.kind() == Phase::done && QFileInfo::exists(record.phase.file());
@@ -75,11 +74,12 @@ void ItemJournal::restore() {
             if (!record.finished.isValid()) record.finished = QDateTime::currentDateTimeUtc();
         }
         record.phase = phase;
-        finished.append(true);
     }
-    const QList<qsizetype> drop = JournalFormat::overLimit(finished, kMaxItems);
-    for (auto i = drop.crbegin(); i != drop.crend(); ++i) decoded.records.removeAt(*i);
-    changed = changed || !drop.isEmpty();
+    // Nothing runs any more, so the limit simply keeps the newest.
+    if (decoded.records.size() > kMaxItems) {
+        decoded.records.resize(kMaxItems);
+        changed = true;
+    }
 
     QList<DownloadManager::ItemPointer> items;
     items.reserve(decoded.records.size());
@@ -159,7 +159,7 @@ void ItemJournal::write() {
     for (const qsizetype i : JournalFormat::overLimit(finished, kMaxItems))
         m_manager.remove(items[i]);
     m_pending = false;
-    m_timer.stop();
+    m_timer.stop();  // the removals above asked for another write: this is it
 
     QList<Record> records;
     for (const auto& item : m_manager.items()) {
