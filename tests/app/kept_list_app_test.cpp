@@ -135,10 +135,22 @@ TEST(KeptList, ComesBackAfterACrashWithItsGoneFileAndItsInterruptedDownload) {
     QDir().mkpath(QStringLiteral(QUORVIN_BUILD_DIR "/screenshots"));
     desktop.screenshot(QStringLiteral(QUORVIN_BUILD_DIR "/screenshots/kept-list-restored.png"));
 
-    // A quit keeps the list too: nothing was lost on the way out.
+    // A quit writes the last phases: a download running at that moment is on disk as ended.
+    ASSERT_TRUE(hand(desktop, stuck));
+    ASSERT_TRUE(TestSupport::waitUntil(
+        [&] {
+            const QJsonArray now = keptItems();
+            return now.size() == 4 && field(now[0], "phase") != u"failed";
+        },
+        15s));
     second->terminate();
     ASSERT_TRUE(second->waitForFinished(15000));
-    EXPECT_EQ(keptItems(), after);
+    const QJsonArray last = keptItems();
+    ASSERT_EQ(last.size(), 4);
+    EXPECT_EQ(field(last[0], "phase"), u"failed");
+    EXPECT_EQ(field(last[0], "link"), QString::fromUtf8(stuck));
+    EXPECT_NE(field(last[0], "id"), field(after[0], "id"));
+    for (qsizetype i = 0; i < 3; ++i) EXPECT_EQ(last[i + 1], after[i]) << i;
 }
 
 }  // namespace
