@@ -19,6 +19,7 @@
 #include "gui/panel_view.h"
 #include "gui/paste_field.h"
 #include "manager/download_manager.h"
+#include "manager/item_journal.h"
 #include "support/names.h"
 #include "support/termination_signals.h"
 
@@ -139,6 +140,9 @@ int main(int argc, char** argv) {
     // The download list lives for the whole run; the icon, the panel and the handlers of
     // termination signals come once a tray host is there.
     DownloadManager manager(desktopServices(), YtDlp::Settings{});
+    // The list of the last run comes back before the panel first shows it.
+    ItemJournal journal(manager);
+    journal.restore();
     PasteField field(manager);
     QuitSequence quit(manager);
     StartUp startUp;
@@ -229,7 +233,10 @@ int main(int argc, char** argv) {
         if (panel) panel->hide();
         if (tray) tray->hide();
     });
-    QObject::connect(&quit, &QuitSequence::finished, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&quit, &QuitSequence::finished, &app, [&journal] {
+        journal.flush();  // the downloads have ended: their last phases go to disk
+        QCoreApplication::exit(0);
+    });
 
     startUp.run();
     return app.exec();

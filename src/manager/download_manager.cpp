@@ -100,6 +100,12 @@ void DownloadManager::cancelAll() {
     }
 }
 
+void DownloadManager::restore(const QList<ItemPointer>& items) {
+    if (items.isEmpty()) return;
+    m_items.append(items);
+    Q_EMIT itemsChanged();
+}
+
 void DownloadManager::reportActive() {
     Q_EMIT activeChanged(hasActive());
 }

@@ -56,6 +56,8 @@ public:
     void remove(const ItemPointer& item);
     void clearFinished();
     void cancelAll();
+    // Items brought back from an earlier run, placed below the listed ones; none of them runs.
+    void restore(const QList<ItemPointer>& items);
 
     // --- commands
     void perform(const Failure::Action& action, const ItemPointer& item);

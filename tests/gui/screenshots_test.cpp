@@ -100,6 +100,23 @@ void renderStates(const QString& folder, bool dark) {
                       link.host())));
         save(panel, folder, QStringLiteral("12-failure-unlisted-site"), dark);
     }
+    {
+        // The list of an earlier run: a saved video, one whose file has gone, one interrupted.
+        PanelHarness panel(dark);
+        panel
+            .add(QStringLiteral("https://www.bilibili.com/video/BV1"),
+                 Phase::makeDone(QStringLiteral("/d/a.mp4"), 21 << 20))
+            ->setTitle(QStringLiteral("还在桌面上的视频"));
+        panel
+            .add(QStringLiteral("https://www.bilibili.com/video/BV2"),
+                 Phase::makeFailed(Failure::fileGone()))
+            ->setTitle(QStringLiteral("已被删除的视频"));
+        panel
+            .add(QStringLiteral("https://www.youtube.com/watch?v=i"),
+                 Phase::makeFailed(Failure::interrupted()))
+            ->setTitle(QStringLiteral("没下载完的视频"));
+        save(panel, folder, QStringLiteral("13-restored-list"), dark);
+    }
 }
 
 }  // namespace
