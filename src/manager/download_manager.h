@@ -52,10 +52,17 @@ public:
     // downloads it to the top without restarting it. Returns that item.
     ItemPointer submit(const QUrl& url, Platform platform);
     void retry(const ItemPointer& item);
+    // Runs an interrupted item again from the data its last attempt kept ("继续下载").
+    void resume(const ItemPointer& item);
     void cancel(const ItemPointer& item);
     void remove(const ItemPointer& item);
     void clearFinished();
-    void cancelAll();
+    void cancelAll() { stopAll(CancelToken::Reason::cancel); }
+    // Stops every running download as cancelAll() does, but keeps what each has fetched so far
+    // and leaves it "已中断" (Quorvin is quitting).
+    void interruptAll() { stopAll(CancelToken::Reason::interrupt); }
+    // Where downloads keep their partial data; without it (quorvin-cli) nothing is kept.
+    void keepPartialData(const QString& root) { m_partialRoot = root; }
 
     // --- commands
     void perform(const Failure::Action& action, const ItemPointer& item);
@@ -72,8 +79,9 @@ Q_SIGNALS:
     void showRequested();
 
 private:
-    void run(const ItemPointer& item);
-    QCoro::Task<> runTask(ItemPointer item, std::shared_ptr<CancelToken> token);
+    void run(const ItemPointer& item, bool continuing = false);
+    QCoro::Task<> runTask(ItemPointer item, std::shared_ptr<CancelToken> token, bool continuing);
+    void stopAll(CancelToken::Reason reason);
     void onLoginFinished(bool loggedIn, const ItemPointer& thenRetry);
     void moveToTop(const ItemPointer& item);
     void reportActive();
@@ -84,5 +92,6 @@ private:
     ToolsStatus m_tools;
     YuanbaoStatus m_yuanbao;
     std::optional<Browser> m_cookieBrowser;
+    QString m_partialRoot;
     std::shared_ptr<LoginWindow> m_loginWindow;
 };
