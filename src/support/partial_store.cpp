@@ -23,10 +23,9 @@ struct Folder {
     int lockFd = -1;  // held while the folder is being judged; -1: in use by a live process
 };
 
-// The newest change and the size of everything below `path` (a download touches its newest file
+// The newest change and the size of the files below `path` (a download touches its newest file
 // as long as it runs, so that is when the data was last wanted).
 void measure(Folder& folder) {
-    folder.newest = QFileInfo(folder.path).lastModified();
     QDirIterator it(folder.path, QDir::Files | QDir::Hidden | QDir::System,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
@@ -35,6 +34,8 @@ void measure(Folder& folder) {
         folder.bytes += info.size();
         folder.newest = std::max(folder.newest, info.lastModified());
     }
+    // An empty folder is as old as the folder itself.
+    if (!folder.newest.isValid()) folder.newest = QFileInfo(folder.path).lastModified();
 }
 
 bool removeFolder(Folder& folder) {
