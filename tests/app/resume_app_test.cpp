@@ -35,6 +35,10 @@ struct Case {
     int signal;
 };
 
+void PrintTo(const Case& value, std::ostream* out) {
+    *out << value.name;
+}
+
 class InterruptedApp : public ::testing::TestWithParam<Case> {
 protected:
     void SetUp() override {

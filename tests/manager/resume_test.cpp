@@ -107,6 +107,10 @@ struct Answer {
     QList<QByteArray> rangesExpected;
 };
 
+void PrintTo(const Answer& value, std::ostream* out) {
+    *out << value.name;
+}
+
 class ResumeAnswer : public Resume, public ::testing::WithParamInterface<Answer> {};
 
 TEST_P(ResumeAnswer, StartsAgainFromZeroAndSavesTheServersFile) {
