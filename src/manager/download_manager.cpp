@@ -67,16 +67,10 @@ void DownloadManager::moveToTop(const ItemPointer& item) {
     Q_EMIT itemsChanged();
 }
 
-void DownloadManager::retry(const ItemPointer& item) {
+void DownloadManager::retry(const ItemPointer& item, bool continuing) {
     if (!item || item->isActive()) return;
     moveToTop(item);
-    run(item);
-}
-
-void DownloadManager::resume(const ItemPointer& item) {
-    if (!item || item->isActive()) return;
-    moveToTop(item);
-    run(item, true);
+    run(item, continuing);
 }
 
 void DownloadManager::cancel(const ItemPointer& item) {
@@ -85,16 +79,20 @@ void DownloadManager::cancel(const ItemPointer& item) {
 
 void DownloadManager::remove(const ItemPointer& item) {
     if (!item) return;
-    cancel(item);
-    if (m_items.removeIf([&](const ItemPointer& other) { return other == item; }) > 0) {
+    cancel(item);  // a running attempt deletes its own data
+    if (!item->isActive()) discardKeptData(m_partialRoot, {item->id()});
+    if (m_items.removeIf([&](const ItemPointer& other) { return other == item; }) > 0)
         Q_EMIT itemsChanged();
-    }
 }
 
 void DownloadManager::clearFinished() {
-    if (m_items.removeIf([](const ItemPointer& item) { return item->isFinished(); }) > 0) {
-        Q_EMIT itemsChanged();
+    QList<QUuid> ids;
+    for (const ItemPointer& item : m_items) {
+        if (item->isFinished()) ids.append(item->id());
     }
+    discardKeptData(m_partialRoot, ids);  // an interrupted row's kept data goes with it
+    if (m_items.removeIf([](const ItemPointer& item) { return item->isFinished(); }) > 0)
+        Q_EMIT itemsChanged();
 }
 
 void DownloadManager::stopAll(CancelToken::Reason reason) {

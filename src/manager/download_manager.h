@@ -51,9 +51,10 @@ public:
     // Starts downloading the link in a new item on top, or brings the active item that already
     // downloads it to the top without restarting it. Returns that item.
     ItemPointer submit(const QUrl& url, Platform platform);
-    void retry(const ItemPointer& item);
-    // Runs an interrupted item again from the data its last attempt kept ("继续下载").
-    void resume(const ItemPointer& item);
+    // `continuing`: from the data the last attempt kept, when it was interrupted.
+    void retry(const ItemPointer& item, bool continuing = false);
+    // "继续下载".
+    void resume(const ItemPointer& item) { retry(item, true); }
     void cancel(const ItemPointer& item);
     void remove(const ItemPointer& item);
     void clearFinished();

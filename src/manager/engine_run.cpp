@@ -5,6 +5,9 @@
 #include "support/log.h"
 #include "support/partial_data.h"
 
+#include <QFileInfo>
+#include <QThreadPool>
+
 namespace {
 
 std::unique_ptr<PartialData> takeKeptData(const DownloadItem& item, const EngineRun& how) {
@@ -45,4 +48,14 @@ QCoro::Task<QString> runEngine(DownloadItem* item, std::shared_ptr<CancelToken> 
         }
         throw;
     }
+}
+
+void discardKeptData(const QString& root, const QList<QUuid>& ids) {
+    if (root.isEmpty() || ids.isEmpty()) return;
+    QThreadPool::globalInstance()->start([root, ids] {
+        for (const QUuid& id : ids) {
+            if (!QFileInfo::exists(root + u'/' + id.toString(QUuid::WithoutBraces))) continue;
+            if (const auto kept = PartialData::take(root, id, true)) kept->discard();
+        }
+    });
 }

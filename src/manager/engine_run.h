@@ -4,7 +4,9 @@
 #include "core/cancel_token.h"
 #include "sites/ytdlp.h"
 
+#include <QList>
 #include <QString>
+#include <QUuid>
 
 #include <qcoro/qcorotask.h>
 
@@ -31,3 +33,7 @@ struct EngineRun {
 // engine threw.
 QCoro::Task<QString> runEngine(DownloadItem* item, std::shared_ptr<CancelToken> token,
                                EngineRun how);
+
+// Deletes, off the main thread, the data kept below `root` (nothing when empty) for these items:
+// rows the user removed. Data that a running attempt leases is that attempt's to delete.
+void discardKeptData(const QString& root, const QList<QUuid>& ids);

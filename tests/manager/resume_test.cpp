@@ -134,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
         Answer{"NewETag", {0, "\"v2\"", {}, true, -1}, true, {"bytes=500000-", ""}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Resume, ACancelDeletesTheKeptData) {
+TEST_F(Resume, ACancelOrARemovedRowDeletesTheKeptData) {
     serveVideo(video, {0, "\"v1\"", {}, true, 400'000});
     auto item = harness.submit(shareLink(QStringLiteral("Cut3")));
     const QString folder = keptFolder(*item);
@@ -145,6 +145,12 @@ TEST_F(Resume, ACancelDeletesTheKeptData) {
     EXPECT_TRUE(item->phase().failure().isCancel);
     EXPECT_FALSE(QFileInfo::exists(folder));
     EXPECT_TRUE(temporaryLeftovers().isEmpty());
+
+    auto interrupted = interruptChannels(QStringLiteral("Cut4"), 300'000);
+    ASSERT_TRUE(QFileInfo::exists(keptFolder(*interrupted)));
+    harness.manager->remove(interrupted);
+    EXPECT_TRUE(
+        TestSupport::waitUntil([&] { return !QFileInfo::exists(keptFolder(*interrupted)); }));
 }
 
 TEST_F(Resume, ExpiredKeptDataIsRemovedAndItsItemSaysSo) {
