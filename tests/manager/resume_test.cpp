@@ -116,7 +116,9 @@ class ResumeAnswer : public Resume, public ::testing::WithParamInterface<Answer>
 TEST_P(ResumeAnswer, StartsAgainFromZeroAndSavesTheServersFile) {
     auto item = interruptChannels(QStringLiteral("Cut2"), 500'000);
     ASSERT_EQ(item->phase(), Phase::makeFailed(Failure::interrupted()));
-    const QByteArray now = GetParam().changed ? mp4Bytes(1'200'000) : video;
+    // A changed file of the same length, changed within the kept part: only the ETag tells.
+    QByteArray now = video;
+    if (GetParam().changed) now[100'000] = char(now[100'000] ^ 0x55);
     serveVideo(now, GetParam().how);
     server().clearRequests();
     harness.manager->resume(item);
