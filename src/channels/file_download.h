@@ -16,10 +16,10 @@
 #include <optional>
 
 // One video file transfer: streams the body into "quorvin-<UUID>.mp4" in the temporary folder
-// while it arrives, reporting progress. Any status is a completed transfer (a 404 page is
-// downloaded like a video; Channels::save judges it). One object per transfer, with its own
-// network manager that neither sends nor keeps a cookie and caches nothing, so transfers share
-// no connection and no cookie.
+// (or into the caller's kept file, see Continuation) while it arrives, reporting progress. Any
+// status is a completed transfer (a 404 page is downloaded like a video; Channels::save judges it).
+// One object per transfer, with its own network manager that neither sends nor keeps a cookie and
+// caches nothing, so transfers share no connection and no cookie.
 //
 // Threading: the network manager, the reply and the file writes of every transfer live on one
 // shared worker thread (started on first use, stopped when the application object is

@@ -178,7 +178,8 @@ TEST_P(InterruptedApp, KeepsTheDataAndALaterRunContinuesIt) {
 INSTANTIATE_TEST_SUITE_P(Ends, InterruptedApp,
                          ::testing::Values(Case{"ChannelsQuit", Platform::channels, SIGTERM},
                                            Case{"ChannelsKilled", Platform::channels, SIGKILL},
-                                           Case{"YtDlpQuit", Platform::other, SIGTERM}),
+                                           Case{"YtDlpQuit", Platform::other, SIGTERM},
+                                           Case{"YtDlpKilled", Platform::other, SIGKILL}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
