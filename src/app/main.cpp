@@ -20,7 +20,9 @@
 #include "gui/paste_field.h"
 #include "manager/download_manager.h"
 #include "manager/item_journal.h"
+#include "manager/partial_expiry.h"
 #include "support/names.h"
+#include "support/partial_store.h"
 #include "support/termination_signals.h"
 
 #include <QApplication>
@@ -140,6 +142,8 @@ int main(int argc, char** argv) {
     // The download list lives for the whole run; the icon, the panel and the handlers of
     // termination signals come once a tray host is there.
     DownloadManager manager(desktopServices(), YtDlp::Settings{});
+    // Downloads work in folders kept across runs, so an interrupted one can continue.
+    manager.keepPartialData(PartialStore::root());
     // The list of the last run comes back before the panel first shows it.
     ItemJournal journal(manager);
     journal.restore();
@@ -216,6 +220,8 @@ int main(int argc, char** argv) {
     });
     QObject::connect(&startUp, &StartUp::started, &startUp, [&] {
         started = true;
+        // Once the list is back: kept data too old or too much goes, and its items say so.
+        removeExpiredPartialData(&manager, PartialStore::root());
         if (qEnvironmentVariableIsSet("QUORVIN_STARTUP_PROBE")) {
             printFirstFrame(*panel);
             showWhenStarted = true;

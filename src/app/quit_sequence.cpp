@@ -18,7 +18,9 @@ void QuitSequence::run() {
         connect(item.get(), &DownloadItem::phaseChanged, this, &QuitSequence::checkDownloads,
                 Qt::QueuedConnection);
     }
-    m_manager.cancelAll();
+    // Interrupted, not cancelled: the processes end all the same, but what each download has
+    // fetched stays in its kept folder for "继续下载" at the next start.
+    m_manager.interruptAll();
     Log::write(QStringLiteral("App 退出"));
     Q_EMIT windowsGone();
     m_grace = new QTimer(this);

@@ -49,6 +49,29 @@ Problem brokeOff(qint64 written, qint64 expected) {
     return Problem::network(detail);
 }
 
+// The first byte and the whole length of a 206 answer's "Content-Range: bytes A-B/T"; -1 for
+// what it does not say.
+std::pair<qint64, qint64> contentRange(const QByteArray& header) {
+    const QByteArray value = header.trimmed();
+    if (!value.startsWith("bytes ")) return {-1, -1};
+    const qsizetype dash = value.indexOf('-');
+    const qsizetype slash = value.indexOf('/');
+    if (dash < 0 || slash < dash) return {-1, -1};
+    bool firstOk = false;
+    bool totalOk = false;
+    const qint64 first = value.mid(6, dash - 6).trimmed().toLongLong(&firstOk);
+    const qint64 total = value.mid(slash + 1).trimmed().toLongLong(&totalOk);
+    return {firstOk ? first : -1, totalOk ? total : -1};
+}
+
+// Whether the server still has the file the kept part came from: the same ETag, or when none
+// was given then, the same Last-Modified. Without either nothing tells, and nothing is trusted.
+bool sameFile(const FileDownload::Validators& kept, const FileDownload::Validators& now) {
+    if (!kept.etag.isEmpty()) return kept.etag == now.etag;
+    if (!kept.lastModified.isEmpty()) return kept.lastModified == now.lastModified;
+    return false;
+}
+
 QString newTemporaryPath() {
     return AppPaths::temporary() + u'/' + Names::temporaryPrefix() +
            QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(".mp4");
@@ -104,6 +127,7 @@ QObject* worker() {
 struct FileDownload::Transfer : std::enable_shared_from_this<FileDownload::Transfer> {
     // Written before the transfer is posted to the worker, read there only.
     QNetworkRequest request;
+    std::optional<Continuation> into;  // the caller's file, when the transfer is not temporary
     QObject* worker = nullptr;  // on the worker thread; also read by cancel() from any thread
 
     // Any thread.
@@ -129,12 +153,17 @@ struct FileDownload::Transfer : std::enable_shared_from_this<FileDownload::Trans
     QPointer<QNetworkReply> reply;
     bool writeFailed = false;
     bool reportScheduled = false;
+    bool decided = false;    // the answer's status has been judged (see decide())
+    bool continued = false;  // a 206 continuing the kept part was accepted
+    qint64 base = 0;         // bytes of the file that came before this answer's body
     QElapsedTimer sinceReport;
 
     void start();
     void abort();
 
 private:
+    void send();
+    bool decide();
     void drain();
     void complete();
     void succeed(Result result);
@@ -146,23 +175,35 @@ private:
 
 void FileDownload::Transfer::start() {
     if (cancelRequested.load(std::memory_order_acquire)) return fail(Problem::cancelled());
-    path = newTemporaryPath();
+    path = into ? into->file : newTemporaryPath();
     file = std::make_unique<QFile>(path);
-    // NewOnly: a file of that name (however unlikely) is never reused or truncated.
-    if (!file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+    // NewOnly: a temporary file of that name (however unlikely) is never reused or truncated. A
+    // kept file is opened as it is; the answer decides whether it is continued or replaced.
+    const QIODevice::OpenMode mode =
+        into ? QIODevice::ReadWrite | QIODevice::Unbuffered
+             : QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered;
+    if (!file->open(mode)) {
         const Problem problem = temporaryFolderFailed(*file);
         file.reset();
         return fail(problem);
     }
     // Leased from the moment it exists: another process's clean-up spares young files anyway.
-    lease = std::make_shared<TempFiles::Lease>(path);
+    if (!into) lease = std::make_shared<TempFiles::Lease>(path);
+    send();
+}
 
+void FileDownload::Transfer::send() {
+    if (cancelRequested.load(std::memory_order_acquire)) return fail(Problem::cancelled());
+    QNetworkRequest asked = request;
+    if (into && into->offset > 0) {
+        asked.setRawHeader("Range", "bytes=" + QByteArray::number(into->offset) + '-');
+    }
     // A child of the worker object, so that stopWorker() finds its reply. Deleted later, never
     // during the reply's own finished signal.
     auto* manager = new QNetworkAccessManager(worker);
     // A video server has no business with the user's cookies.
     Net::makeStateless(*manager);
-    reply = manager->get(request);
+    reply = manager->get(asked);
     reply->setReadBufferSize(kReadBufferSize);
     // The connections keep this state alive until the reply is deleted.
     const std::shared_ptr<Transfer> self = shared_from_this();
@@ -174,7 +215,53 @@ void FileDownload::Transfer::abort() {
     if (reply && !reply->isFinished()) reply->abort();  // finishes it: complete() runs now
 }
 
+// Judges the answer once its headers are in. Returns false when it was dropped for a fresh
+// request from zero (a 206 for another file than the kept part).
+bool FileDownload::Transfer::decide() {
+    decided = true;
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    Validators seen;
+    seen.etag = reply->rawHeader("ETag");
+    seen.lastModified = reply->rawHeader("Last-Modified");
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    seen.total = length.isValid() ? length.toLongLong() : -1;
+    if (into && into->offset > 0 && status == 206) {
+        const auto [first, whole] = contentRange(reply->rawHeader("Content-Range"));
+        seen.total = whole;
+        if (first != into->offset || whole <= 0 || whole != into->kept.total ||
+            !sameFile(into->kept, seen)) {
+            // Not the file the kept part belongs to: ask for all of it. The dropped answer is
+            // aborted later, outside its own signal.
+            QNetworkReply* const dropped = reply;
+            QObject::disconnect(dropped, nullptr, nullptr, nullptr);
+            QTimer::singleShot(0, dropped, [dropped] {
+                dropped->abort();
+                dropped->manager()->deleteLater();
+            });
+            into->offset = 0;
+            decided = false;
+            reportScheduled = false;  // its timer was bound to the dropped answer
+            file->resize(0);
+            written.store(0, std::memory_order_relaxed);
+            send();
+            return false;
+        }
+        continued = true;
+        base = into->offset;
+    } else if (into) {
+        base = 0;  // the whole file from its first byte: the kept part goes
+    }
+    if (into) {
+        file->resize(base);
+        file->seek(base);
+        written.store(base, std::memory_order_relaxed);
+        if (into->onStart && (status == 200 || continued)) into->onStart(seen);
+    }
+    return true;
+}
+
 void FileDownload::Transfer::drain() {
+    if (!decided && !decide()) return;
     qint64 count = written.load(std::memory_order_relaxed);
     while (!writeFailed && reply->bytesAvailable() > 0) {
         // readAll() hands over Qt's own buffered chunk without copying it once more.
@@ -200,14 +287,16 @@ void FileDownload::Transfer::drain() {
     }
     written.store(count, std::memory_order_relaxed);
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-    total.store(length.isValid() ? length.toLongLong() : -1, std::memory_order_relaxed);
+    total.store(length.isValid() ? base + length.toLongLong() : -1, std::memory_order_relaxed);
     reportProgress();
 }
 
 void FileDownload::Transfer::complete() {
     QNetworkReply* const finishedReply = reply;
-    QObject::disconnect(finishedReply, &QIODevice::readyRead, nullptr, nullptr);
     const bool transportError = Net::isTransportError(*finishedReply);
+    // An answer without a body is judged here; one dropped for a fresh request ends nothing.
+    if (!decided && !transportError && !writeFailed && !decide()) return;
+    QObject::disconnect(finishedReply, &QIODevice::readyRead, nullptr, nullptr);
     if (!writeFailed && !transportError) drain();
     // Deletes the reply, its child, once its finished signal is over.
     finishedReply->manager()->deleteLater();
@@ -216,7 +305,8 @@ void FileDownload::Transfer::complete() {
     if (writeFailed) return fail(temporaryFolderFailed(*file));
     const QVariant status = finishedReply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QVariant length = finishedReply->header(QNetworkRequest::ContentLengthHeader);
-    const qint64 expected = length.isValid() ? length.toLongLong() : -1;
+    // The whole file's length: a continuation's body is what came after the kept part.
+    const qint64 expected = length.isValid() ? base + length.toLongLong() : -1;
     if (transportError) {
         if (status.isValid() && finishedReply->error() == QNetworkReply::RemoteHostClosedError) {
             return fail(brokeOff(written.load(std::memory_order_relaxed), expected));
@@ -237,7 +327,8 @@ void FileDownload::Transfer::complete() {
 
     Result result;
     result.file = path;
-    result.response.status = status.toInt();
+    // The kept part and its continuation make the whole file, as a 200 would have.
+    result.response.status = continued ? 200 : status.toInt();
     result.response.headers = finishedReply->rawHeaderPairs();
     result.response.url = finishedReply->url();
     result.lease = std::move(lease);
@@ -253,7 +344,8 @@ void FileDownload::Transfer::fail(const Problem& problem) {
     if (file) {
         file->close();
         file.reset();
-        QFile::remove(path);
+        // A caller's file stays as far as it got: the caller keeps or deletes it.
+        if (!into) QFile::remove(path);
     }
     lease.reset();  // after the removal: the file is never unleased and still there
     error = std::make_exception_ptr(problem);
@@ -312,6 +404,16 @@ void FileDownload::cancel() {
 }
 
 QCoro::Task<FileDownload::Result> FileDownload::run(QUrl url, std::shared_ptr<CancelToken> cancel) {
+    return fetch(std::move(url), std::move(cancel), std::nullopt);
+}
+
+QCoro::Task<FileDownload::Result> FileDownload::run(QUrl url, std::shared_ptr<CancelToken> cancel,
+                                                    Continuation into) {
+    return fetch(std::move(url), std::move(cancel), std::move(into));
+}
+
+QCoro::Task<FileDownload::Result> FileDownload::fetch(QUrl url, std::shared_ptr<CancelToken> cancel,
+                                                      std::optional<Continuation> into) {
     if (cancel && cancel->isCancelled()) throw Problem::cancelled();
 
     QNetworkRequest request(url);
@@ -325,6 +427,7 @@ QCoro::Task<FileDownload::Result> FileDownload::run(QUrl url, std::shared_ptr<Ca
 
     const auto transfer = std::make_shared<Transfer>();
     transfer->request = request;
+    transfer->into = std::move(into);
     transfer->worker = worker();
     transfer->owner = this;
     transfer->promise.start();

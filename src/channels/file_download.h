@@ -4,6 +4,7 @@
 #include "net/http_response.h"
 #include "support/temp_files.h"
 
+#include <QByteArray>
 #include <QCoro/QCoroTask>
 #include <QString>
 #include <QUrl>
@@ -12,12 +13,13 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 // One video file transfer: streams the body into "quorvin-<UUID>.mp4" in the temporary folder
-// while it arrives, reporting progress. Any status is a completed transfer (a 404 page is
-// downloaded like a video; Channels::save judges it). One object per transfer, with its own
-// network manager that neither sends nor keeps a cookie and caches nothing, so transfers share
-// no connection and no cookie.
+// (or into the caller's kept file, see Continuation) while it arrives, reporting progress. Any
+// status is a completed transfer (a 404 page is downloaded like a video; Channels::save judges it).
+// One object per transfer, with its own network manager that neither sends nor keeps a cookie and
+// caches nothing, so transfers share no connection and no cookie.
 //
 // Threading: the network manager, the reply and the file writes of every transfer live on one
 // shared worker thread (started on first use, stopped when the application object is
@@ -47,6 +49,30 @@ public:
         std::shared_ptr<const TempFiles::Lease> lease;
     };
 
+    // What the server said about the whole file: a continuation is only accepted for the same
+    // file, which these identify.
+    struct Validators {
+        qint64 total = -1;  // the whole length (-1: not announced)
+        QByteArray etag;
+        QByteArray lastModified;
+    };
+
+    // A transfer into a file the caller keeps (the item's partial data) instead of a temporary
+    // file: a failed or cancelled run leaves the file as far as it got, for the caller to keep
+    // or delete. With `offset` > 0 the bytes from there on are asked for ("Range"), and taken only
+    // when the server answers 206 for that offset with the same total length and the same ETag
+    // (or, without one, the same Last-Modified) as `kept`; a 206 that does not match is dropped
+    // and the file fetched again from zero; any other answer (200) replaces the kept part.
+    struct Continuation {
+        QString file;
+        qint64 offset = 0;
+        Validators kept;
+        // Called on the transfers' thread once the server's answer is taken, before its body is
+        // written: what identifies the file, for a later continuation. Only for a 200 or an
+        // accepted 206.
+        std::function<void(const Validators&)> onStart;
+    };
+
     static constexpr qint64 kReadBufferSize = 256 * 1024;
     static constexpr std::chrono::milliseconds kDefaultTimeout{60'000};
     static constexpr std::chrono::milliseconds kProgressInterval{100};
@@ -64,6 +90,9 @@ public:
     // file of a successful run is leased (see Result::lease). Called once, on the main thread,
     // where the task also resumes; the object must outlive the returned task.
     QCoro::Task<Result> run(QUrl url, std::shared_ptr<CancelToken> cancel = nullptr);
+    // The same into the caller's file (see Continuation). Result::lease is empty: the caller's
+    // own lease covers the file. An accepted continuation reports status 200: the file is whole.
+    QCoro::Task<Result> run(QUrl url, std::shared_ptr<CancelToken> cancel, Continuation into);
 
     // Stops a running transfer so that run() throws cancelled. Any thread, any number of times;
     // does nothing before run() has started.
@@ -74,6 +103,9 @@ public:
 
 private:
     struct Transfer;
+
+    QCoro::Task<Result> fetch(QUrl url, std::shared_ptr<CancelToken> cancel,
+                              std::optional<Continuation> into);
 
     Progress m_onProgress;
     std::chrono::milliseconds m_timeout = kDefaultTimeout;

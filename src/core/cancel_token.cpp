@@ -2,9 +2,11 @@
 
 #include "core/failure.h"
 
-void CancelToken::cancel() {
+void CancelToken::cancel(Reason reason) {
     QMutexLocker lock(&m_mutex);
-    if (m_cancelled.exchange(true, std::memory_order_acq_rel)) return;
+    if (m_cancelled.load(std::memory_order_acquire)) return;
+    m_reason.store(reason, std::memory_order_release);
+    m_cancelled.store(true, std::memory_order_release);
     m_cancellingThread = QThread::currentThreadId();
     // One stopper at a time, each run outside the lock: aborting a transfer may resume a
     // coroutine at once, which unregisters other stoppers as it unwinds (those then never run).

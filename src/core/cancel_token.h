@@ -13,14 +13,24 @@
 // and calls every registered stopper once (terminate yt-dlp's process group, abort a transfer,
 // abort a pending request). Engines also check it after each stage and throw the cancellation
 // failure. Safe from any thread; stoppers run on the thread that cancels.
+//
+// A stop has a reason: the user's cancel throws the work away, while an interrupt (Quorvin
+// quitting) stops the same processes and transfers but leaves the data kept so far where it can
+// be continued. The first reason given is the one that counts.
 class CancelToken {
 public:
     using Stopper = std::function<void()>;
+    enum class Reason : quint8 { cancel, interrupt };
 
     static std::shared_ptr<CancelToken> make() { return std::make_shared<CancelToken>(); }
 
-    void cancel();
+    void cancel(Reason reason = Reason::cancel);
+    void interrupt() { cancel(Reason::interrupt); }
     bool isCancelled() const { return m_cancelled.load(std::memory_order_acquire); }
+    // Set before isCancelled() turns true, so a reader that sees the stop sees its reason.
+    bool isInterrupted() const {
+        return isCancelled() && m_reason.load(std::memory_order_acquire) == Reason::interrupt;
+    }
 
     // Registers a stopper and returns its id. When the token is cancelled already, the stopper
     // runs at once (and 0 is returned).
@@ -34,6 +44,7 @@ public:
 
 private:
     std::atomic<bool> m_cancelled{false};
+    std::atomic<Reason> m_reason{Reason::cancel};
     QMutex m_mutex;
     QWaitCondition m_stopperDone;
     std::map<int, Stopper> m_stoppers;  // registered; after cancel(): the ones still to run

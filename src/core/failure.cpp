@@ -46,6 +46,14 @@ Failure Failure::interrupted() {
         false};
 }
 
+Failure Failure::partialExpired() {
+    return Failure{QStringLiteral("已中断"),
+                   QStringLiteral("已下载的部分放得太久（超过 7 天）或占用空间太多，已被清理。"
+                                  "点「重新下载」会从头开始下载。"),
+                   {Action::downloadAgain},
+                   false};
+}
+
 Failure Failure::fileGone() {
     return Failure{QStringLiteral("文件已不在桌面"),
                    QStringLiteral("下载好的文件已被移走或删除。需要的话可以重新下载。"),

@@ -56,6 +56,9 @@ struct Failure {
     static Failure cancelled();
     // "已中断": a download that was still running when Quorvin quit, crashed or lost power.
     static Failure interrupted();
+    // "已中断", for an interrupted download whose kept part was cleared (too old, or too much kept
+    // in all): it can only start again from zero.
+    static Failure partialExpired();
     // "文件已不在桌面": a finished download whose file has since been moved or deleted.
     static Failure fileGone();
 

@@ -1,8 +1,8 @@
 #include "manager/download_manager.h"
 
-#include "channels/channels_download.h"
 #include "manager/desktop_remedies.h"
 #include "manager/download_failure.h"
+#include "manager/engine_run.h"
 #include "support/log.h"
 
 #include <QFileInfo>
@@ -20,11 +20,9 @@ DownloadManager::DownloadManager(DesktopServices services, YtDlp::Settings setti
       m_cookieBrowser(Browser::preferred()) {}
 
 DownloadManager::~DownloadManager() {
-    // Running downloads stop; their tasks see that the manager is gone and touch nothing.
-    const auto items = m_items;
-    for (const auto& item : items) {
-        if (item->cancelToken) item->cancelToken->cancel();
-    }
+    // Running downloads stop, keeping their data; their tasks see that the manager is gone and
+    // touch nothing else.
+    stopAll(CancelToken::Reason::interrupt);
 }
 
 void DownloadManager::setCookieBrowser(std::optional<Browser> browser) {
@@ -69,10 +67,10 @@ void DownloadManager::moveToTop(const ItemPointer& item) {
     Q_EMIT itemsChanged();
 }
 
-void DownloadManager::retry(const ItemPointer& item) {
+void DownloadManager::retry(const ItemPointer& item, bool continuing) {
     if (!item || item->isActive()) return;
     moveToTop(item);
-    run(item);
+    run(item, continuing);
 }
 
 void DownloadManager::cancel(const ItemPointer& item) {
@@ -81,36 +79,39 @@ void DownloadManager::cancel(const ItemPointer& item) {
 
 void DownloadManager::remove(const ItemPointer& item) {
     if (!item) return;
-    cancel(item);
-    if (m_items.removeIf([&](const ItemPointer& other) { return other == item; }) > 0) {
+    cancel(item);  // a running attempt deletes its own data
+    if (!item->isActive()) discardKeptData(m_partialRoot, {item->id()});
+    if (m_items.removeIf([&](const ItemPointer& other) { return other == item; }) > 0)
         Q_EMIT itemsChanged();
-    }
 }
 
 void DownloadManager::clearFinished() {
-    if (m_items.removeIf([](const ItemPointer& item) { return item->isFinished(); }) > 0) {
-        Q_EMIT itemsChanged();
+    QList<QUuid> ids;
+    for (const ItemPointer& item : m_items) {
+        if (item->isFinished()) ids.append(item->id());
     }
+    discardKeptData(m_partialRoot, ids);  // an interrupted row's kept data goes with it
+    if (m_items.removeIf([](const ItemPointer& item) { return item->isFinished(); }) > 0)
+        Q_EMIT itemsChanged();
 }
 
-void DownloadManager::cancelAll() {
-    const auto items = m_items;  // cancelling may resume a run synchronously
+void DownloadManager::stopAll(CancelToken::Reason reason) {
+    const auto items = m_items;  // stopping may resume a run synchronously
     for (const auto& item : items) {
-        if (item->isActive()) cancel(item);
+        if (item->cancelToken) item->cancelToken->cancel(reason);
     }
 }
 
 void DownloadManager::restore(const QList<ItemPointer>& items) {
-    if (items.isEmpty()) return;
     m_items.append(items);
-    Q_EMIT itemsChanged();
+    if (!items.isEmpty()) Q_EMIT itemsChanged();
 }
 
 void DownloadManager::reportActive() {
     Q_EMIT activeChanged(hasActive());
 }
 
-void DownloadManager::run(const ItemPointer& item) {
+void DownloadManager::run(const ItemPointer& item, bool continuing) {
     item->setPhase(Phase::makeWorking(QStringLiteral("正在解析链接…")));
     Q_EMIT activeChanged(true);
     Log::write(QStringLiteral("开始下载：[") + item->platform().name() + QStringLiteral("] ") +
@@ -118,21 +119,17 @@ void DownloadManager::run(const ItemPointer& item) {
     auto token = CancelToken::make();
     item->cancelToken = token;
     // The task runs on by itself and frees itself when it ends; the item's token is its handle.
-    runTask(item, token);
+    runTask(item, token, continuing);
 }
 
-QCoro::Task<> DownloadManager::runTask(ItemPointer item, std::shared_ptr<CancelToken> token) {
+QCoro::Task<> DownloadManager::runTask(ItemPointer item, std::shared_ptr<CancelToken> token,
+                                       bool continuing) {
     QPointer<DownloadManager> self(this);
     QString file;
     std::exception_ptr error;
     try {
-        DownloadItem* const target = item.get();
-        if (item->platform() != Platform::channels) {
-            const std::optional<Browser> browser = m_cookieBrowser;  // read at task start
-            file = co_await YtDlp::download(target, browser, token, m_settings);
-        } else {
-            file = co_await Channels::download(target, token);
-        }
+        const EngineRun how{m_cookieBrowser, m_settings, m_partialRoot, continuing};
+        file = co_await runEngine(item.get(), token, how);
     } catch (...) {
         error = std::current_exception();
     }
@@ -148,13 +145,17 @@ QCoro::Task<> DownloadManager::runTask(ItemPointer item, std::shared_ptr<CancelT
         item->setPhase(Phase::makeDone(file, info.exists() ? info.size() : 0));
         Log::write(QStringLiteral("下载完成：") + info.fileName());
     } else {
-        const Failure failure = classifyDownloadError(error);
-        cancelled = failure.isCancel;
+        // An interrupt kept the data, whatever the stopped engine threw: the item can resume.
+        const Failure failure =
+            token->isInterrupted() ? Failure::interrupted() : classifyDownloadError(error);
+        cancelled = failure.isCancel || token->isInterrupted();  // no reason to come forward
         // A browser whose cookies could not be read is not kept: every later download would fail.
         if (failure.actions.contains(Failure::Action::forgetBrowserCookies)) setCookieBrowser({});
         item->setPhase(Phase::makeFailed(failure));
         if (cancelled) {
-            Log::write(QStringLiteral("已取消：") + item->linkText());
+            const bool kept = token->isInterrupted();
+            Log::write((kept ? QStringLiteral("已中断：") : QStringLiteral("已取消：")) +
+                       item->linkText());
         } else {
             Log::write(QStringLiteral("下载失败：") + failure.title + QStringLiteral("（") +
                        item->linkText() + QStringLiteral("）"));
@@ -187,8 +188,10 @@ void DownloadManager::perform(const Failure::Action& action, const ItemPointer& 
             setCookieBrowser(action.browser());
             retry(item);
             break;
-        case Failure::Action::retry:
         case Failure::Action::resume:
+            resume(item);
+            break;
+        case Failure::Action::retry:
         case Failure::Action::downloadAgain:
             retry(item);
             break;

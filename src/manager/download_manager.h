@@ -51,11 +51,19 @@ public:
     // Starts downloading the link in a new item on top, or brings the active item that already
     // downloads it to the top without restarting it. Returns that item.
     ItemPointer submit(const QUrl& url, Platform platform);
-    void retry(const ItemPointer& item);
+    // `continuing`: from the data the last attempt kept, when it was interrupted.
+    void retry(const ItemPointer& item, bool continuing = false);
+    // "继续下载".
+    void resume(const ItemPointer& item) { retry(item, true); }
     void cancel(const ItemPointer& item);
     void remove(const ItemPointer& item);
     void clearFinished();
-    void cancelAll();
+    void cancelAll() { stopAll(CancelToken::Reason::cancel); }
+    // Stops every running download as cancelAll() does, but keeps what each has fetched so far
+    // and leaves it "已中断" (Quorvin is quitting).
+    void interruptAll() { stopAll(CancelToken::Reason::interrupt); }
+    // Where downloads keep their partial data; without it (quorvin-cli) nothing is kept.
+    void keepPartialData(const QString& root) { m_partialRoot = root; }
     // Items brought back from an earlier run, placed below the listed ones; none of them runs.
     void restore(const QList<ItemPointer>& items);
 
@@ -74,8 +82,9 @@ Q_SIGNALS:
     void showRequested();
 
 private:
-    void run(const ItemPointer& item);
-    QCoro::Task<> runTask(ItemPointer item, std::shared_ptr<CancelToken> token);
+    void run(const ItemPointer& item, bool continuing = false);
+    QCoro::Task<> runTask(ItemPointer item, std::shared_ptr<CancelToken> token, bool continuing);
+    void stopAll(CancelToken::Reason reason);
     void onLoginFinished(bool loggedIn, const ItemPointer& thenRetry);
     void moveToTop(const ItemPointer& item);
     void reportActive();
@@ -86,5 +95,6 @@ private:
     ToolsStatus m_tools;
     YuanbaoStatus m_yuanbao;
     std::optional<Browser> m_cookieBrowser;
+    QString m_partialRoot;
     std::shared_ptr<LoginWindow> m_loginWindow;
 };

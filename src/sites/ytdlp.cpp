@@ -186,7 +186,8 @@ QString workingFolder(const DownloadItem& item) {
 }
 
 QCoro::Task<QString> download(DownloadItem* item, std::optional<Browser> browser,
-                              std::shared_ptr<CancelToken> cancel, Settings settings) {
+                              std::shared_ptr<CancelToken> cancel, Settings settings,
+                              QString keptFolder) {
     const QPointer<DownloadItem> guarded(item);
     const Platform platform = item->platform();
     const QUrl url = item->url();
@@ -203,19 +204,25 @@ QCoro::Task<QString> download(DownloadItem* item, std::optional<Browser> browser
         // clang-format on
     }
 
-    const QString folder = workingFolder(*item);
-    // Whatever an earlier attempt of this item left (it may have been killed) is not this run's.
-    QDir(folder).removeRecursively();
-    QDir().mkpath(folder);
-    const FolderRemover remover(folder);
-    // Leased while this run uses it, so the start-up clean-up of another Quorvin process leaves
-    // it alone; released just before the remover deletes it.
-    const TempFiles::Lease lease(folder);
+    const bool temporary = keptFolder.isEmpty();
+    const QString folder = temporary ? workingFolder(*item) : keptFolder;
+    std::optional<FolderRemover> remover;
+    std::optional<TempFiles::Lease> lease;
+    if (temporary) {
+        // Whatever an earlier attempt of this item left (it may have been killed) is not this
+        // run's.
+        QDir(folder).removeRecursively();
+        QDir().mkpath(folder);
+        remover.emplace(folder);
+        // Leased while this run uses it, so the start-up clean-up of another Quorvin process
+        // leaves it alone; released just before the remover deletes it.
+        lease.emplace(folder);
+    }
 
     Runner runner(*ytdlpPath, arguments(url, *ffmpegPath, folder, browser),
                   Tools::environment(settings.tools));
-    // Should Quorvin end before this run does, the folder goes with the tool's group.
-    runner.group()->removeWhenEnded(folder);
+    // Should Quorvin end before this run does, a temporary folder goes with the tool's group.
+    if (temporary) runner.group()->removeWhenEnded(folder);
     StallMonitor monitor(platform, StallMonitor::Clock::now(), settings.stallLimit);
     OutputReader reader(item, monitor);
 

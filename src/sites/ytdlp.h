@@ -40,8 +40,14 @@ struct Settings {
 // Failure on every unsuccessful outcome, Failure::cancelled() once `cancel` has been cancelled
 // before the file is on the Desktop (cancelling also terminates yt-dlp's whole process group).
 // `browser`: whose cookies yt-dlp should read.
+//
+// `keptFolder`, when given (the item's partial data, leased by the caller), is the working
+// folder instead of a temporary one, and it is left as it is whatever the outcome: yt-dlp
+// continues the ".part" files an earlier attempt left there (it continues by default), and the
+// caller keeps the folder (an interrupt) or discards it.
 QCoro::Task<QString> download(DownloadItem* item, std::optional<Browser> browser,
-                              std::shared_ptr<CancelToken> cancel, Settings settings);
+                              std::shared_ptr<CancelToken> cancel, Settings settings,
+                              QString keptFolder = QString());
 
 // yt-dlp's command line for one attempt, in its fixed order. Its final files go to "out" in the
 // working folder.
