@@ -2,8 +2,10 @@
 
 #include "support/app_paths.h"
 
+#include <QColor>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QRegularExpression>
 
 #include <csignal>
@@ -245,4 +247,56 @@ int logLinesContaining(const QString& text) {
     QFile log(AppPaths::appLog());
     if (!log.open(QIODevice::ReadOnly)) return 0;
     return int(QString::fromUtf8(log.readAll()).split(u'\n').filter(text).size());
+}
+
+std::optional<QPoint> solidAccentCentre(const QImage& screen, const QRect& region) {
+    QHash<QRgb, int> counts;
+    for (int y = region.top(); y <= region.bottom(); ++y) {
+        for (int x = region.left(); x <= region.right(); ++x) {
+            const QColor colour = screen.pixelColor(x, y);
+            if (colour.hsvSaturation() > 120 && colour.value() > 80) ++counts[colour.rgb()];
+        }
+    }
+    QRgb best = 0;
+    int bestCount = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > bestCount) std::tie(best, bestCount) = std::pair(it.key(), it.value());
+    }
+    if (bestCount < 300) return std::nullopt;  // a 24-point button has well over that
+    // The same colour also draws accent texts ("粘贴", "清除已完成"): the button is where it
+    // makes the longest unbroken run along a line.
+    QPoint centre;
+    int longest = 0;
+    for (int y = region.top(); y <= region.bottom(); ++y) {
+        int run = 0;
+        for (int x = region.left(); x <= region.right() + 1; ++x) {
+            if (x <= region.right() && screen.pixel(x, y) == best) {
+                ++run;
+                continue;
+            }
+            if (run > longest)
+                std::tie(longest, centre) = std::pair(run, QPoint(x - 1 - run / 2, y));
+            run = 0;
+        }
+    }
+    return centre;
+}
+
+std::optional<QPoint> settledRemedy(const DesktopSession& desktop, const QString& panel,
+                                    const QString& shot) {
+    using namespace std::chrono_literals;
+    const QRect panelRect = desktop.geometry(panel);
+    std::optional<QPoint> remedy;
+    const bool settled = TestSupport::waitUntil(
+        [&] {
+            if (!desktop.screenshot(shot)) return false;
+            const QImage screen(shot);
+            const auto found = solidAccentCentre(
+                screen, panelRect.adjusted(0, 120, 0, 0).intersected(screen.rect()));
+            const bool still = found && remedy && *found == *remedy;
+            remedy = found;
+            return still;
+        },
+        15s);
+    return settled ? remedy : std::nullopt;
 }

@@ -2,6 +2,8 @@
 
 #include "common/test_support.h"
 
+#include <QImage>
+#include <QPoint>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRect>
@@ -9,6 +11,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 // A private desktop for one test: Xvfb (display picked by the server), openbox, a session bus
@@ -66,3 +69,12 @@ private:
 
 // The lines of the app's log that contain `text`.
 int logLinesContaining(const QString& text);
+
+// The centre of the filled primary remedy button in `region` of a screenshot (the largest area
+// of one saturated colour, along its longest unbroken run), whatever the palette's accent is.
+std::optional<QPoint> solidAccentCentre(const QImage& screen, const QRect& region);
+
+// Waits until the panel's first remedy button below its paste row stands still on screen (the
+// failure box animates in) and returns its centre; `shot` is where the screen is written.
+std::optional<QPoint> settledRemedy(const DesktopSession& desktop, const QString& panel,
+                                    const QString& shot);

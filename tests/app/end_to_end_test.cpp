@@ -30,42 +30,6 @@ QStringList desktopVideos() {
     return QDir(AppPaths::desktop()).entryList({QStringLiteral("*.mp4")}, QDir::Files);
 }
 
-// The centre of the largest area of one saturated colour in `region` of the screen: the filled
-// primary remedy button (white text on the accent), whatever the palette's accent is. The
-// platform badge beside it is a gradient, so no single colour of it comes close.
-std::optional<QPoint> solidAccentCentre(const QImage& screen, const QRect& region) {
-    QHash<QRgb, int> counts;
-    for (int y = region.top(); y <= region.bottom(); ++y) {
-        for (int x = region.left(); x <= region.right(); ++x) {
-            const QColor colour = screen.pixelColor(x, y);
-            if (colour.hsvSaturation() > 120 && colour.value() > 80) ++counts[colour.rgb()];
-        }
-    }
-    QRgb best = 0;
-    int bestCount = 0;
-    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-        if (it.value() > bestCount) std::tie(best, bestCount) = std::pair(it.key(), it.value());
-    }
-    if (bestCount < 300) return std::nullopt;  // a 24-point button has well over that
-    // The same colour also draws accent texts ("粘贴", "清除已完成"): the button is where it
-    // makes the longest unbroken run along a line.
-    QPoint centre;
-    int longest = 0;
-    for (int y = region.top(); y <= region.bottom(); ++y) {
-        int run = 0;
-        for (int x = region.left(); x <= region.right() + 1; ++x) {
-            if (x <= region.right() && screen.pixel(x, y) == best) {
-                ++run;
-                continue;
-            }
-            if (run > longest)
-                std::tie(longest, centre) = std::pair(run, QPoint(x - 1 - run / 2, y));
-            run = 0;
-        }
-    }
-    return centre;
-}
-
 TEST(EndToEnd, TypedLinkLandsOnTheDesktopAndAFailureRemedyRetries) {
     const QString media = TestSupport::home() + QStringLiteral("/media");
     ASSERT_TRUE(TestMedia::makeClip(media + QStringLiteral("/clip.mp4"), 2));
@@ -140,20 +104,9 @@ TEST(EndToEnd, TypedLinkLandsOnTheDesktopAndAFailureRemedyRetries) {
         20s));
     // The newest row is the failed one, at the top of the list, below the paste row. Its
     // failure box animates in: the screen is read until its first remedy stands still.
-    const QRect panelRect = desktop.geometry(panel);
-    std::optional<QPoint> remedy;
-    const bool settled = TestSupport::waitUntil(
-        [&] {
-            if (!desktop.screenshot(shotPath(QStringLiteral("e2e-4-failed")))) return false;
-            const QImage screen(shotPath(QStringLiteral("e2e-4-failed")));
-            const auto found = solidAccentCentre(
-                screen, panelRect.adjusted(0, 120, 0, 0).intersected(screen.rect()));
-            const bool still = found && remedy && *found == *remedy;
-            remedy = found;
-            return still;
-        },
-        15s);
-    ASSERT_TRUE(settled && remedy.has_value());
+    const std::optional<QPoint> remedy =
+        settledRemedy(desktop, panel, shotPath(QStringLiteral("e2e-4-failed")));
+    ASSERT_TRUE(remedy.has_value());
     desktop.run(QStringLiteral("xdotool"),
                 {QStringLiteral("mousemove"), QString::number(remedy->x()),
                  QString::number(remedy->y()), QStringLiteral("click"), QStringLiteral("1")});

@@ -1,9 +1,9 @@
 // Quitting (SIGTERM) or crashing (SIGKILL) during a transfer: the real quorvin under Xvfb
 // downloads a link handed to it from the command line, the loopback server goes silent
 // mid-file, the app is ended. Its processes end with it, nothing partial stays on the Desktop or
-// in the temporary folder, and the data waits in the item's kept folder. A later run given the
-// item's id (as the restored list gives it) continues from there: the server sees the Range
-// request from the kept length, and the saved file is the server's byte for byte.
+// in the temporary folder, and the data waits in the item's kept folder. The next run shows the
+// item "已中断", and its "继续下载" continues from there: the server sees the Range request
+// from the kept length, and the saved file is the server's byte for byte.
 
 #include "app/desktop_session.h"
 
@@ -11,7 +11,7 @@
 #include "common/channels_services.h"
 #include "common/service_server.h"
 #include "common/test_media.h"
-#include "manager/download_manager.h"
+#include "core/platform.h"
 #include "support/app_paths.h"
 #include "support/partial_store.h"
 #include "support/settings.h"
@@ -43,6 +43,11 @@ class InterruptedApp : public ::testing::TestWithParam<Case> {
 protected:
     void SetUp() override {
         ASSERT_EQ(desktop.problem(), QString());
+        // Earlier tests in this process share the home: their kept list and data go first.
+        QFile::remove(AppPaths::support() + QStringLiteral("/items.json"));
+        QDir(PartialStore::root()).removeRecursively();
+        QDir(AppPaths::desktop()).removeRecursively();
+        QDir().mkpath(AppPaths::desktop());
         Settings::setValue(QStringLiteral("welcomed2"), true);
         QNetworkCookie login("hy_token", "token");
         login.setDomain(QStringLiteral("127.0.0.1"));
@@ -154,25 +159,33 @@ TEST_P(InterruptedApp, KeepsTheDataAndALaterRunContinuesIt) {
     EXPECT_TRUE(TestSupport::temporaryLeftovers().isEmpty());
     EXPECT_TRUE(QDir(AppPaths::desktop()).isEmpty(QDir::Files | QDir::Hidden));
 
-    // The next run: the item comes back with its id, and "继续下载" adopts the data.
+    // The next run brings the item back "已中断" (the probe shows the panel once it has
+    // started), and its one remedy, "继续下载", adopts the kept data.
     serve(false);
     server.clearRequests();
-    YtDlp::Settings settings;
-    settings.tools.searchDirs = {QStringLiteral("/usr/bin")};
-    DownloadManager manager(DesktopServices{}, settings);
-    manager.keepPartialData(PartialStore::root());
-    const auto item = std::make_shared<DownloadItem>(QUuid(QFileInfo(folder).fileName()),
-                                                     QUrl(link), GetParam().platform);
-    item->setPhase(Phase::makeFailed(Failure::interrupted()));  // as the restored list has it
-    manager.resume(item);
-    ASSERT_TRUE(
-        TestSupport::waitUntil([&] { return item->isFinished() && !item->cancelToken; }, 90s))
+    const int savedBefore = logLinesContaining(QStringLiteral("下载完成："));
+    app = std::make_unique<QProcess>();
+    environment.insert(QStringLiteral("QUORVIN_STARTUP_PROBE"), QStringLiteral("1"));
+    app->setProcessEnvironment(environment);
+    app->start(QStringLiteral(QUORVIN_BUILD_DIR "/src/app/quorvin"));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return desktop.panels().size() == 1; }, 30s));
+    const std::optional<QPoint> remedy =
+        settledRemedy(desktop, desktop.panels().first(),
+                      QStringLiteral(QUORVIN_BUILD_DIR "/screenshots/resume-") + GetParam().name +
+                          QStringLiteral(".png"));
+    ASSERT_TRUE(remedy.has_value());
+    desktop.run(QStringLiteral("xdotool"),
+                {QStringLiteral("mousemove"), QString::number(remedy->x()),
+                 QString::number(remedy->y()), QStringLiteral("click"), QStringLiteral("1")});
+    ASSERT_TRUE(TestSupport::waitUntil(
+        [&] { return logLinesContaining(QStringLiteral("下载完成：")) == savedBefore + 1; }, 90s))
         << TestSupport::logLines().join(u'\n').toStdString();
-    ASSERT_EQ(item->phase().kind(), Phase::done) << item->phase().failure().advice.toStdString();
     EXPECT_TRUE(ranges(videoPath).contains("bytes=" + QByteArray::number(kept) + '-'))
         << ranges(videoPath).join(',').toStdString();
-    EXPECT_EQ(fileBytes(item->phase().file()), source);
-    EXPECT_FALSE(QFileInfo::exists(folder));
+    const QStringList saved = QDir(AppPaths::desktop()).entryList({QStringLiteral("*.mp4")});
+    ASSERT_EQ(saved.size(), 1);
+    EXPECT_EQ(fileBytes(AppPaths::desktop() + u'/' + saved.first()), source);
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return !QFileInfo::exists(folder); }, 10s));
 }
 
 INSTANTIATE_TEST_SUITE_P(Ends, InterruptedApp,
