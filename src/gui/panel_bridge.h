@@ -59,6 +59,10 @@ class PanelBridge : public QObject {
     // the menu opens: the user may have changed it in the desktop's settings.
     Q_PROPERTY(
         bool startsAtLogin READ startsAtLogin WRITE setStartsAtLogin NOTIFY startsAtLoginChanged)
+    // Whether downloads that end while the panel is hidden are announced through the desktop's
+    // notifications (the setting "notifyWhenDone"), read again each time the menu opens.
+    Q_PROPERTY(bool notifyWhenDone READ notifyWhenDone WRITE setNotifyWhenDone NOTIFY
+                   notifyWhenDoneChanged)
     // Typographic points (1/72 inch) per logical pixel on this display. The QML sets font sizes
     // in points through it (font.pixelSize would round 11.5 to a whole pixel).
     Q_PROPERTY(double pointsPerPixel READ pointsPerPixel CONSTANT)
@@ -102,6 +106,8 @@ public:
     bool offersOldCertRemoval() const { return m_offersOldCertRemoval; }
     bool startsAtLogin() const { return m_startsAtLogin; }
     void setStartsAtLogin(bool on);
+    bool notifyWhenDone() const { return m_notifyWhenDone; }
+    void setNotifyWhenDone(bool on);
     double pointsPerPixel() const;
     QString revealLabel() const { return OsUtils::fileManager().revealLabel(); }
     bool translucent() const { return m_callbacks.translucent; }
@@ -141,6 +147,7 @@ Q_SIGNALS:
     void installedBrowsersChanged();
     void offersOldCertRemovalChanged();
     void startsAtLoginChanged();
+    void notifyWhenDoneChanged();
 
 private:
     void updateNeedsYuanbaoLogin();
@@ -154,6 +161,7 @@ private:
     bool m_hasFinished = false;
     bool m_offersOldCertRemoval = false;
     bool m_startsAtLogin = false;
+    bool m_notifyWhenDone = true;
     QVariantList m_installedBrowsers;
     double m_reportedHeight = -1;
 };
