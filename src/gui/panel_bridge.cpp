@@ -35,6 +35,7 @@ PanelBridge::PanelBridge(DownloadManager& manager, PasteField& field, PanelCallb
     connect(&m_field, &PasteField::detectedChanged, this, &PanelBridge::detectedChanged);
     connect(&m_field, &PasteField::detectedChanged, this, &PanelBridge::updateNeedsYuanbaoLogin);
     connect(&m_field, &PasteField::focusTickChanged, this, &PanelBridge::focusTickChanged);
+    connect(&m_field, &PasteField::dropHintChanged, this, &PanelBridge::dropHintChanged);
     YuanbaoStatus* const yuanbao = &m_manager.yuanbao();
     connect(yuanbao, &YuanbaoStatus::loggedInChanged, this, &PanelBridge::yuanbaoLoggedInChanged);
     connect(yuanbao, &YuanbaoStatus::loggedInChanged, this, &PanelBridge::updateNeedsYuanbaoLogin);

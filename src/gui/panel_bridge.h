@@ -46,6 +46,8 @@ class PanelBridge : public QObject {
     Q_PROPERTY(
         QString cookieBrowser READ cookieBrowser WRITE setCookieBrowser NOTIFY cookieBrowserChanged)
     Q_PROPERTY(int focusTick READ focusTick NOTIFY focusTickChanged)
+    // Why the last drop on the panel was refused, until the field changes; empty otherwise.
+    Q_PROPERTY(QString dropHint READ dropHint NOTIFY dropHintChanged)
     // {"raw", "name"} per installed browser, looked up when the menu opens.
     Q_PROPERTY(
         QVariantList installedBrowsers READ installedBrowsers NOTIFY installedBrowsersChanged)
@@ -100,6 +102,7 @@ public:
     QString cookieBrowser() const;
     void setCookieBrowser(const QString& raw);
     int focusTick() const { return m_field.focusTick(); }
+    QString dropHint() const { return m_field.dropHint(); }
     QVariantList installedBrowsers() const { return m_installedBrowsers; }
     QVariantList supportedPlatforms() const;
     ItemListModel* items() { return &m_items; }
@@ -115,6 +118,10 @@ public:
     Q_INVOKABLE void submit() { m_field.submit(); }
     Q_INVOKABLE void clearFinished() { m_manager.clearFinished(); }
     Q_INVOKABLE void pasteFromClipboard() { m_field.pasteFromClipboard(); }
+    // Links and text dropped on the panel; false when refused.
+    Q_INVOKABLE bool drop(const QList<QUrl>& links, const QString& text) {
+        return m_field.fillFromDrop(links, text);
+    }
     Q_INVOKABLE void showYuanbaoLogin() { m_manager.showYuanbaoLogin(); }
     Q_INVOKABLE void logoutYuanbao() { m_manager.logoutYuanbao(); }
     Q_INVOKABLE void updateTools() { m_manager.tools().update(); }
@@ -144,6 +151,7 @@ Q_SIGNALS:
     void listTitleChanged();
     void cookieBrowserChanged();
     void focusTickChanged();
+    void dropHintChanged();
     void installedBrowsersChanged();
     void offersOldCertRemovalChanged();
     void startsAtLoginChanged();
