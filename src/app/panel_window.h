@@ -52,6 +52,6 @@ private:
     const bool m_translucent;
     QRect m_anchor;
     QElapsedTimer m_hiddenByDeactivation;
-    // Polls the pointer's buttons after the activation went away while one was held.
+    // After the activation went away: hides, or waits for a held button's release.
     QTimer m_releaseWatch;
 };
