@@ -100,7 +100,9 @@ try:
     while icon is None and time.time() < deadline:
         for window in xdotool("search", "--classname", "quorvin").split():
             x, y, width, height = geometry(window)
-            if 0 < width <= 32 and y < 30:
+            # Embedded into trayer at the top right; before that the icon's window stands alone
+            # at the top left.
+            if 0 < width <= 32 and y < 30 and x > 640:
                 icon = (x + width // 2, y + height // 2)
         time.sleep(0.1)
     if icon is None:
