@@ -4,6 +4,7 @@
 #include "app/desktop_compositor.h"
 #include "app/desktop_notifications.h"
 #include "app/desktop_workspace.h"
+#include "app/field_frame_probe.h"
 #include "app/launch_text.h"
 #include "app/login_helper_client.h"
 #include "app/old_certificate_offer.h"
@@ -197,6 +198,7 @@ int main(int argc, char** argv) {
         callbacks.onHeightChange = [&](double height) { panel->setPanelHeight(height); };
         callbacks.translucent = panel->isTranslucent();
         loadPanel(*panel, manager, field, std::move(callbacks));
+        FieldFrameProbe::watch(*panel, field);
 
         QObject::connect(&manager, &DownloadManager::activeChanged, tray.get(), &TrayIcon::setBusy);
         QObject::connect(&manager, &DownloadManager::showRequested, panel.get(), showPanel);

@@ -1,7 +1,9 @@
 #include "app/panel_window.h"
 
 #include "app/panel_placement.h"
+#include "app/pointer_buttons.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
@@ -30,6 +32,10 @@ PanelWindow::PanelWindow(bool translucent) : m_translucent(translucent) {
     }
     resize(kWidth + 2 * margin(m_translucent), kInitialHeight);
     connect(this, &QWindow::activeChanged, this, &PanelWindow::onActiveChanged);
+    // X11 says nothing when a button is released over another program's window: ask often
+    // enough that the panel goes with the release, as it would have gone with the press.
+    m_releaseWatch.setInterval(30);
+    connect(&m_releaseWatch, &QTimer::timeout, this, &PanelWindow::hideOnceReleased);
 }
 
 void PanelWindow::setPanelHeight(double height) {
@@ -76,7 +82,28 @@ void PanelWindow::place() {
 }
 
 void PanelWindow::onActiveChanged() {
-    if (isActive() || !isVisible()) return;
+    if (isActive() || !isVisible()) {
+        m_releaseWatch.stop();
+        return;
+    }
+    // Decided a moment later: the window manager that moved the activation on a press may still
+    // hold the pointer frozen, and until it lets go the button does not show as held.
+    m_releaseWatch.start();
+}
+
+void PanelWindow::hideOnceReleased() {
+    if (!isVisible() || isActive()) {
+        m_releaseWatch.stop();
+        return;
+    }
+    if (PointerButtons::held()) return;
+    m_releaseWatch.stop();
+    // Released over the panel: a drag brought something here, and the user goes on in the panel.
+    if (geometry().contains(QCursor::pos())) {
+        raise();
+        requestActivate();
+        return;
+    }
     hide();
     m_hiddenByDeactivation.start();
 }

@@ -3,12 +3,16 @@
 #include <QElapsedTimer>
 #include <QQuickView>
 #include <QRect>
+#include <QTimer>
 
 // The window the panel lives in: a frameless tool window, 440 points wide, as tall as the panel
 // says it is. A Popup would get no keyboard under a window manager, so this is a Tool window
 // that hides itself when it loses activation, the way a transient popover closes on an outside
-// click. Escape and Ctrl+H hide it; Ctrl+Q asks to quit. A translucent window (where a
-// compositor runs) has room around the panel for its shadow, and shows through there.
+// click. A press in another window may be the start of a drag of a link onto the panel, so
+// while a button is held the panel waits: released over the panel, it stays and takes the
+// keyboard back; released elsewhere, it hides. Escape and Ctrl+H hide it; Ctrl+Q asks to quit. A
+// translucent window (where a compositor runs) has room around the panel for its shadow, and shows
+// through there.
 class PanelWindow : public QQuickView {
     Q_OBJECT
 
@@ -43,8 +47,11 @@ protected:
 private:
     void place();
     void onActiveChanged();
+    void hideOnceReleased();
 
     const bool m_translucent;
     QRect m_anchor;
     QElapsedTimer m_hiddenByDeactivation;
+    // After the activation went away: hides, or waits for a held button's release.
+    QTimer m_releaseWatch;
 };

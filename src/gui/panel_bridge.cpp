@@ -5,6 +5,7 @@
 #include "support/app_paths.h"
 #include "support/autostart.h"
 #include "support/log.h"
+#include "support/settings.h"
 
 #include <QGuiApplication>
 #include <QQmlEngine>
@@ -34,6 +35,7 @@ PanelBridge::PanelBridge(DownloadManager& manager, PasteField& field, PanelCallb
     connect(&m_field, &PasteField::detectedChanged, this, &PanelBridge::detectedChanged);
     connect(&m_field, &PasteField::detectedChanged, this, &PanelBridge::updateNeedsYuanbaoLogin);
     connect(&m_field, &PasteField::focusTickChanged, this, &PanelBridge::focusTickChanged);
+    connect(&m_field, &PasteField::dropHintChanged, this, &PanelBridge::dropHintChanged);
     YuanbaoStatus* const yuanbao = &m_manager.yuanbao();
     connect(yuanbao, &YuanbaoStatus::loggedInChanged, this, &PanelBridge::yuanbaoLoggedInChanged);
     connect(yuanbao, &YuanbaoStatus::loggedInChanged, this, &PanelBridge::updateNeedsYuanbaoLogin);
@@ -151,6 +153,11 @@ void PanelBridge::refreshMenu() {
         m_startsAtLogin = startsAtLogin;
         Q_EMIT startsAtLoginChanged();
     }
+    const bool notify = Settings::notifyWhenDone();
+    if (notify != m_notifyWhenDone) {
+        m_notifyWhenDone = notify;
+        Q_EMIT notifyWhenDoneChanged();
+    }
 }
 
 void PanelBridge::setStartsAtLogin(bool on) {
@@ -163,6 +170,13 @@ void PanelBridge::setStartsAtLogin(bool on) {
     m_startsAtLogin = Autostart::isEnabled();
     // Always: the menu entry ticked itself on the click and must show the outcome.
     Q_EMIT startsAtLoginChanged();
+}
+
+void PanelBridge::setNotifyWhenDone(bool on) {
+    Settings::setNotifyWhenDone(on);
+    m_notifyWhenDone = Settings::notifyWhenDone();
+    // Always: the menu entry ticked itself on the click and must show what is stored.
+    Q_EMIT notifyWhenDoneChanged();
 }
 
 void PanelBridge::openDesktop() {

@@ -46,6 +46,8 @@ class PanelBridge : public QObject {
     Q_PROPERTY(
         QString cookieBrowser READ cookieBrowser WRITE setCookieBrowser NOTIFY cookieBrowserChanged)
     Q_PROPERTY(int focusTick READ focusTick NOTIFY focusTickChanged)
+    // Why the last drop on the panel was refused, until the field changes; empty otherwise.
+    Q_PROPERTY(QString dropHint READ dropHint NOTIFY dropHintChanged)
     // {"raw", "name"} per installed browser, looked up when the menu opens.
     Q_PROPERTY(
         QVariantList installedBrowsers READ installedBrowsers NOTIFY installedBrowsersChanged)
@@ -59,6 +61,10 @@ class PanelBridge : public QObject {
     // the menu opens: the user may have changed it in the desktop's settings.
     Q_PROPERTY(
         bool startsAtLogin READ startsAtLogin WRITE setStartsAtLogin NOTIFY startsAtLoginChanged)
+    // Whether downloads that end while the panel is hidden are announced through the desktop's
+    // notifications (the setting "notifyWhenDone"), read again each time the menu opens.
+    Q_PROPERTY(bool notifyWhenDone READ notifyWhenDone WRITE setNotifyWhenDone NOTIFY
+                   notifyWhenDoneChanged)
     // Typographic points (1/72 inch) per logical pixel on this display. The QML sets font sizes
     // in points through it (font.pixelSize would round 11.5 to a whole pixel).
     Q_PROPERTY(double pointsPerPixel READ pointsPerPixel CONSTANT)
@@ -96,12 +102,15 @@ public:
     QString cookieBrowser() const;
     void setCookieBrowser(const QString& raw);
     int focusTick() const { return m_field.focusTick(); }
+    QString dropHint() const { return m_field.dropHint(); }
     QVariantList installedBrowsers() const { return m_installedBrowsers; }
     QVariantList supportedPlatforms() const;
     ItemListModel* items() { return &m_items; }
     bool offersOldCertRemoval() const { return m_offersOldCertRemoval; }
     bool startsAtLogin() const { return m_startsAtLogin; }
     void setStartsAtLogin(bool on);
+    bool notifyWhenDone() const { return m_notifyWhenDone; }
+    void setNotifyWhenDone(bool on);
     double pointsPerPixel() const;
     QString revealLabel() const { return OsUtils::fileManager().revealLabel(); }
     bool translucent() const { return m_callbacks.translucent; }
@@ -109,6 +118,10 @@ public:
     Q_INVOKABLE void submit() { m_field.submit(); }
     Q_INVOKABLE void clearFinished() { m_manager.clearFinished(); }
     Q_INVOKABLE void pasteFromClipboard() { m_field.pasteFromClipboard(); }
+    // Links and text dropped on the panel; false when refused.
+    Q_INVOKABLE bool drop(const QList<QUrl>& links, const QString& text) {
+        return m_field.fillFromDrop(links, text);
+    }
     Q_INVOKABLE void showYuanbaoLogin() { m_manager.showYuanbaoLogin(); }
     Q_INVOKABLE void logoutYuanbao() { m_manager.logoutYuanbao(); }
     Q_INVOKABLE void updateTools() { m_manager.tools().update(); }
@@ -138,9 +151,11 @@ Q_SIGNALS:
     void listTitleChanged();
     void cookieBrowserChanged();
     void focusTickChanged();
+    void dropHintChanged();
     void installedBrowsersChanged();
     void offersOldCertRemovalChanged();
     void startsAtLoginChanged();
+    void notifyWhenDoneChanged();
 
 private:
     void updateNeedsYuanbaoLogin();
@@ -154,6 +169,7 @@ private:
     bool m_hasFinished = false;
     bool m_offersOldCertRemoval = false;
     bool m_startsAtLogin = false;
+    bool m_notifyWhenDone = true;
     QVariantList m_installedBrowsers;
     double m_reportedHeight = -1;
 };

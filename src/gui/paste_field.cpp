@@ -1,5 +1,16 @@
 #include "gui/paste_field.h"
 
+#include "core/link_handoff.h"
+
+namespace {
+
+bool isWebLink(const QUrl& url) {
+    const QString scheme = url.scheme().toLower();
+    return scheme == u"http" || scheme == u"https";
+}
+
+}  // namespace
+
 PasteField::PasteField(DownloadManager& manager, QObject* parent)
     : QObject(parent), m_manager(manager) {}
 
@@ -13,6 +24,7 @@ void PasteField::setInput(const QString& text) {
     m_detected = detected;
     if (inputChanges) Q_EMIT inputChanged();
     if (detectedChanges) Q_EMIT detectedChanged();
+    if (inputChanges) setDropHint(QString());
 }
 
 bool PasteField::needsYuanbaoLogin() const {
@@ -44,6 +56,7 @@ void PasteField::prepareForShow() {
             }
         }
     }
+    setDropHint(QString());
     ++m_focusTick;
     Q_EMIT focusTickChanged();
 }
@@ -56,4 +69,42 @@ void PasteField::pasteFromClipboard() {
     } else {
         setInput(clipboard->trimmed());
     }
+}
+
+bool PasteField::fillFromDrop(const QList<QUrl>& links, const QString& text) {
+    // Whatever is dropped comes from any program: it is bounded before it is read.
+    const QString noLink = QStringLiteral("没有找到网页链接（只接受 http 或 https 链接）");
+    QString dropped;
+    if (!links.isEmpty()) {
+        QStringList webLinks;
+        for (const QUrl& link : links) {
+            if (isWebLink(link)) webLinks.append(link.toString(QUrl::FullyEncoded));
+        }
+        if (webLinks.isEmpty()) {
+            setDropHint(noLink);
+            return false;
+        }
+        dropped = webLinks.join(u'\n');
+    } else {
+        dropped = text;
+    }
+    if (dropped.size() > LinkHandoff::kMaxBytes ||
+        dropped.toUtf8().size() > LinkHandoff::kMaxBytes) {
+        setDropHint(QStringLiteral("内容太长：一次最多 64 KiB"));
+        return false;
+    }
+    const std::optional<QUrl> url = Platform::firstURL(dropped);
+    if (!url || !isWebLink(*url)) {
+        setDropHint(noLink);
+        return false;
+    }
+    setInput(DownloadItem::linkText(*url));
+    setDropHint(QString());
+    return true;
+}
+
+void PasteField::setDropHint(const QString& hint) {
+    if (hint == m_dropHint) return;
+    m_dropHint = hint;
+    Q_EMIT dropHintChanged();
 }

@@ -3,6 +3,7 @@
 #include "core/platform.h"
 #include "manager/download_manager.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -40,18 +41,30 @@ public:
     void prepareForShow();
     // The clipboard's link, or its trimmed text, into the field.
     void pasteFromClipboard();
+    // Something dropped on the panel: its web link goes into the field as a clipboard link
+    // would, and nothing starts. Dropped links (a browser's or a file manager's) count only
+    // where they are http(s), so a file's path is never read as a link; otherwise the dropped
+    // text is read as share text. Anything else, or more than 64 KiB, leaves the field as it is
+    // and sets the drop hint; false then.
+    bool fillFromDrop(const QList<QUrl>& links, const QString& text);
+    // One line on why the last drop was refused, until the field changes or the panel is shown
+    // again; empty otherwise.
+    QString dropHint() const { return m_dropHint; }
 
 Q_SIGNALS:
     void inputChanged();
     void detectedChanged();
     void focusTickChanged();
+    void dropHintChanged();
 
 private:
     std::optional<QString> clipboardText() const;
+    void setDropHint(const QString& hint);
 
     DownloadManager& m_manager;
     QString m_input;
     std::optional<Detected> m_detected;
     int m_focusTick = 0;
     std::optional<QString> m_lastAutofill;
+    QString m_dropHint;
 };

@@ -3,6 +3,8 @@
 #include "core/background.h"
 #include "support/log.h"
 
+#include <QDateTime>
+#include <QFileInfo>
 #include <QPointer>
 
 namespace {
@@ -15,15 +17,47 @@ QCoro::Task<> inBackground(QPointer<ToolsStatus> status, Work work, Store store)
     if (status) store(status.data(), result);
 }
 
+// The located tools' files as they are now: another file, or the same one rewritten, gives
+// another fingerprint.
+QString fingerprint(const Tools::Settings& settings) {
+    QString print;
+    for (const std::optional<QString>& tool : {Tools::ytdlp(settings), Tools::ffmpeg(settings)}) {
+        if (!tool) {
+            print += QStringLiteral("-|");
+            continue;
+        }
+        const QFileInfo file(*tool);  // a link's target counts
+        print += file.canonicalFilePath() + u':' + QString::number(file.size()) + u':' +
+                 QString::number(file.lastModified().toMSecsSinceEpoch()) + u'|';
+    }
+    return print;
+}
+
 }  // namespace
 
 ToolsStatus::ToolsStatus(Tools::Settings settings, QObject* parent)
     : QObject(parent), m_settings(std::move(settings)) {}
 
 void ToolsStatus::refresh() {
+    std::optional<Answer> known;
+    if (m_known && m_knownAge.isValid() &&
+        std::chrono::milliseconds(m_knownAge.elapsed()) < kKeepAnswer)
+        known = m_known;
     inBackground(
-        this, [settings = m_settings] { return Tools::statusText(settings); },
-        [](ToolsStatus* status, const QString& text) { status->setText(text); });
+        this,
+        [settings = m_settings, known] {
+            const QString files = fingerprint(settings);
+            if (known && known->files == files) return std::pair(*known, false);
+            return std::pair(Answer{files, Tools::statusText(settings)}, true);
+        },
+        [](ToolsStatus* status, const std::pair<Answer, bool>& result) {
+            const auto& [answer, asked] = result;
+            if (asked) {
+                status->m_known = answer;
+                status->m_knownAge.start();
+            }
+            status->setText(answer.text);
+        });
 }
 
 void ToolsStatus::update() {
@@ -34,6 +68,7 @@ void ToolsStatus::update() {
         this, [settings = m_settings] { return Tools::updateOutcome(settings); },
         [](ToolsStatus* status, const Tools::UpdateOutcome& outcome) {
             status->setUpdating(false);
+            status->m_known.reset();  // the version may be another now
             status->setText(outcome.text);
             status->m_lastUpdate = outcome.text;
             status->m_lastUpdateCommand = outcome.command;

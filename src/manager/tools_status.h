@@ -2,8 +2,12 @@
 
 #include "sites/tools.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+
+#include <chrono>
+#include <optional>
 
 // The external tools' one-line status and the yt-dlp update, as the panel shows them. Both ask
 // the tools, which can take long, off the main thread and publish the answer here. Main thread
@@ -23,11 +27,22 @@ public:
     void dismissLastUpdate();
     const Tools::Settings& settings() const { return m_settings; }
 
-    // Asks the tools for their status line; the answer arrives later.
+    // Asks the tools for their status line; the answer arrives later. The panel asks at every
+    // showing, and yt-dlp tells its version only by starting Python (a few hundred milliseconds
+    // of CPU beside the panel's first frame), so an answer is kept while the tools' files stay
+    // as they were, for up to kKeepAnswer: a package manager may update yt-dlp's modules
+    // without touching the program file.
     void refresh();
+    static constexpr std::chrono::minutes kKeepAnswer{10};
     // Updates yt-dlp unless an update is running; the outcome becomes the status line and is
     // logged.
     void update();
+
+    // The tools' files as a query found them, and the line they gave.
+    struct Answer {
+        QString files;
+        QString text;
+    };
 
 Q_SIGNALS:
     void textChanged();
@@ -43,4 +58,6 @@ private:
     bool m_updating = false;
     QString m_lastUpdate;
     QString m_lastUpdateCommand;
+    std::optional<Answer> m_known;
+    QElapsedTimer m_knownAge;
 };

@@ -106,6 +106,60 @@ TEST_F(XEmbedTray, IconClicksTogglePanelAtTheIconAndRightClickOpensTheMenu) {
     EXPECT_TRUE(desktop.panels().isEmpty());
 }
 
+TEST_F(XEmbedTray, APressInAnotherWindowThatEndsOverThePanelKeepsItOneThatEndsThereHidesIt) {
+    ASSERT_EQ(desktop.problem(), QString());
+    ASSERT_TRUE(startApp(desktop).ok);
+    // Another program's window, which takes the activation when pressed, as a browser does.
+    QProcess other;
+    other.setProcessEnvironment(desktop.environment());
+    other.start(QStringLiteral("xmessage"),
+                {QStringLiteral("-geometry"), QStringLiteral("300x120+40+500"),
+                 QStringLiteral("a page with a link")});
+    QString page;
+    ASSERT_TRUE(TestSupport::waitUntil(
+        [&] {
+            const QStringList windows = desktop.visibleWindows(QStringLiteral("xmessage"));
+            if (!windows.isEmpty()) page = windows.first();
+            return !page.isEmpty();
+        },
+        10s));
+    const auto xdotool = [&](const QStringList& arguments) {
+        desktop.run(QStringLiteral("xdotool"), arguments);
+    };
+    const auto showPanel = [&] {
+        desktop.startApp();  // a second launch brings the panel forward
+        return TestSupport::waitUntil(
+            [&] {
+                return desktop.panels().size() == 1 &&
+                       desktop.activeWindow() == desktop.panels().first();
+            },
+            10s);
+    };
+    const auto pressOnPage = [&] {
+        xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), page,
+                 QStringLiteral("20"), QStringLiteral("20"), QStringLiteral("mousedown"),
+                 QStringLiteral("1")});
+        return TestSupport::waitUntil([&] { return desktop.activeWindow() == page; }, 5s);
+    };
+
+    // Dragged from the page and let go over the panel: it is still there and has the keyboard.
+    ASSERT_TRUE(showPanel());
+    const QString panel = desktop.panels().first();
+    const QPoint centre = desktop.geometry(panel).center();
+    ASSERT_TRUE(pressOnPage());
+    xdotool({QStringLiteral("mousemove"), QString::number(centre.x()), QString::number(centre.y()),
+             QStringLiteral("mouseup"), QStringLiteral("1")});
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return desktop.activeWindow() == panel; }, 5s));
+    EXPECT_EQ(desktop.panels(), QStringList{panel});
+
+    // A plain click in the page: the panel goes, as a popup does.
+    ASSERT_TRUE(pressOnPage());
+    xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return desktop.panels().isEmpty(); }, 5s));
+    other.terminate();
+    other.waitForFinished(3000);
+}
+
 TEST_F(XEmbedTray, PanelWithoutIconGeometryStaysInsideTheScreen) {
     // Pointer stand-in at the very bottom right corner: the panel opens above it, on screen.
     ASSERT_EQ(desktop.problem(), QString());

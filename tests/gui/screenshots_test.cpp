@@ -117,6 +117,14 @@ void renderStates(const QString& folder, bool dark) {
             ->setTitle(QStringLiteral("没下载完的视频"));
         save(panel, folder, QStringLiteral("13-restored-list"), dark);
     }
+    {
+        // A file dropped on the panel: the field keeps its link, one line says why.
+        PanelHarness panel(dark);
+        panel.field().setInput(QStringLiteral("https://www.bilibili.com/video/BV1xx411c7mD"));
+        panel.field().fillFromDrop({QUrl::fromLocalFile(QStringLiteral("/home/u/clip.mp4"))},
+                                   QString());
+        save(panel, folder, QStringLiteral("14-drop-refused"), dark);
+    }
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
-// The panel's "登录时启动" entry, on the real QML menu: it writes and removes the autostart entry
-// and always shows what is on disk.
+// The panel's "登录时启动" and "完成时通知" entries, on the real QML menu: they write the autostart
+// entry and the setting, and always show what is on disk.
 
 #include "common/test_support.h"
 #include "panel_harness.h"
 #include "support/autostart.h"
+#include "support/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -82,4 +83,32 @@ TEST(StartAtLogin, AnEntryThatCannotBeWrittenStaysUntickedAndTheLogSaysWhy) {
     openMenu(panel);
     EXPECT_FALSE(panel.value("startAtLogin", "checked").toBool());
     EXPECT_TRUE(TestSupport::logLines().join(u'\n').contains(QStringLiteral("无法写入登录启动项")));
+}
+
+TEST(NotifyWhenDone, TheEntryAfterStartAtLoginIsOnByDefaultAndWritesTheSetting) {
+    PanelHarness panel;
+    openMenu(panel);
+    const QStringList entries = menuEntries(panel);
+    const qsizetype startAtLogin = entries.indexOf(QStringLiteral("startAtLogin"));
+    ASSERT_GE(startAtLogin, 0) << entries.join(u' ').toStdString();
+    EXPECT_EQ(entries.value(startAtLogin + 1), QStringLiteral("notifyWhenDone"));
+    EXPECT_EQ(panel.value("notifyWhenDone", "text").toString(), QStringLiteral("完成时通知"));
+    EXPECT_TRUE(panel.value("notifyWhenDone", "checkable").toBool());
+    EXPECT_TRUE(panel.value("notifyWhenDone", "checked").toBool());
+
+    click(panel, QStringLiteral("notifyWhenDone"));
+    EXPECT_EQ(Settings::value(QStringLiteral("notifyWhenDone")), QVariant(false));
+    openMenu(panel);
+    EXPECT_FALSE(panel.value("notifyWhenDone", "checked").toBool());
+
+    // Turned on again elsewhere (the setting is shared with the command line): the menu shows it.
+    Settings::setNotifyWhenDone(true);
+    openMenu(panel);
+    EXPECT_TRUE(panel.value("notifyWhenDone", "checked").toBool());
+    click(panel, QStringLiteral("notifyWhenDone"));
+    EXPECT_FALSE(Settings::notifyWhenDone());
+    openMenu(panel);
+    click(panel, QStringLiteral("notifyWhenDone"));
+    EXPECT_TRUE(Settings::notifyWhenDone());
+    EXPECT_EQ(Settings::value(QStringLiteral("notifyWhenDone")), QVariant(true));
 }

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QThreadPool>
 
 using namespace ManagerTest;
 
@@ -367,4 +368,41 @@ TEST(DownloadManagerCommands, StatusRefreshReadsLoginAndTools) {
     harness.manager->logoutYuanbao();
     EXPECT_EQ(harness.manager->yuanbao().loggedIn(), std::optional<bool>(false));
     EXPECT_TRUE(CookieJar::read().isEmpty());
+}
+
+TEST(DownloadManagerCommands, StatusRefreshAsksYtDlpAgainOnlyOnceItsFileChanged) {
+    // Each version query leaves a line in `asked`.
+    const QString tools = TestSupport::home() + QStringLiteral("/tools");
+    const QString asked = TestSupport::home() + QStringLiteral("/asked");
+    const auto install = [&](const QByteArray& version) {
+        const QString path = TestSupport::writeFile(
+            tools + QStringLiteral("/yt-dlp"),
+            "#!/bin/sh\necho x >> '" + asked.toUtf8() + "'\necho " + version + "\n");
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    };
+    install("2025.01.01");
+    const QString ffmpeg = TestSupport::writeFile(tools + QStringLiteral("/ffmpeg"), "#!/bin/sh\n");
+    QFile::setPermissions(ffmpeg, QFile::ReadOwner | QFile::ExeOwner);
+    YtDlp::Settings settings;
+    settings.tools.searchDirs = {tools};
+    Harness harness(settings);
+    const auto queries = [&] {
+        QThreadPool::globalInstance()->waitForDone();  // every query has run to its end
+        QFile file(asked);
+        return file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : 0;
+    };
+
+    // Every showing of the panel refreshes; only the first starts yt-dlp.
+    harness.manager->refreshStatus();
+    ASSERT_TRUE(TestSupport::waitUntil(
+        [&] { return harness.manager->tools().text() == u"yt-dlp 2025.01.01"; }));
+    for (int showing = 0; showing < 3; ++showing) harness.manager->refreshStatus();
+    EXPECT_EQ(queries(), 1);
+
+    // Updated behind Quorvin's back (another version, another size): asked again.
+    install("2025.12.31.1");
+    harness.manager->refreshStatus();
+    EXPECT_TRUE(TestSupport::waitUntil(
+        [&] { return harness.manager->tools().text() == u"yt-dlp 2025.12.31.1"; }));
+    EXPECT_EQ(queries(), 2);
 }

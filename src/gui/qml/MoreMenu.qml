@@ -138,6 +138,13 @@ Item {
             checked: Panel.startsAtLogin
             onTriggered: Panel.startsAtLogin = checked
         }
+        MenuItem {
+            objectName: "notifyWhenDone"
+            text: "完成时通知"
+            checkable: true
+            checked: Panel.notifyWhenDone
+            onTriggered: Panel.notifyWhenDone = checked
+        }
         Conditional {
             objectName: "removeOldCert"
             visible: Panel.offersOldCertRemoval

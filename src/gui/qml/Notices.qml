@@ -1,21 +1,48 @@
 import QtQuick
 import Quorvin.Panel
 
-// The one notice that applies, in priority: how the tools update just went, the Yuanbao login
-// notice, the "no link" notice, the supported sites while the list is empty; else nothing.
+// The one notice that applies, in priority: why a drop was refused (until the field changes),
+// how the tools update just went, the Yuanbao login notice, the "no link" notice, the supported
+// sites while the list is empty; else nothing.
 Item {
     id: notices
-    readonly property string current: Panel.updateResult !== "" ? "update"
+    readonly property string current: Panel.dropHint !== "" ? "drop"
+                                    : Panel.updateResult !== "" ? "update"
                                     : Panel.needsYuanbaoLogin ? "login"
                                     : !Panel.hasDetected && Panel.input.trim() !== "" ? "noLink"
                                     : Panel.items.count === 0 ? "sites" : ""
 
     width: parent ? parent.width : Theme.panelWidth
-    height: current === "update" ? update.height + Theme.margin
+    height: current === "drop" ? dropHint.height + 14
+          : current === "update" ? update.height + Theme.margin
           : current === "login" ? login.height + Theme.margin
           : current === "noLink" ? noLink.height + 14
           : current === "sites" ? sites.height + Theme.margin : 0
     visible: current !== ""
+
+    Row {
+        id: dropHint
+        objectName: "dropHint"
+        visible: notices.current === "drop"
+        x: Theme.margin
+        width: notices.width - 2 * Theme.margin
+        spacing: 4
+        Icon {
+            anchors.verticalCenter: parent.verticalCenter
+            name: "exclamationmark.circle"
+            size: Theme.smallIconSize
+            color: Theme.orange
+        }
+        Text {
+            objectName: "dropHintText"
+            width: dropHint.width - Theme.smallIconSize - dropHint.spacing
+            text: Panel.dropHint
+            color: Theme.orange
+            font.pointSize: Theme.bodyFont
+            elide: Text.ElideRight
+            maximumLineCount: 1
+        }
+    }
 
     Rectangle {
         id: update

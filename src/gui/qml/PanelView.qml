@@ -128,6 +128,25 @@ Item {
         }
     }
 
+    // A link or share text dropped on the panel fills the field, as the clipboard does; it
+    // never starts a download. What holds no web link changes nothing and says so in one line.
+    DropArea {
+        id: drops
+        objectName: "dropArea"
+        x: background.x
+        y: background.y
+        width: background.width
+        height: background.height
+        keys: ["text/uri-list", "text/plain"]
+        onDropped: drop => {
+            if (Panel.drop(drop.urls, drop.hasText ? drop.text : "")) {
+                drop.accept(Qt.CopyAction)
+            } else {
+                drop.accepted = false
+            }
+        }
+    }
+
     // Drawn over the content, so a row or the divider reaching the edge cannot hide it.
     Rectangle {
         objectName: "panelFrame"
@@ -137,7 +156,8 @@ Item {
         height: background.height
         radius: Theme.cornerRadius
         color: "transparent"
-        border.width: 1
-        border.color: Theme.frame
+        // Where a drop would land, the frame takes the field's focus colour.
+        border.width: drops.containsDrag ? 2 : 1
+        border.color: drops.containsDrag ? Theme.fade(Theme.accent, 0.75) : Theme.frame
     }
 }
