@@ -11,6 +11,8 @@
 #include <QSaveFile>
 #include <QSet>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 using JournalFormat::Record;
@@ -18,7 +20,6 @@ using JournalFormat::Record;
 ItemJournal::ItemJournal(DownloadManager& manager, const QString& path, QObject* parent)
     : QObject(parent), m_manager(manager), m_path(path) {
     m_timer.setSingleShot(true);
-    m_timer.setInterval(kGathering);
     connect(&m_timer, &QTimer::timeout, this, &ItemJournal::write);
     connect(&m_manager, &DownloadManager::itemsChanged, this, [this] {
         follow();
@@ -142,7 +143,13 @@ void ItemJournal::onPhaseChanged(DownloadItem* item) {
 
 void ItemJournal::schedule() {
     m_pending = true;
-    if (!m_timer.isActive()) m_timer.start();
+    if (m_timer.isActive()) return;
+    // The first change after a quiet second is written at once (what changes together in this
+    // turn of the event loop goes with it): a new download is on disk before a crash can lose
+    // it. Later changes wait for the second to be over.
+    const auto sinceWrite = std::chrono::milliseconds(
+        m_sinceWrite.isValid() ? m_sinceWrite.elapsed() : kGathering.count());
+    m_timer.start(std::max(std::chrono::milliseconds(0), kGathering - sinceWrite));
 }
 
 void ItemJournal::flush() {
@@ -172,6 +179,7 @@ void ItemJournal::write() {
         QDir().mkpath(folder);
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
+    m_sinceWrite.start();  // a failed attempt counts too: a full disk is not hammered
     QSaveFile file(m_path);
     // Owner-only from the first byte: the list names what the user watched.
     const bool saved = file.open(QIODevice::WriteOnly) && ::fchmod(file.handle(), 0600) == 0 &&

@@ -3,6 +3,7 @@
 #include "core/download_item.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QPointer>
@@ -65,6 +66,7 @@ private:
     DownloadManager& m_manager;
     const QString m_path;
     QTimer m_timer;
+    QElapsedTimer m_sinceWrite;     // invalid until the first write
     QHash<QUuid, Entry> m_entries;  // the items followed, by id
     bool m_pending = false;
     bool m_failureLogged = false;

@@ -71,7 +71,16 @@ mode_t modeOf(const QString& path) {
 
 }  // namespace
 
-TEST(ItemJournal, EveryPhaseComesBackThroughTheFile) {
+// Tests share one home: each starts without a kept list or set-aside files.
+class ItemJournalFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QFile::remove(journalPath());
+        for (const QString& name : badFiles()) QFile::remove(AppPaths::support() + u'/' + name);
+    }
+};
+
+TEST_F(ItemJournalFile, EveryPhaseComesBackThroughTheFile) {
     const QString kept = TestSupport::writeFile(AppPaths::desktop() + QStringLiteral("/kept.mp4"),
                                                 QByteArray(1234, 'v'));
     const Failure refused{QStringLiteral("网站拒绝了下载"),
@@ -135,7 +144,7 @@ TEST(ItemJournal, EveryPhaseComesBackThroughTheFile) {
               QStringLiteral("已中断"));
 }
 
-TEST(ItemJournal, UnreadableFilesAreSetAsideWithTheirBytesAndTheListStartsEmpty) {
+TEST_F(ItemJournalFile, UnreadableFilesAreSetAsideWithTheirBytesAndTheListStartsEmpty) {
     const QList<QByteArray> unreadable = {
         "{\"format\": 1, \"items\": [",
         "[]",
@@ -176,7 +185,7 @@ TEST(ItemJournal, UnreadableFilesAreSetAsideWithTheirBytesAndTheListStartsEmpty)
     EXPECT_EQ(badFiles().size(), unreadable.size());
 }
 
-TEST(ItemJournal, ABadItemIsLeftOutAndTheOthersComeBack) {
+TEST_F(ItemJournalFile, ABadItemIsLeftOutAndTheOthersComeBack) {
     QList<JournalFormat::Record> records;
     for (int i = 0; i < 4; ++i) {
         records.append({QUuid::createUuid(), QUrl(QStringLiteral("https://example.com/%1").arg(i)),
@@ -212,7 +221,7 @@ TEST(ItemJournal, ABadItemIsLeftOutAndTheOthersComeBack) {
     EXPECT_EQ(journalIds(), idsOf(harness.manager->items()));
 }
 
-TEST(ItemJournal, KeepsTwoHundredDroppingTheOldestFinishedAndWritesRemovalsThrough) {
+TEST_F(ItemJournalFile, KeepsTwoHundredDroppingTheOldestFinishedAndWritesRemovalsThrough) {
     // 205 items; the one at 203 is still running and stays, so 199, 200, 201, 202, 204 go.
     QList<ItemPointer> items;
     for (int i = 0; i < 205; ++i) {
@@ -261,7 +270,7 @@ TEST(ItemJournal, KeepsTwoHundredDroppingTheOldestFinishedAndWritesRemovalsThrou
     EXPECT_EQ(journalIds(), QStringList());
 }
 
-TEST(ItemJournal, ProgressTicksNeverWriteAndABurstOfPhasesWritesOnce) {
+TEST_F(ItemJournalFile, ProgressTicksNeverWriteAndABurstOfPhasesWritesOnce) {
     QList<ItemPointer> items;
     for (int i = 0; i < 20; ++i) {
         items.append(makeItem(QStringLiteral("https://example.com/%1").arg(i),
