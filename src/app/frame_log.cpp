@@ -8,9 +8,19 @@
 #include <cstdio>
 #include <memory>
 
+#include <time.h>
+
 namespace FrameLog {
 
 namespace {
+
+// The CPU time of the calling thread: a frame's own cost, without the time the thread waited
+// for the display server or for a core.
+qint64 threadCpuMicroseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1'000'000 + now.tv_nsec / 1000;
+}
 
 qint64 nowMicroseconds() {
     using namespace std::chrono;
@@ -19,11 +29,10 @@ qint64 nowMicroseconds() {
 
 struct Recorder {
     std::FILE* file = nullptr;
-    // Every drawn frame starts with a sync: a frame that never reached the screen is
-    // overwritten by the next one's start, not counted from its own.
+    // Every drawn frame starts with a sync, on the thread that also swaps it: a frame that never
+    // reached the screen is overwritten by the next one's start, not counted from its own.
     std::atomic<qint64> frameStart{0};
-    std::atomic<qint64> renderStart{0};
-    std::atomic<qint64> renderTime{0};
+    std::atomic<qint64> cpuStart{0};
 
     ~Recorder() {
         if (file) std::fclose(file);
@@ -42,14 +51,10 @@ void attachIfAsked(QQuickWindow& window) {
     std::setvbuf(recorder->file, nullptr, _IOLBF, 0);
     QObject::connect(
         &window, &QQuickWindow::beforeSynchronizing, &window,
-        [recorder] { recorder->frameStart = nowMicroseconds(); }, Qt::DirectConnection);
-    // The painting alone, apart from the copy to the screen that waits on the display server.
-    QObject::connect(
-        &window, &QQuickWindow::beforeRendering, &window,
-        [recorder] { recorder->renderStart = nowMicroseconds(); }, Qt::DirectConnection);
-    QObject::connect(
-        &window, &QQuickWindow::afterRendering, &window,
-        [recorder] { recorder->renderTime = nowMicroseconds() - recorder->renderStart; },
+        [recorder] {
+            recorder->frameStart = nowMicroseconds();
+            recorder->cpuStart = threadCpuMicroseconds();
+        },
         Qt::DirectConnection);
     QObject::connect(
         &window, &QQuickWindow::frameSwapped, &window,
@@ -58,7 +63,7 @@ void attachIfAsked(QQuickWindow& window) {
             if (start > 0)
                 std::fprintf(recorder->file, "%lld %lld\n",
                              static_cast<long long>(nowMicroseconds() - start),
-                             static_cast<long long>(recorder->renderTime.exchange(0)));
+                             static_cast<long long>(threadCpuMicroseconds() - recorder->cpuStart));
         },
         Qt::DirectConnection);
 }
