@@ -281,7 +281,15 @@ public:
             return false;
         m_panel = m_desktop.panels().first();
         waitUntilPanelActive();
-        m_emptyHeight = m_desktop.geometry(m_panel).height();
+        // The panel's height with an empty list, once its layout has settled.
+        TestSupport::waitUntil(
+            [&] {
+                const int before = m_desktop.geometry(m_panel).height();
+                QThread::msleep(500);
+                m_emptyHeight = m_desktop.geometry(m_panel).height();
+                return before == m_emptyHeight;
+            },
+            20s);
         return true;
     }
 
@@ -290,7 +298,7 @@ public:
         clock.start();
         std::printf(
             "| links | min:s | RSS MiB | fds | threads | children | zombies | Desktop files "
-            "| stray | temp files | frames | frame p99 ms | render p99 ms | load |\n"
+            "| stray | temp files | frames | frame p99 ms | frame CPU p99 ms | load |\n"
             "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
         std::fflush(stdout);
         int submitted = 0;
@@ -311,8 +319,11 @@ public:
             // The list is empty again: the panel is back at its first height once the rows'
             // exit has played.
             const bool emptied = TestSupport::waitUntil(
-                [&] { return m_desktop.geometry(m_panel).height() == m_emptyHeight; }, 10s);
-            if (!emptied) ++m_clearMisses;
+                [&] { return m_desktop.geometry(m_panel).height() == m_emptyHeight; }, 30s);
+            if (!emptied)
+                std::fprintf(stderr, "panel %d high after clearing, %d when empty\n",
+                             m_desktop.geometry(m_panel).height(), m_emptyHeight);
+            if (!emptied) ++m_notEmptied;
             report(submitted, clock.elapsed());
         }
         return finish();
@@ -366,10 +377,10 @@ private:
         QLocalSocket socket;
         socket.connectToServer(m_desktop.environment().value(QStringLiteral("XDG_RUNTIME_DIR")) +
                                QStringLiteral("/quorvin.socket"));
-        if (!socket.waitForConnected(3000)) return "not connected";
+        if (!socket.waitForConnected(10000)) return "not connected";
         socket.write(request);
         socket.flush();
-        while (!socket.canReadLine() && socket.waitForReadyRead(10000)) {
+        while (!socket.canReadLine() && socket.waitForReadyRead(60000)) {
         }
         return socket.readLine();
     }
@@ -450,6 +461,7 @@ private:
         focusPanel();
         const auto top = topRowOnScreen();
         if (!top) {
+            std::fprintf(stderr, "清除已完成: no row found on screen\n");
             ++m_clearMisses;
             return;
         }
@@ -558,7 +570,7 @@ private:
         return std::nullopt;
     }
 
-    // Each new frame's whole time and its render time, in milliseconds.
+    // Each new frame's time and its CPU time, in milliseconds.
     std::vector<std::pair<double, double>> newFrames() {
         QFile file(m_frameLog);
         std::vector<std::pair<double, double>> frames;
@@ -599,10 +611,10 @@ private:
         QThread::msleep(1000);
         const ProcessFigures figures = measure(m_pid);
         const auto frames = newFrames();
-        std::vector<double> whole, render;
-        for (const auto& [frame, painting] : frames) {
+        std::vector<double> whole, cpu;
+        for (const auto& [frame, spent] : frames) {
             whole.push_back(frame);
-            render.push_back(painting);
+            cpu.push_back(spent);
         }
         const int desktopFiles = int(
             QDir(AppPaths::desktop())
@@ -612,9 +624,9 @@ private:
         m_maxZombies = std::max(m_maxZombies, figures.zombies);
         m_maxChildren = std::max(m_maxChildren, figures.children);
         const double p99 = percentile(whole, 0.99);
-        const double renderP99 = percentile(render, 0.99);
+        const double cpuP99 = percentile(cpu, 0.99);
         m_worstP99 = std::max(m_worstP99, p99);
-        m_worstRenderP99 = std::max(m_worstRenderP99, renderP99);
+        m_worstCpuP99 = std::max(m_worstCpuP99, cpuP99);
         m_fds.push_back(figures.fds);
         m_threads.push_back(figures.threads);
         const int stray = int(strayDesktopFiles().size());
@@ -625,7 +637,7 @@ private:
             "|\n",
             submitted, elapsedMs / 60000, (elapsedMs / 1000) % 60, figures.rssMiB, figures.fds,
             figures.threads, figures.children, figures.zombies, desktopFiles, stray, temporary,
-            frames.size(), p99, renderP99, qPrintable(loadAverage()));
+            frames.size(), p99, cpuP99, qPrintable(loadAverage()));
         std::fflush(stdout);
     }
 
@@ -662,10 +674,10 @@ private:
             std::printf(" %s %d;", kindName(kind), planned);
         const double growth = m_rss.size() > 1 ? m_rss.back() - m_rss.front() : 0;
         std::printf(
-            "\nruns: %d started, %d saved (of %d), %d failed, %d cancelled; %d clears, "
+            "\nruns: %d started, %d saved (of %d), %d failed, %d cancelled; %d clears (%d missed), "
             "%d panel actions retried, %d missed, %d links refused\n",
-            m_starts, m_done, expectedDone, m_failed, m_cancelled, m_clears, m_actionRetries,
-            m_actionMisses, m_refused);
+            m_starts, m_done, expectedDone, m_failed, m_cancelled, m_clears, m_clearMisses,
+            m_actionRetries, m_actionMisses, m_refused);
         std::printf("RSS growth from the first report to the last: %.1f MiB (goal ≤ 10)\n", growth);
         std::printf("fds %d…%d, threads %d…%d; most children at a report %d, most zombies %d\n",
                     *std::min_element(m_fds.begin(), m_fds.end()),
@@ -678,17 +690,20 @@ private:
             wrong, qsizetype(m_saved.size()), qsizetype(stray.size()), stray.isEmpty() ? "" : " — ",
             qPrintable(stray.join(QStringLiteral(", "))));
         std::printf(
-            "worst frame p99: %.1f ms, of which rendering %.1f ms (goal ≤ 16); list emptied "
+            "worst frame p99: %.1f ms, CPU spent on a frame p99 %.1f ms (goal ≤ 16); list emptied "
             "on clear: %s\n",
-            m_worstP99, m_worstRenderP99, m_clearMisses ? "no" : "yes");
+            m_worstP99, m_worstCpuP99, m_notEmptied ? "no" : "yes");
         std::printf("quit: %s; processes left behind: %lld\n", ended ? "ended" : "did not end",
                     qsizetype(leftovers.size()));
         for (const QString& process : leftovers) std::printf("  %s\n", qPrintable(process));
         const bool met = growth <= 10 && m_maxZombies == 0 && leftovers.isEmpty() &&
                          stray.isEmpty() && wrong == 0 && m_done == expectedDone &&
                          m_actionMisses == 0;
-        std::printf("goals (memory, processes, files, bytes, outcomes): %s\n",
-                    met ? "met" : "NOT met");
+        std::printf(
+            "goals (memory, processes, files, bytes, outcomes): %s; frame p99 ≤ 16 ms: %s "
+            "(CPU per frame: %s)\n",
+            met ? "met" : "NOT met", m_worstP99 <= 16 ? "met" : "NOT met",
+            m_worstCpuP99 <= 16 ? "met" : "NOT met");
         return met ? 0 : 1;
     }
 
@@ -706,7 +721,7 @@ private:
 
     std::map<Kind, int> m_planned;
     int m_starts = 0, m_ends = 0, m_done = 0, m_failed = 0, m_cancelled = 0;
-    int m_finishedSinceClear = 0, m_clears = 0, m_clearMisses = 0;
+    int m_finishedSinceClear = 0, m_clears = 0, m_clearMisses = 0, m_notEmptied = 0;
     int m_actionRetries = 0, m_actionMisses = 0, m_refused = 0;
     QStringList m_saved;
     QSet<QString> m_cancelledLinks;
@@ -714,7 +729,7 @@ private:
     std::vector<int> m_fds, m_threads;
     int m_maxZombies = 0, m_maxChildren = 0, m_maxStray = 0;
     double m_worstP99 = 0;
-    double m_worstRenderP99 = 0;
+    double m_worstCpuP99 = 0;
 };
 
 // What yt-dlp and ffmpeg make of the HLS source outside the app, with the app's format choice:
