@@ -488,9 +488,10 @@ private:
         m_desktop.run(QStringLiteral("xdotool"),
                       {QStringLiteral("mousemove"), QString::number(x), QString::number(y),
                        QStringLiteral("click"), QString::number(button)});
-        // The pointer leaves the panel, so no row shows its hover buttons.
+        // The pointer leaves the panel (below it, wherever it stands), so no row shows its hover
+        // buttons.
         m_desktop.run(QStringLiteral("xdotool"),
-                      {QStringLiteral("mousemove"), QStringLiteral("1200"), QStringLiteral("700")});
+                      {QStringLiteral("mousemove"), QStringLiteral("640"), QStringLiteral("790")});
     }
 
     std::optional<int> topRowOnScreen() {
