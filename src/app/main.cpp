@@ -5,6 +5,7 @@
 #include "app/desktop_notifications.h"
 #include "app/desktop_workspace.h"
 #include "app/field_frame_probe.h"
+#include "app/frame_log.h"
 #include "app/launch_text.h"
 #include "app/login_helper_client.h"
 #include "app/old_certificate_offer.h"
@@ -188,6 +189,7 @@ int main(int argc, char** argv) {
         tray = std::make_unique<TrayIcon>();
         panel = std::make_unique<PanelWindow>(DesktopCompositor::running());
         panel->setIcon(Logo::appIcon());
+        FrameLog::attachIfAsked(*panel);
         QObject::connect(panel.get(), &PanelWindow::quitRequested, &quit, &QuitSequence::run);
         PanelCallbacks callbacks;
         callbacks.onQuit = [&] { quit.run(); };
