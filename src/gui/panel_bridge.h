@@ -8,6 +8,7 @@
 
 #include <QtQml/qqmlregistration.h>
 #include <QObject>
+#include <QQuickItem>
 #include <QVariantList>
 #include <QVariantMap>
 
@@ -117,6 +118,11 @@ public:
 
     Q_INVOKABLE void submit() { m_field.submit(); }
     Q_INVOKABLE void clearFinished() { m_manager.clearFinished(); }
+    // Moves `item` before its sibling `next` in their parent's order, which the Tab chain follows.
+    Q_INVOKABLE void stackBefore(QQuickItem* item, QQuickItem* next) {
+        if (item && next && item != next && item->parentItem() == next->parentItem())
+            item->stackBefore(next);
+    }
     Q_INVOKABLE void pasteFromClipboard() { m_field.pasteFromClipboard(); }
     // Links and text dropped on the panel; false when refused.
     Q_INVOKABLE bool drop(const QList<QUrl>& links, const QString& text) {

@@ -50,6 +50,22 @@ TEST(PanelKeys, TabWalksFromTheFieldThroughTheButtonsToTheMoreMenuAndRoundAgain)
     EXPECT_EQ(walk(Qt::Key_Tab, 5), "pasteButton clearFinished retryButton more linkField");
     EXPECT_EQ(walk(Qt::Key_Backtab, 2), "more retryButton");
 
+    // A row added later goes on top, and the walk reaches it first.
+    panel.add(kLink + "c", Phase::makeFailed(Failure::cancelled()));
+    panel.settle();
+    const auto rowOfFocus = [&] {
+        for (QQuickItem* item = panel.view().activeFocusItem(); item; item = item->parentItem()) {
+            if (item->objectName().startsWith(u"row:")) return item->objectName().mid(4);
+        }
+        return QString();
+    };
+    panel.field().prepareForShow();
+    ASSERT_TRUE(panel.waitFor([&] { return focused(panel) == "linkField"; }));
+    walk(Qt::Key_Tab, 3);
+    EXPECT_EQ(rowOfFocus(), panel.manager().items()[0]->id().toString(QUuid::WithoutBraces));
+    walk(Qt::Key_Tab, 1);
+    EXPECT_EQ(rowOfFocus(), panel.manager().items()[1]->id().toString(QUuid::WithoutBraces));
+
     // With a link: "下载", shown with its ring, and Space presses it.
     panel.field().setInput(kLink + "b");
     panel.field().prepareForShow();
@@ -58,7 +74,7 @@ TEST(PanelKeys, TabWalksFromTheFieldThroughTheButtonsToTheMoreMenuAndRoundAgain)
     QQuickItem* ring = part(panel, panel.item("downloadButton"), "focusRing");
     EXPECT_TRUE(ring && ring->isVisible());
     QTest::keyClick(&panel.view(), Qt::Key_Space);
-    ASSERT_EQ(panel.manager().items().size(), 2);
+    ASSERT_EQ(panel.manager().items().size(), 3);
     EXPECT_EQ(panel.manager().items().first()->url(), QUrl(kLink + "b"));
 }
 

@@ -83,7 +83,9 @@ Column {
         }
 
         delegate: ItemRow {
+            id: delegateRow
             required property var model
+            required property int index
             objectName: "row:" + model.itemId
             x: Theme.inset
             width: ListView.view.width - 2 * Theme.inset
@@ -97,6 +99,27 @@ Column {
             isCancel: model.isCancel
             failureAdvice: model.failureAdvice
             failureActions: model.failureActions
+
+            // Tab follows the rows' order among their siblings, and a row made later (a new
+            // download on top) is appended to them: each row places itself before the next one
+            // down, so the keyboard walks the list from the top.
+            function keepInListOrder() {
+                if (!parent)
+                    return;
+                let next = null;
+                const siblings = parent.children;
+                for (let i = 0; i < siblings.length; ++i) {
+                    const other = siblings[i];
+                    if (other !== delegateRow && other.index !== undefined && other.index > index
+                            && (!next || other.index < next.index))
+                        next = other;
+                }
+                if (next)
+                    Panel.stackBefore(delegateRow, next);
+            }
+            Component.onCompleted: keepInListOrder()
+            onIndexChanged: keepInListOrder()
+            onParentChanged: keepInListOrder()
         }
 
         add: Transition {
