@@ -21,9 +21,14 @@ ToolsStatus::ToolsStatus(Tools::Settings settings, QObject* parent)
     : QObject(parent), m_settings(std::move(settings)) {}
 
 void ToolsStatus::refresh() {
+    if (m_refreshing) return;
+    m_refreshing = true;
     inBackground(
         this, [settings = m_settings] { return Tools::statusText(settings); },
-        [](ToolsStatus* status, const QString& text) { status->setText(text); });
+        [](ToolsStatus* status, const QString& text) {
+            status->m_refreshing = false;
+            status->setText(text);
+        });
 }
 
 void ToolsStatus::update() {

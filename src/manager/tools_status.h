@@ -23,7 +23,8 @@ public:
     void dismissLastUpdate();
     const Tools::Settings& settings() const { return m_settings; }
 
-    // Asks the tools for their status line; the answer arrives later.
+    // Asks the tools for their status line; the answer arrives later. While an answer is on its
+    // way, another request is answered by it rather than by a second run of the tools.
     void refresh();
     // Updates yt-dlp unless an update is running; the outcome becomes the status line and is
     // logged.
@@ -41,6 +42,7 @@ private:
     const Tools::Settings m_settings;
     QString m_text;
     bool m_updating = false;
+    bool m_refreshing = false;
     QString m_lastUpdate;
     QString m_lastUpdateCommand;
 };

@@ -31,9 +31,14 @@ Rectangle {
 
     HoverHandler { id: hover }
 
+    // Made on the first right click: a long list would otherwise hold a menu per row.
+    property PanelMenu contextMenu: null
     TapHandler {
         acceptedButtons: Qt.RightButton
-        onTapped: contextMenu.popup()
+        onTapped: {
+            if (!row.contextMenu) row.contextMenu = contextMenuComponent.createObject(row)
+            row.contextMenu.popup()
+        }
     }
 
     Column {
@@ -94,20 +99,26 @@ Rectangle {
             fraction: row.phase === ItemListModel.Downloading ? row.fraction : -1
         }
 
-        FailureBox {
-            visible: row.showsFailureBox
+        // Made only for a row that fails.
+        Loader {
+            active: row.showsFailureBox
+            visible: active
             width: column.width
-            advice: row.failureAdvice
-            actions: row.failureActions
-            onPerformed: (key) => Panel.items.perform(row.itemId, key)
+            sourceComponent: FailureBox {
+                advice: row.failureAdvice
+                actions: row.failureActions
+                onPerformed: (key) => Panel.items.perform(row.itemId, key)
+            }
         }
     }
 
-    PanelMenu {
-        id: contextMenu
-        MenuItem { text: "复制链接"; onTriggered: Panel.items.copyLink(row.itemId) }
-        MenuItem { text: "在浏览器中打开"; onTriggered: Panel.items.openLink(row.itemId) }
-        MenuSeparator {}
-        MenuItem { text: "从列表移除"; onTriggered: Panel.items.remove(row.itemId) }
+    Component {
+        id: contextMenuComponent
+        PanelMenu {
+            MenuItem { text: "复制链接"; onTriggered: Panel.items.copyLink(row.itemId) }
+            MenuItem { text: "在浏览器中打开"; onTriggered: Panel.items.openLink(row.itemId) }
+            MenuSeparator {}
+            MenuItem { text: "从列表移除"; onTriggered: Panel.items.remove(row.itemId) }
+        }
     }
 }

@@ -57,39 +57,46 @@ Item {
                 // Escape belongs to the window, which hides the Panel.
                 Keys.onEscapePressed: (event) => { event.accepted = false }
 
+                // Made on the first right click, which most showings of the panel never see.
+                property PanelMenu editMenu: null
                 TapHandler {
                     acceptedButtons: Qt.RightButton
-                    onTapped: editMenu.popup()
+                    onTapped: {
+                        if (!field.editMenu) field.editMenu = editMenuComponent.createObject(field)
+                        field.editMenu.popup()
+                    }
                 }
-                PanelMenu {
-                    id: editMenu
-                    objectName: "editMenu"
-                    ShortcutMenuItem {
-                        text: "撤销"; shortcutText: "Ctrl+Z"
-                        enabled: field.canUndo
-                        onTriggered: field.undo()
-                    }
-                    MenuSeparator {}
-                    ShortcutMenuItem {
-                        text: "剪切"; shortcutText: "Ctrl+X"
-                        enabled: field.selectedText !== ""
-                        onTriggered: field.cut()
-                    }
-                    ShortcutMenuItem {
-                        text: "拷贝"; shortcutText: "Ctrl+C"
-                        enabled: field.selectedText !== ""
-                        onTriggered: field.copy()
-                    }
-                    ShortcutMenuItem {
-                        text: "粘贴"; shortcutText: "Ctrl+V"
-                        enabled: field.canPaste
-                        onTriggered: field.paste()
-                    }
-                    MenuSeparator {}
-                    ShortcutMenuItem {
-                        text: "全选"; shortcutText: "Ctrl+A"
-                        enabled: field.text !== ""
-                        onTriggered: field.selectAll()
+                Component {
+                    id: editMenuComponent
+                    PanelMenu {
+                        objectName: "editMenu"
+                        ShortcutMenuItem {
+                            text: "撤销"; shortcutText: "Ctrl+Z"
+                            enabled: field.canUndo
+                            onTriggered: field.undo()
+                        }
+                        MenuSeparator {}
+                        ShortcutMenuItem {
+                            text: "剪切"; shortcutText: "Ctrl+X"
+                            enabled: field.selectedText !== ""
+                            onTriggered: field.cut()
+                        }
+                        ShortcutMenuItem {
+                            text: "拷贝"; shortcutText: "Ctrl+C"
+                            enabled: field.selectedText !== ""
+                            onTriggered: field.copy()
+                        }
+                        ShortcutMenuItem {
+                            text: "粘贴"; shortcutText: "Ctrl+V"
+                            enabled: field.canPaste
+                            onTriggered: field.paste()
+                        }
+                        MenuSeparator {}
+                        ShortcutMenuItem {
+                            text: "全选"; shortcutText: "Ctrl+A"
+                            enabled: field.text !== ""
+                            onTriggered: field.selectAll()
+                        }
                     }
                 }
             }
