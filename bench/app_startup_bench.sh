@@ -162,27 +162,28 @@ try:
         values = [v for v in values if v == v]
         return statistics.median(values) if values else float("nan")
 
-    print("load average (1, 5, 15 min) during the rounds: " + " | ".join(loads))
-    med = {k: [median(r[i] for r in v) for i in range(3)] for k, v in results.items()}
-    for name in ("bare", "quorvin"):
-        t, shown, hidden = med[name]
-        print("%-8s first frame %7.1f ms   RSS shown %6.1f MiB   RSS after hiding %6.1f MiB"
-              "   (median of %d)" % (name, t, shown, hidden, rounds))
-    print("ratio    start-up %.2fx (goal <= 1.5x)   RSS shown %.2fx   RSS after hiding %.2fx "
-          "(goal <= 1.3x)" % (med["quorvin"][0] / med["bare"][0], med["quorvin"][1] / med["bare"][1],
-                              med["quorvin"][2] / med["bare"][2]))
+    if rounds > 0:
+        print("load average (1, 5, 15 min) during the rounds: " + " | ".join(loads))
+        med = {k: [median(r[i] for r in v) for i in range(3)] for k, v in results.items()}
+        for name in ("bare", "quorvin"):
+            t, shown, hidden = med[name]
+            print("%-8s first frame %7.1f ms   RSS shown %6.1f MiB   RSS after hiding %6.1f MiB"
+                  "   (median of %d)" % (name, t, shown, hidden, rounds))
+        ratio = [med["quorvin"][i] / med["bare"][i] for i in range(3)]
+        print("ratio    start-up %.2fx (goal <= 1.5x)   RSS shown %.2fx   RSS after hiding %.2fx "
+              "(goal <= 1.3x)" % tuple(ratio))
 
-    # The steps in the order of the first round; a step a round lacks is left out of its median.
-    order = [name for name, _ in results["quorvin"][0][3]]
-    print("\nquorvin's steps, medians: ms from exec, the step's own share, and the process's CPU ms "
-          "so far (all threads)")
-    previous = 0.0
-    nan = (float("nan"), float("nan"))
-    for name in order:
-        at = median(dict(r[3]).get(name, nan)[0] for r in results["quorvin"])
-        cpu = median(dict(r[3]).get(name, nan)[1] for r in results["quorvin"])
-        print("  %8.1f  %+7.1f  %7.1f  %s" % (at, at - previous, cpu, name))
-        previous = at
+        # The steps in the first round's order; a step a round lacks is left out of its median.
+        order = [name for name, _ in results["quorvin"][0][3]]
+        print("\nquorvin's steps, medians: ms from exec, the step's own share, and the process's "
+              "CPU ms so far (all threads)")
+        previous = 0.0
+        nan = (float("nan"), float("nan"))
+        for name in order:
+            at = median(dict(r[3]).get(name, nan)[0] for r in results["quorvin"])
+            cpu = median(dict(r[3]).get(name, nan)[1] for r in results["quorvin"])
+            print("  %8.1f  %+7.1f  %7.1f  %s" % (at, at - previous, cpu, name))
+            previous = at
 
     if idle_seconds > 0:
         print("\nlong idle: both shown, hidden and left alone for %d s (load %s)"
@@ -191,13 +192,17 @@ try:
         time.sleep(5)
         for p, *_ in pairs:
             hide(p.pid)
-        time.sleep(idle_seconds)
-        rss = [rss_mib(p.pid) for p, *_ in pairs]
+        # Checkpoints on the way, so that a long run says something before it ends.
+        began = time.time()
+        for mark in sorted(set([m for m in (300, 600, 1200, 1800, 2400, 3000)
+                                if m < idle_seconds] + [idle_seconds])):
+            time.sleep(max(0.0, began + mark - time.time()))
+            rss = [rss_mib(p.pid) for p, *_ in pairs]
+            print("after %5d s idle: bare %6.1f MiB   quorvin %6.1f MiB   ratio %.2fx "
+                  "(goal <= 1.3x)   load %s" % (mark, rss[0], rss[1], rss[1] / rss[0], load()),
+                  flush=True)
         for p, *_ in pairs:
             stop(p)
-        print("bare     RSS after %d s idle %6.1f MiB" % (idle_seconds, rss[0]))
-        print("quorvin  RSS after %d s idle %6.1f MiB   ratio %.2fx (goal <= 1.3x)   load %s"
-              % (idle_seconds, rss[1], rss[1] / rss[0], load()))
 finally:
     for p in reversed(procs):
         if p.poll() is None:
