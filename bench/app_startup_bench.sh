@@ -72,10 +72,10 @@ try:
           stderr=subprocess.DEVNULL)
     time.sleep(1.5)
 
-    def rss_mib(pid):
+    def rss_mib(pid, field="VmRSS:"):
         with open("/proc/%d/status" % pid) as f:
             for line in f:
-                if line.startswith("VmRSS:"):
+                if line.startswith(field):
                     return int(line.split()[1]) / 1024.0
         return float("nan")
 
@@ -143,9 +143,10 @@ try:
         hidden_ok = hide(p.pid)
         time.sleep(5)
         hidden = rss_mib(p.pid) if hidden_ok else float("nan")
+        anonymous = rss_mib(p.pid, "RssAnon:") if hidden_ok else float("nan")
         mapped = webengine_mapped(p.pid)
         stop(p)
-        return first, shown, hidden, steps(trace, started), mapped
+        return first, shown, hidden, steps(trace, started), mapped, anonymous
 
     probe = {"QUORVIN_STARTUP_PROBE": "1", "QUORVIN_STARTUP_TRACE": "1"}
     results = {"quorvin": [], "bare": []}
@@ -164,11 +165,12 @@ try:
 
     if rounds > 0:
         print("load average (1, 5, 15 min) during the rounds: " + " | ".join(loads))
-        med = {k: [median(r[i] for r in v) for i in range(3)] for k, v in results.items()}
+        med = {k: [median(r[i] for r in v) for i in (0, 1, 2, 5)] for k, v in results.items()}
         for name in ("bare", "quorvin"):
-            t, shown, hidden = med[name]
-            print("%-8s first frame %7.1f ms   RSS shown %6.1f MiB   RSS after hiding %6.1f MiB"
-                  "   (median of %d)" % (name, t, shown, hidden, rounds))
+            t, shown, hidden, anonymous = med[name]
+            print("%-8s first frame %7.1f ms   RSS shown %6.1f MiB   RSS after hiding %6.1f MiB "
+                  "(of it anonymous %5.1f)   (median of %d)"
+                  % (name, t, shown, hidden, anonymous, rounds))
         ratio = [med["quorvin"][i] / med["bare"][i] for i in range(3)]
         print("ratio    start-up %.2fx (goal <= 1.5x)   RSS shown %.2fx   RSS after hiding %.2fx "
               "(goal <= 1.3x)" % tuple(ratio))
@@ -198,8 +200,10 @@ try:
                                 if m < idle_seconds] + [idle_seconds])):
             time.sleep(max(0.0, began + mark - time.time()))
             rss = [rss_mib(p.pid) for p, *_ in pairs]
-            print("after %5d s idle: bare %6.1f MiB   quorvin %6.1f MiB   ratio %.2fx "
-                  "(goal <= 1.3x)   load %s" % (mark, rss[0], rss[1], rss[1] / rss[0], load()),
+            anonymous = [rss_mib(p.pid, "RssAnon:") for p, *_ in pairs]
+            print("after %5d s idle: bare %6.1f MiB (anonymous %4.1f)   quorvin %6.1f MiB "
+                  "(anonymous %4.1f)   ratio %.2fx (goal <= 1.3x)   load %s"
+                  % (mark, rss[0], anonymous[0], rss[1], anonymous[1], rss[1] / rss[0], load()),
                   flush=True)
         for p, *_ in pairs:
             stop(p)

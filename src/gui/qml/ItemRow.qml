@@ -32,11 +32,13 @@ Rectangle {
     HoverHandler { id: hover }
 
     // Made on the first right click: a long list would otherwise hold a menu per row.
-    property PanelMenu contextMenu: null
+    property RowMenu contextMenu: null
     TapHandler {
         acceptedButtons: Qt.RightButton
         onTapped: {
-            if (!row.contextMenu) row.contextMenu = contextMenuComponent.createObject(row)
+            if (!row.contextMenu)
+                row.contextMenu = contextMenuComponent.createObject(row, {itemId: row.itemId})
+            row.contextMenu.itemId = row.itemId
             row.contextMenu.popup()
         }
     }
@@ -104,21 +106,27 @@ Rectangle {
             active: row.showsFailureBox
             visible: active
             width: column.width
-            sourceComponent: FailureBox {
-                advice: row.failureAdvice
-                actions: row.failureActions
-                onPerformed: (key) => Panel.items.perform(row.itemId, key)
+            sourceComponent: FailureBox {}
+            onLoaded: {
+                const box = item as FailureBox
+                box.advice = Qt.binding(() => row.failureAdvice)
+                box.actions = Qt.binding(() => row.failureActions)
+                box.performed.connect((key) => Panel.items.perform(row.itemId, key))
             }
         }
     }
 
     Component {
         id: contextMenuComponent
-        PanelMenu {
-            MenuItem { text: "复制链接"; onTriggered: Panel.items.copyLink(row.itemId) }
-            MenuItem { text: "在浏览器中打开"; onTriggered: Panel.items.openLink(row.itemId) }
-            MenuSeparator {}
-            MenuItem { text: "从列表移除"; onTriggered: Panel.items.remove(row.itemId) }
-        }
+        RowMenu {}
+    }
+    // The right-click menu, acting on the item it was opened for.
+    component RowMenu: PanelMenu {
+        id: menu
+        property string itemId
+        MenuItem { text: "复制链接"; onTriggered: Panel.items.copyLink(menu.itemId) }
+        MenuItem { text: "在浏览器中打开"; onTriggered: Panel.items.openLink(menu.itemId) }
+        MenuSeparator {}
+        MenuItem { text: "从列表移除"; onTriggered: Panel.items.remove(menu.itemId) }
     }
 }
