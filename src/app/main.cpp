@@ -25,6 +25,7 @@
 #include "manager/partial_expiry.h"
 #include "support/names.h"
 #include "support/partial_store.h"
+#include "support/startup_trace.h"
 #include "support/termination_signals.h"
 
 #include <QApplication>
@@ -71,6 +72,7 @@ void printFirstFrame(PanelWindow& panel) {
         static bool once = false;
         if (once) return;
         once = true;
+        StartupTrace::mark("first frame");
         std::printf("first-frame %lld\n", QDateTime::currentMSecsSinceEpoch());
         std::fflush(stdout);
     });
@@ -79,6 +81,7 @@ void printFirstFrame(PanelWindow& panel) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    StartupTrace::mark("main entered (libraries loaded)");
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
             std::printf("quorvin %s\n", QUORVIN_VERSION);
@@ -121,6 +124,7 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(Names::desktopId());
     // The panel hides rather than closes, and a closed dialog must not end the tray app.
     QApplication::setQuitOnLastWindowClosed(false);
+    StartupTrace::mark("QApplication");
 
     // A second copy asks the first to show its panel and ends, touching no folder and no log.
     SingleInstance instance;
@@ -141,6 +145,8 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    StartupTrace::mark("single instance claimed");
+
     // The download list lives for the whole run; the icon, the panel and the handlers of
     // termination signals come once a tray host is there.
     DownloadManager manager(desktopServices(), YtDlp::Settings{});
@@ -157,6 +163,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<TerminationSignals> termination;
     bool started = false;
     bool showWhenStarted = false;
+    StartupTrace::mark("download manager");
 
     const auto showPanel = [&] {
         if (quit.hasBegun()) return;
@@ -167,6 +174,7 @@ int main(int argc, char** argv) {
         }
         field.prepareForShow();
         panel->present(tray->panelAnchor());
+        panel->afterNextFrame([&] { manager.tools().refresh(); });
     };
     const auto togglePanel = [&] {
         if (panel->isVisible()) {
@@ -187,7 +195,9 @@ int main(int argc, char** argv) {
 
     QObject::connect(&startUp, &StartUp::trayReady, &startUp, [&] {
         tray = std::make_unique<TrayIcon>();
+        StartupTrace::mark("tray host found");
         panel = std::make_unique<PanelWindow>(DesktopCompositor::running());
+        StartupTrace::mark("panel window, QML engine");
         panel->setIcon(Logo::appIcon());
         FrameLog::attachIfAsked(*panel);
         QObject::connect(panel.get(), &PanelWindow::quitRequested, &quit, &QuitSequence::run);
@@ -201,10 +211,10 @@ int main(int argc, char** argv) {
         callbacks.translucent = panel->isTranslucent();
         loadPanel(*panel, manager, field, std::move(callbacks));
         FieldFrameProbe::watch(*panel, field);
+        StartupTrace::mark("panel component");
 
         QObject::connect(&manager, &DownloadManager::activeChanged, tray.get(), &TrayIcon::setBusy);
         QObject::connect(&manager, &DownloadManager::showRequested, panel.get(), showPanel);
-        manager.refreshStatus();
 
         DesktopNotifications::Hooks notificationHooks;
         notificationHooks.panelVisible = [&] { return panel && panel->isVisible(); };
@@ -217,6 +227,7 @@ int main(int argc, char** argv) {
         QObject::connect(tray.get(), &TrayIcon::openPanelChosen, panel.get(), showPanel);
         QObject::connect(tray.get(), &TrayIcon::quitChosen, &quit, &QuitSequence::run);
         tray->show();
+        StartupTrace::mark("tray icon shown");
 
         termination = std::make_unique<TerminationSignals>();
         QObject::connect(termination.get(), &TerminationSignals::received, &quit,
@@ -231,7 +242,14 @@ int main(int argc, char** argv) {
             showWhenStarted = true;
         }
         if (showWhenStarted) showPanel();
+        StartupTrace::mark("panel shown");
         if (!links.isEmpty()) downloadLinks(links);
+        // What the first frame need not wait for: the leftovers and the tools' versions.
+        panel->afterNextFrame([&] {
+            startUp.clearLeftovers();
+            manager.refreshStatus();
+            StartupTrace::mark("leftovers and tools lookup started");
+        });
     });
     QObject::connect(&startUp, &StartUp::firstRunDue, &startUp, showPanel);
     QObject::connect(&startUp, &StartUp::oldCertificatePromptDue, &startUp,

@@ -1,5 +1,6 @@
 #include "app/panel_window.h"
 
+#include "app/idle_memory.h"
 #include "app/panel_placement.h"
 #include "app/pointer_buttons.h"
 
@@ -10,6 +11,7 @@
 #include <QSurfaceFormat>
 
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -36,6 +38,36 @@ PanelWindow::PanelWindow(bool translucent) : m_translucent(translucent) {
     // enough that the panel goes with the release, as it would have gone with the press.
     m_releaseWatch.setInterval(30);
     connect(&m_releaseWatch, &QTimer::timeout, this, &PanelWindow::hideOnceReleased);
+    m_release.setSingleShot(true);
+    m_release.setInterval(kReleaseDelay);
+    connect(&m_release, &QTimer::timeout, this, [this] {
+        if (!isVisible()) IdleMemory::release(*this);
+    });
+    connect(this, &QWindow::visibleChanged, this, [this](bool visible) {
+        if (visible) {
+            m_release.stop();
+        } else {
+            m_release.start();
+        }
+    });
+}
+
+void PanelWindow::afterNextFrame(std::function<void()> work) {
+    if (!isVisible()) {
+        QTimer::singleShot(0, this, std::move(work));
+        return;
+    }
+    // Whichever comes first, the frame or the end of the wait, runs the work; the other finds
+    // it gone.
+    auto pending = std::make_shared<std::function<void()>>(std::move(work));
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    const auto runOnce = [pending, connection] {
+        QObject::disconnect(*connection);
+        if (auto run = std::exchange(*pending, nullptr)) run();
+    };
+    // Queued: the frame is out before the work starts.
+    *connection = connect(this, &QQuickWindow::frameSwapped, this, runOnce, Qt::QueuedConnection);
+    QTimer::singleShot(kFrameWait, this, runOnce);
 }
 
 void PanelWindow::setPanelHeight(double height) {

@@ -5,6 +5,9 @@
 #include <QRect>
 #include <QTimer>
 
+#include <chrono>
+#include <functional>
+
 // The window the panel lives in: a frameless tool window, 440 points wide, as tall as the panel
 // says it is. A Popup would get no keyboard under a window manager, so this is a Tool window
 // that hides itself when it loses activation, the way a transient popover closes on an outside
@@ -37,6 +40,16 @@ public:
     // Whether the window hid itself on losing activation a moment ago. A click on the tray icon
     // takes the activation first, so that click must not open the panel again.
     bool justHidByDeactivation() const;
+    // Runs `work` on the main thread once the window has drawn its next frame, so that work the
+    // user does not wait for (a tool run, a sweep of the disk) does not compete with that frame.
+    // A hidden window draws nothing: then it runs on the next turn of the event loop; and a
+    // frame that does not come within kFrameWait (nothing changed) does not hold it up longer.
+    void afterNextFrame(std::function<void()> work);
+
+    static constexpr std::chrono::milliseconds kFrameWait{1000};
+    // How long the panel stays hidden before what only a shown panel needs is released: a
+    // panel closed and opened again at once keeps its caches.
+    static constexpr std::chrono::milliseconds kReleaseDelay{2000};
 
 Q_SIGNALS:
     void quitRequested();
@@ -54,4 +67,5 @@ private:
     QElapsedTimer m_hiddenByDeactivation;
     // After the activation went away: hides, or waits for a held button's release.
     QTimer m_releaseWatch;
+    QTimer m_release;
 };

@@ -6,8 +6,13 @@
 
 std::optional<QString> SystemClipboard::text() const {
     const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
-    if (!data || !data->hasText()) return std::nullopt;
-    return data->text();
+    if (!data) return std::nullopt;
+    // Not hasText(): on X11 that lists every format the clipboard converts to, images included,
+    // which loads every image-format plugin into the tray app. A clipboard without text gives
+    // an empty one.
+    const QString text = data->text();
+    if (text.isEmpty()) return std::nullopt;
+    return text;
 }
 
 void SystemClipboard::setText(const QString& text) {

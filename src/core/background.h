@@ -11,7 +11,12 @@
 #include <memory>
 #include <type_traits>
 
-// Runs blocking work (a file copy, a tool run) on the thread pool and resumes the awaiting
+// The pool blocking work runs on. Not Qt's global pool: Qt's raster painting splits its larger
+// fills and glyph blits across that one and waits for the parts, so a tool run or a long copy
+// holding its (two, on a two-core machine) threads would hold up every frame of the panel.
+QThreadPool& blockingWorkPool();
+
+// Runs blocking work (a file copy, a tool run) on blockingWorkPool() and resumes the awaiting
 // coroutine on its own thread once it is done. Exceptions travel back unchanged.
 //
 // The work is copied to the pool before the first suspension, so a reference parameter is safe.
@@ -23,7 +28,7 @@ auto offMainThread(const Work& work) -> QCoro::Task<std::invoke_result_t<Work>> 
     auto promise = std::make_shared<QPromise<Result>>();
     QFuture<Result> future = promise->future();
     promise->start();
-    QThreadPool::globalInstance()->start([promise, work]() mutable {
+    blockingWorkPool().start([promise, work]() mutable {
         try {
             if constexpr (std::is_void_v<Result>) {
                 work();

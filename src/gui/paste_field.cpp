@@ -45,7 +45,7 @@ std::optional<QString> PasteField::clipboardText() const {
 }
 
 void PasteField::prepareForShow() {
-    m_manager.refreshStatus();
+    m_manager.yuanbao().refresh();
     if (const std::optional<QString> clipboard = clipboardText()) {
         if (const auto url = Platform::firstURL(*clipboard)) {
             const QString link = DownloadItem::linkText(*url);

@@ -36,8 +36,10 @@ public:
     // Downloads the detected link (or brings its running download to the top) and empties the
     // field; without a detected link nothing happens.
     void submit();
-    // Before the panel is shown: refreshes the status, puts a new clipboard link into the field
-    // unless it is already downloading, and moves the focus into the field.
+    // Before the panel is shown: refreshes the Yuanbao login state, puts a new clipboard link
+    // into the field unless it is already downloading, and moves the focus into the field. The
+    // tools' status is the shell's to refresh once the panel has drawn: a tool run would compete
+    // with the frame the user waits for.
     void prepareForShow();
     // The clipboard's link, or its trimmed text, into the field.
     void pasteFromClipboard();

@@ -39,6 +39,8 @@ ToolsStatus::ToolsStatus(Tools::Settings settings, QObject* parent)
     : QObject(parent), m_settings(std::move(settings)) {}
 
 void ToolsStatus::refresh() {
+    if (m_refreshing) return;
+    m_refreshing = true;
     std::optional<Answer> known;
     if (m_known && m_knownAge.isValid() &&
         std::chrono::milliseconds(m_knownAge.elapsed()) < kKeepAnswer)
@@ -51,6 +53,7 @@ void ToolsStatus::refresh() {
             return std::pair(Answer{files, Tools::statusText(settings)}, true);
         },
         [](ToolsStatus* status, const std::pair<Answer, bool>& result) {
+            status->m_refreshing = false;
             const auto& [answer, asked] = result;
             if (asked) {
                 status->m_known = answer;

@@ -31,7 +31,8 @@ public:
     // showing, and yt-dlp tells its version only by starting Python (a few hundred milliseconds
     // of CPU beside the panel's first frame), so an answer is kept while the tools' files stay
     // as they were, for up to kKeepAnswer: a package manager may update yt-dlp's modules
-    // without touching the program file.
+    // without touching the program file. While an answer is on its way, another request is
+    // answered by it rather than by a second run of the tools.
     void refresh();
     static constexpr std::chrono::minutes kKeepAnswer{10};
     // Updates yt-dlp unless an update is running; the outcome becomes the status line and is
@@ -56,6 +57,7 @@ private:
     const Tools::Settings m_settings;
     QString m_text;
     bool m_updating = false;
+    bool m_refreshing = false;
     QString m_lastUpdate;
     QString m_lastUpdateCommand;
     std::optional<Answer> m_known;

@@ -183,6 +183,7 @@ TEST(CertificatePrompt, OfferedAtLaunchThenFromTheMenu) {
     const Legacy::CleanUp legacy(proxies, trust);
 
     StartUp startUp(legacy);
+    QObject::connect(&startUp, &StartUp::started, &startUp, &StartUp::clearLeftovers);
     QObject::connect(&startUp, &StartUp::oldCertificatePromptDue,
                      [&] { OldCertificateOffer::run(false, legacy); });
     QElapsedTimer clock;
@@ -301,9 +302,12 @@ TEST(PanelWindowKeys, EscapeClosesTheOpenMenuFirstAndThenHidesThePanel) {
     loadPanel(window, manager, field, {});
     window.showAt(QRect(100, 0, 24, 24));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    // The menu is made on its first opening.
+    QObject* more = window.rootObject()->findChild<QObject*>(QStringLiteral("more"));
+    ASSERT_NE(more, nullptr);
+    QMetaObject::invokeMethod(more, "open");
     QObject* menu = window.rootObject()->findChild<QObject*>(QStringLiteral("moreMenu"));
     ASSERT_NE(menu, nullptr);
-    QMetaObject::invokeMethod(menu, "open");
     ASSERT_TRUE(TestSupport::waitUntil([&] { return menu->property("opened").toBool(); },
                                        std::chrono::seconds(5)));
 

@@ -151,3 +151,26 @@ TEST(ItemRow, ALongTitleIsCutAtTwoLines) {
     EXPECT_TRUE(title->property("truncated").toBool());
     EXPECT_FALSE(part(panel, panel.row(item), "thumbnailImage")->isVisible());  // none known
 }
+
+TEST(ItemRow, TheRightClickMenuIsMadeOnDemandAndActsOnItsOwnRow) {
+    PanelHarness panel;
+    const auto first = panel.add(kLink, Phase::makeDone(QStringLiteral("/d/a.mp4"), 1));
+    const auto second = panel.add(kLink + "2", Phase::makeDone(QStringLiteral("/d/b.mp4"), 1));
+    panel.settle();
+    QQuickItem* row = panel.row(first);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->property("contextMenu").value<QObject*>(), nullptr);
+
+    const QPointF at = row->mapToItem(panel.root(), QPointF(row->width() / 2, 12));
+    QTest::mouseClick(&panel.view(), Qt::RightButton, {}, at.toPoint());
+    panel.settle();
+    QObject* menu = row->property("contextMenu").value<QObject*>();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_TRUE(menu->property("visible").toBool());
+    QQuickItem* remove = nullptr;
+    QMetaObject::invokeMethod(menu, "itemAt", Q_RETURN_ARG(QQuickItem*, remove), Q_ARG(int, 3));
+    ASSERT_NE(remove, nullptr);
+    EXPECT_EQ(remove->property("text").toString(), u"从列表移除");
+    QMetaObject::invokeMethod(remove, "triggered");
+    EXPECT_EQ(panel.manager().items(), QList<DownloadManager::ItemPointer>{second});
+}

@@ -263,6 +263,10 @@ TEST(PanelView, TheToolsEntryShowsItsStatus) {
     PanelHarness panel;
     panel.manager().refreshStatus();
     ASSERT_TRUE(TestSupport::waitUntil([&] { return !panel.manager().tools().text().isEmpty(); }));
+    // The menu is made on its first opening.
+    QTest::mouseClick(&panel.view(), Qt::LeftButton, {},
+                      panel.geometry("moreButton").center().toPoint());
+    panel.settle();
     EXPECT_EQ(
         panel.value("updateTools", "text").toString(),
         QStringLiteral("更新下载组件（") + panel.manager().tools().text() + QStringLiteral("）"));

@@ -31,9 +31,16 @@ Rectangle {
 
     HoverHandler { id: hover }
 
+    // Made on the first right click: a long list would otherwise hold a menu per row.
+    property RowMenu contextMenu: null
     TapHandler {
         acceptedButtons: Qt.RightButton
-        onTapped: contextMenu.popup()
+        onTapped: {
+            if (!row.contextMenu)
+                row.contextMenu = contextMenuComponent.createObject(row, {itemId: row.itemId})
+            row.contextMenu.itemId = row.itemId
+            row.contextMenu.popup()
+        }
     }
 
     Column {
@@ -94,20 +101,32 @@ Rectangle {
             fraction: row.phase === ItemListModel.Downloading ? row.fraction : -1
         }
 
-        FailureBox {
-            visible: row.showsFailureBox
+        // Made only for a row that fails.
+        Loader {
+            active: row.showsFailureBox
+            visible: active
             width: column.width
-            advice: row.failureAdvice
-            actions: row.failureActions
-            onPerformed: (key) => Panel.items.perform(row.itemId, key)
+            sourceComponent: FailureBox {}
+            onLoaded: {
+                const box = item as FailureBox
+                box.advice = Qt.binding(() => row.failureAdvice)
+                box.actions = Qt.binding(() => row.failureActions)
+                box.performed.connect((key) => Panel.items.perform(row.itemId, key))
+            }
         }
     }
 
-    PanelMenu {
-        id: contextMenu
-        MenuItem { text: "复制链接"; onTriggered: Panel.items.copyLink(row.itemId) }
-        MenuItem { text: "在浏览器中打开"; onTriggered: Panel.items.openLink(row.itemId) }
+    Component {
+        id: contextMenuComponent
+        RowMenu {}
+    }
+    // The right-click menu, acting on the item it was opened for.
+    component RowMenu: PanelMenu {
+        id: menu
+        property string itemId
+        MenuItem { text: "复制链接"; onTriggered: Panel.items.copyLink(menu.itemId) }
+        MenuItem { text: "在浏览器中打开"; onTriggered: Panel.items.openLink(menu.itemId) }
         MenuSeparator {}
-        MenuItem { text: "从列表移除"; onTriggered: Panel.items.remove(row.itemId) }
+        MenuItem { text: "从列表移除"; onTriggered: Panel.items.remove(menu.itemId) }
     }
 }

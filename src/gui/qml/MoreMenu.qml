@@ -2,15 +2,18 @@ import QtQuick
 import QtQuick.Controls
 import Quorvin.Panel
 
-// The header's "⋯" button and its menu.
+// The header's "⋯" button and its menu. The menu is made on its first opening and kept: most
+// showings of the panel never open it, and its entries cost more to make than the rest of the
+// panel's first frame.
 Item {
     id: more
     objectName: "more"
-    property alias menu: menu
+    // Null until the first opening.
+    property PanelMenu menu: null
     // How far below this button the open menu reaches. The menu is drawn inside the panel's
     // window, so the window must grow to hold it while it is open (with a short list the panel
     // is shorter than the menu, and "退出Quorvin" would be cut off).
-    readonly property real menuReach: menu.visible ? more.height + menu.height + 8 : 0
+    readonly property real menuReach: menu && menu.visible ? more.height + menu.height + 8 : 0
     width: 28
     height: 28
     // Last in the panel's Tab chain (it wraps round to the link field); Space or Return opens
@@ -22,7 +25,12 @@ Item {
 
     function open() {
         Panel.refreshMenu()
+        if (!menu) menu = entries.createObject(more)
         menu.popup(more, more.width - menu.width, more.height)
+    }
+    Component {
+        id: entries
+        Entries {}
     }
 
     FocusRing {
@@ -42,7 +50,7 @@ Item {
         anchors.fill: parent
         hoverEnabled: true
         onClicked: more.open()
-        ToolTip.visible: containsMouse && !menu.visible
+        ToolTip.visible: containsMouse && !(more.menu && more.menu.visible)
         ToolTip.delay: Theme.toolTipDelay
         ToolTip.text: "更多"
     }
@@ -62,11 +70,11 @@ Item {
         target: more.Window.window
         ignoreUnknownSignals: true
         function onVisibleChanged() {
-            if (!more.Window.window.visible) menu.close()
+            if (!more.Window.window.visible && more.menu) more.menu.close()
         }
     }
 
-    PanelMenu {
+    component Entries: PanelMenu {
         id: menu
         objectName: "moreMenu"
         MenuItem { objectName: "openDesktop"; text: "打开桌面"; onTriggered: Panel.openDesktop() }

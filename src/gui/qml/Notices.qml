@@ -147,11 +147,19 @@ Item {
         }
     }
 
-    SitesGrid {
+    // Made the first time the list is empty, then kept: a panel with downloads in it need not
+    // build the grid, and one that empties its list again and again need not rebuild it.
+    readonly property bool sitesWanted: current === "sites"
+    onSitesWantedChanged: if (sitesWanted) sites.active = true
+    Component.onCompleted: if (sitesWanted) sites.active = true
+    Loader {
         id: sites
-        objectName: "sitesNotice"
-        visible: notices.current === "sites"
+        active: false
+        visible: notices.sitesWanted
         x: Theme.margin
         width: notices.width - 2 * Theme.margin
+        sourceComponent: SitesGrid {
+            objectName: "sitesNotice"
+        }
     }
 }

@@ -57,40 +57,19 @@ Item {
                 // Escape belongs to the window, which hides the Panel.
                 Keys.onEscapePressed: (event) => { event.accepted = false }
 
+                // Made on the first right click, which most showings of the panel never see.
+                property EditMenu editMenu: null
                 TapHandler {
                     acceptedButtons: Qt.RightButton
-                    onTapped: editMenu.popup()
+                    onTapped: {
+                        if (!field.editMenu)
+                            field.editMenu = editMenuComponent.createObject(field, {field: field})
+                        field.editMenu.popup()
+                    }
                 }
-                PanelMenu {
-                    id: editMenu
-                    objectName: "editMenu"
-                    ShortcutMenuItem {
-                        text: "撤销"; shortcutText: "Ctrl+Z"
-                        enabled: field.canUndo
-                        onTriggered: field.undo()
-                    }
-                    MenuSeparator {}
-                    ShortcutMenuItem {
-                        text: "剪切"; shortcutText: "Ctrl+X"
-                        enabled: field.selectedText !== ""
-                        onTriggered: field.cut()
-                    }
-                    ShortcutMenuItem {
-                        text: "拷贝"; shortcutText: "Ctrl+C"
-                        enabled: field.selectedText !== ""
-                        onTriggered: field.copy()
-                    }
-                    ShortcutMenuItem {
-                        text: "粘贴"; shortcutText: "Ctrl+V"
-                        enabled: field.canPaste
-                        onTriggered: field.paste()
-                    }
-                    MenuSeparator {}
-                    ShortcutMenuItem {
-                        text: "全选"; shortcutText: "Ctrl+A"
-                        enabled: field.text !== ""
-                        onTriggered: field.selectAll()
-                    }
+                Component {
+                    id: editMenuComponent
+                    EditMenu {}
                 }
             }
             Item {
@@ -165,6 +144,40 @@ Item {
             size: Theme.iconSize
             color: Theme.secondary
             weight: Theme.medium
+        }
+    }
+
+    // The link field's right-click menu.
+    component EditMenu: PanelMenu {
+        id: menu
+        objectName: "editMenu"
+        required property TextField field
+        ShortcutMenuItem {
+            text: "撤销"; shortcutText: "Ctrl+Z"
+            enabled: menu.field.canUndo
+            onTriggered: menu.field.undo()
+        }
+        MenuSeparator {}
+        ShortcutMenuItem {
+            text: "剪切"; shortcutText: "Ctrl+X"
+            enabled: menu.field.selectedText !== ""
+            onTriggered: menu.field.cut()
+        }
+        ShortcutMenuItem {
+            text: "拷贝"; shortcutText: "Ctrl+C"
+            enabled: menu.field.selectedText !== ""
+            onTriggered: menu.field.copy()
+        }
+        ShortcutMenuItem {
+            text: "粘贴"; shortcutText: "Ctrl+V"
+            enabled: menu.field.canPaste
+            onTriggered: menu.field.paste()
+        }
+        MenuSeparator {}
+        ShortcutMenuItem {
+            text: "全选"; shortcutText: "Ctrl+A"
+            enabled: menu.field.text !== ""
+            onTriggered: menu.field.selectAll()
         }
     }
 }
