@@ -285,10 +285,11 @@ std::optional<QPoint> solidAccentCentre(const QImage& screen, const QRect& regio
 std::optional<QPoint> settledRemedy(const DesktopSession& desktop, const QString& panel,
                                     const QString& shot) {
     using namespace std::chrono_literals;
-    const QRect panelRect = desktop.geometry(panel);
     std::optional<QPoint> remedy;
     const bool settled = TestSupport::waitUntil(
         [&] {
+            // Read each time: the panel grows with its list after it has come up.
+            const QRect panelRect = desktop.geometry(panel);
             if (!desktop.screenshot(shot)) return false;
             const QImage screen(shot);
             const auto found = solidAccentCentre(
