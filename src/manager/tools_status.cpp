@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QPointer>
 
+#include <utility>
+
 namespace {
 
 // Work that must not block the main thread, its result stored back there if the status still
@@ -39,7 +41,11 @@ ToolsStatus::ToolsStatus(Tools::Settings settings, QObject* parent)
     : QObject(parent), m_settings(std::move(settings)) {}
 
 void ToolsStatus::refresh() {
-    if (m_refreshing) return;
+    if (m_refreshing) {
+        // Answered once the running query ends: the files may have changed since it started.
+        m_refreshAgain = true;
+        return;
+    }
     m_refreshing = true;
     std::optional<Answer> known;
     if (m_known && m_knownAge.isValid() &&
@@ -60,6 +66,7 @@ void ToolsStatus::refresh() {
                 status->m_knownAge.start();
             }
             status->setText(answer.text);
+            if (std::exchange(status->m_refreshAgain, false)) status->refresh();
         });
 }
 

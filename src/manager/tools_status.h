@@ -31,8 +31,8 @@ public:
     // showing, and yt-dlp tells its version only by starting Python (a few hundred milliseconds
     // of CPU beside the panel's first frame), so an answer is kept while the tools' files stay
     // as they were, for up to kKeepAnswer: a package manager may update yt-dlp's modules
-    // without touching the program file. While an answer is on its way, another request is
-    // answered by it rather than by a second run of the tools.
+    // without touching the program file. Requests made while a query runs are answered by one
+    // more look once it ends, which asks the tools again only if their files changed.
     void refresh();
     static constexpr std::chrono::minutes kKeepAnswer{10};
     // Updates yt-dlp unless an update is running; the outcome becomes the status line and is
@@ -58,6 +58,7 @@ private:
     QString m_text;
     bool m_updating = false;
     bool m_refreshing = false;
+    bool m_refreshAgain = false;
     QString m_lastUpdate;
     QString m_lastUpdateCommand;
     std::optional<Answer> m_known;

@@ -1,5 +1,6 @@
 #include "channels/cookie_jar.h"
 #include "common/test_support.h"
+#include "core/background.h"
 #include "manager/manager_fixture.h"
 #include "sites/installation.h"
 #include "sites/tools.h"
@@ -387,7 +388,7 @@ TEST(DownloadManagerCommands, StatusRefreshAsksYtDlpAgainOnlyOnceItsFileChanged)
     settings.tools.searchDirs = {tools};
     Harness harness(settings);
     const auto queries = [&] {
-        QThreadPool::globalInstance()->waitForDone();  // every query has run to its end
+        blockingWorkPool().waitForDone();  // every query has run to its end
         QFile file(asked);
         return file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : 0;
     };
