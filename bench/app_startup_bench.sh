@@ -38,42 +38,18 @@ import os, shutil, signal, statistics, subprocess, sys, tempfile, time
 
 quorvin, bare = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
 rounds, idle_seconds = int(sys.argv[3]), int(sys.argv[4])
-work = tempfile.mkdtemp(prefix="qv-startup-")
-procs = []
+sys.path.insert(0, "bench")
+from private_desktop import PrivateDesktop
 
-def spawn(args, env, **kw):
-    p = subprocess.Popen(args, env=env, stdin=subprocess.DEVNULL, **kw)
-    procs.append(p)
-    return p
+PREFIX = "qv-startup-"
 
 def load():
     with open("/proc/loadavg") as f:
         return " ".join(f.read().split()[:3])
 
-try:
-    env = dict(os.environ)
-    env.pop("WAYLAND_DISPLAY", None)
-    home = os.path.join(work, "home")
-    run = os.path.join(work, "run")
-    os.makedirs(run, mode=0o700)
-    for name, sub in (("HOME", ""), ("XDG_CONFIG_HOME", ".config"), ("XDG_DATA_HOME", ".local/share"),
-                      ("XDG_STATE_HOME", ".local/state"), ("XDG_CACHE_HOME", ".cache")):
-        env[name] = os.path.join(home, sub)
-        os.makedirs(env[name], exist_ok=True)
-    env["XDG_RUNTIME_DIR"] = run
-    env["QT_QPA_PLATFORM"] = "xcb"
-    r, w = os.pipe()
-    spawn(["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
-          env, pass_fds=(w,), stderr=subprocess.DEVNULL)
-    os.close(w)
-    env["DISPLAY"] = ":" + os.read(r, 16).decode().strip()
-    bus = spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1"], env,
-                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-    env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
-    spawn(["openbox"], env, stderr=subprocess.DEVNULL)
-    spawn(["trayer", "--edge", "top", "--align", "right", "--height", "24"], env,
-          stderr=subprocess.DEVNULL)
-    time.sleep(1.5)
+with PrivateDesktop(PREFIX, welcomed=False) as desk:
+    env, home, work, procs, spawn = desk.env, desk.home, desk.work, desk.procs, desk.spawn
+    desk.start()
 
     def rss_mib(pid, field="VmRSS:"):
         with open("/proc/%d/status" % pid) as f:
@@ -222,13 +198,4 @@ try:
                   flush=True)
         for p, *_ in pairs:
             stop(p)
-finally:
-    for p in reversed(procs):
-        if p.poll() is None:
-            p.terminate()
-            try:
-                p.wait(3)
-            except subprocess.TimeoutExpired:
-                p.kill()
-    shutil.rmtree(work, ignore_errors=True)
 PY

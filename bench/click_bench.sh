@@ -25,13 +25,10 @@ import sys, tempfile, threading, time
 
 quorvin, owner_path = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
 clicks, items = int(sys.argv[3]), int(sys.argv[4])
-work = tempfile.mkdtemp(prefix="qv-click-")
-procs = []
+sys.path.insert(0, "bench")
+from private_desktop import PrivateDesktop
 
-def spawn(args, env, **kw):
-    p = subprocess.Popen(args, env=env, **kw)
-    procs.append(p)
-    return p
+PREFIX = "qv-click-"
 
 class NotFound(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
@@ -46,36 +43,12 @@ def nearest_rank(values, fraction):
     ordered = sorted(values)
     return ordered[max(0, math.ceil(fraction * len(ordered)) - 1)]
 
-try:
-    env = dict(os.environ)
-    env.pop("WAYLAND_DISPLAY", None)
-    home = os.path.join(work, "home")
-    run = os.path.join(work, "run")
-    os.makedirs(run, mode=0o700)
-    for name, sub in (("HOME", ""), ("XDG_CONFIG_HOME", ".config"), ("XDG_DATA_HOME", ".local/share"),
-                      ("XDG_STATE_HOME", ".local/state"), ("XDG_CACHE_HOME", ".cache")):
-        env[name] = os.path.join(home, sub)
-        os.makedirs(env[name], exist_ok=True)
-    env["XDG_RUNTIME_DIR"] = run
-    env["QT_QPA_PLATFORM"] = "xcb"
-    # Not a first run: the panel must not open by itself.
-    os.makedirs(os.path.join(env["XDG_CONFIG_HOME"], "Quorvin"))
-    with open(os.path.join(env["XDG_CONFIG_HOME"], "Quorvin", "Quorvin.conf"), "w") as f:
-        f.write("[General]\nwelcomed2=true\n")
+with PrivateDesktop(PREFIX, welcomed=True) as desk:
+    env, home, work, procs, spawn = desk.env, desk.home, desk.work, desk.procs, desk.spawn
     log_path = os.path.join(env["XDG_STATE_HOME"], "Quorvin", "app.log")
 
-    r, w = os.pipe()
-    spawn(["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
-          env, pass_fds=(w,), stderr=subprocess.DEVNULL)
-    os.close(w)
-    env["DISPLAY"] = ":" + os.read(r, 16).decode().strip()
-    bus = spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1"], env,
-                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-    env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
-    spawn(["openbox", "--sm-disable"], env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    spawn(["trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "120",
-           "--height", "24", "--SetDockType", "true"], env, stderr=subprocess.DEVNULL)
-    time.sleep(1.5)
+    desk.start(("--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "120",
+                "--height", "24", "--SetDockType", "true"))
 
     owner = spawn([owner_path], env, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                   stderr=subprocess.DEVNULL)
@@ -229,12 +202,4 @@ try:
               (label, len(times), " (%d missed)" % missed if missed else "", p50, p99, max(times),
                load))
     print("goals p50 <= 25 ms, p99 <= 50 ms: %s" % ("met" if ok else "NOT met"))
-finally:
-    for p in reversed(procs):
-        p.terminate()
-        try:
-            p.wait(3)
-        except subprocess.TimeoutExpired:
-            p.kill()
-    shutil.rmtree(work, ignore_errors=True)
 PY

@@ -16,30 +16,13 @@ exec python3 - "$quorvin" "$ROUNDS" <<'PY'
 import json, os, shutil, signal, statistics, subprocess, sys, tempfile, time, uuid
 
 quorvin, rounds = os.path.abspath(sys.argv[1]), int(sys.argv[2])
-work = tempfile.mkdtemp(prefix="qv-journal-")
-procs = []
+sys.path.insert(0, "bench")
+from private_desktop import PrivateDesktop
 
-def spawn(args, env, **kw):
-    p = subprocess.Popen(args, env=env, stdin=subprocess.DEVNULL, **kw)
-    procs.append(p)
-    return p
+PREFIX = "qv-journal-"
 
-try:
-    env = dict(os.environ)
-    env.pop("WAYLAND_DISPLAY", None)
-    home = os.path.join(work, "home")
-    run = os.path.join(work, "run")
-    os.makedirs(run, mode=0o700)
-    for name, sub in (("HOME", ""), ("XDG_CONFIG_HOME", ".config"), ("XDG_DATA_HOME", ".local/share"),
-                      ("XDG_STATE_HOME", ".local/state"), ("XDG_CACHE_HOME", ".cache")):
-        env[name] = os.path.join(home, sub)
-        os.makedirs(env[name], exist_ok=True)
-    env["XDG_RUNTIME_DIR"] = run
-    env["QT_QPA_PLATFORM"] = "xcb"
-    # Not a first run: no welcome, only the probe's panel.
-    os.makedirs(os.path.join(env["XDG_CONFIG_HOME"], "Quorvin"), exist_ok=True)
-    with open(os.path.join(env["XDG_CONFIG_HOME"], "Quorvin", "Quorvin.conf"), "w") as f:
-        f.write("[General]\nwelcomed2=true\n")
+with PrivateDesktop(PREFIX, welcomed=True) as desk:
+    env, home, work, procs, spawn = desk.env, desk.home, desk.work, desk.procs, desk.spawn
 
     desktop = os.path.join(home, "Desktop")
     os.makedirs(desktop, exist_ok=True)
@@ -66,18 +49,7 @@ try:
     support = os.path.join(env["XDG_DATA_HOME"], "Quorvin")
     os.makedirs(support, mode=0o700, exist_ok=True)
 
-    r, w = os.pipe()
-    spawn(["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
-          env, pass_fds=(w,), stderr=subprocess.DEVNULL)
-    os.close(w)
-    env["DISPLAY"] = ":" + os.read(r, 16).decode().strip()
-    bus = spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1"], env,
-                stdout=subprocess.PIPE)
-    env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
-    spawn(["openbox"], env, stderr=subprocess.DEVNULL)
-    spawn(["trayer", "--edge", "top", "--align", "right", "--height", "24"], env,
-          stderr=subprocess.DEVNULL)
-    time.sleep(1.5)
+    desk.start()
 
     def once(count):
         target = os.path.join(support, "items.json")
@@ -113,12 +85,4 @@ try:
               % (count, med[count], min(results[count]), rounds))
     print("200 items over 10 (the restore)    %6.1f ms (goal <= 20)" % (med[200] - med[10]))
     print("200 items over none (with the rows) %5.1f ms" % (med[200] - med[0]))
-finally:
-    for p in reversed(procs):
-        p.terminate()
-        try:
-            p.wait(3)
-        except subprocess.TimeoutExpired:
-            p.kill()
-    shutil.rmtree(work, ignore_errors=True)
 PY
