@@ -37,7 +37,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QLocalSocket>
 #include <QNetworkCookie>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -275,7 +274,8 @@ public:
 
     bool start(const QStringList& environment) {
         m_app = m_desktop.startApp(environment);
-        if (!m_app || !TestSupport::waitUntil([&] { return ask("show\n") == "ok\n"; }, 60s))
+        if (!m_app ||
+            !TestSupport::waitUntil([&] { return m_desktop.ask("show\n", 60s) == "ok\n"; }, 60s))
             return false;
         m_pid = m_app->processId();
         if (!TestSupport::waitUntil([&] { return !m_desktop.panels().isEmpty(); }, 20s))
@@ -377,20 +377,9 @@ private:
         return download;
     }
 
-    QByteArray ask(const QByteArray& request) {
-        QLocalSocket socket;
-        socket.connectToServer(m_desktop.environment().value(QStringLiteral("XDG_RUNTIME_DIR")) +
-                               QStringLiteral("/quorvin.socket"));
-        if (!socket.waitForConnected(10000)) return "not connected";
-        socket.write(request);
-        socket.flush();
-        while (!socket.canReadLine() && socket.waitForReadyRead(60000)) {
-        }
-        return socket.readLine();
-    }
-
     void submit(const Download& download) {
-        const QByteArray reply = ask("open " + download.link.toUtf8().toBase64() + '\n');
+        const QByteArray reply =
+            m_desktop.ask("open " + download.link.toUtf8().toBase64() + '\n', 60s);
         if (reply != "ok\n") {
             std::fprintf(stderr, "refused %s: %s", qPrintable(download.link), reply.constData());
             ++m_refused;
@@ -440,7 +429,7 @@ private:
 
     // The panel in front with the focus in its link field, as a click on the icon leaves it.
     void focusPanel() {
-        ask("show\n");
+        m_desktop.ask("show\n", 60s);
         waitUntilPanelActive();
         // The field takes the focus on the event loop's next turn.
         QThread::msleep(100);

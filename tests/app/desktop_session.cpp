@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QLocalSocket>
 #include <QRegularExpression>
 
 #include <csignal>
@@ -300,4 +301,17 @@ std::optional<QPoint> settledRemedy(const DesktopSession& desktop, const QString
         },
         15s);
     return settled ? remedy : std::nullopt;
+}
+
+QByteArray DesktopSession::ask(const QByteArray& request,
+                               std::chrono::milliseconds patience) const {
+    QLocalSocket socket;
+    socket.connectToServer(m_environment.value(QStringLiteral("XDG_RUNTIME_DIR")) +
+                           QStringLiteral("/quorvin.socket"));
+    if (!socket.waitForConnected(int(patience.count()))) return "not connected";
+    socket.write(request);
+    socket.flush();
+    while (!socket.canReadLine() && socket.waitForReadyRead(int(patience.count()))) {
+    }
+    return socket.readLine();
 }

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -39,6 +40,10 @@ public:
     // Starts dbus-monitor on this desktop's session bus with a match rule; its output is read
     // from the process.
     QProcess* monitorBus(const QString& rule);
+    // Sends one request to the running app over its single-instance socket, as a second launch
+    // does, and returns the app's one-line answer ("not connected" when no app listens).
+    QByteArray ask(const QByteArray& request,
+                   std::chrono::milliseconds patience = std::chrono::seconds(5)) const;
     // Runs a program (xdotool, xprop, gdbus…) against this desktop.
     TestSupport::ProcessResult run(const QString& program, const QStringList& arguments) const;
 

@@ -7,23 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QLocalSocket>
 
 namespace {
 
 using namespace std::chrono_literals;
-
-QByteArray askToShow(const DesktopSession& desktop) {
-    QLocalSocket socket;
-    socket.connectToServer(desktop.environment().value(QStringLiteral("XDG_RUNTIME_DIR")) +
-                           QStringLiteral("/quorvin.socket"));
-    if (!socket.waitForConnected(3000)) return {};
-    socket.write("show\n");
-    socket.flush();
-    while (!socket.canReadLine() && socket.waitForReadyRead(5000)) {
-    }
-    return socket.readLine();
-}
 
 QList<QByteArray> frameLines(const QString& path) {
     QFile file(path);
@@ -39,7 +26,7 @@ TEST(FrameLog, EveryFrameOfTheShownPanelAddsItsDrawingTime) {
     Settings::setFirstRunShown(true);
     const QString path = TestSupport::home() + QStringLiteral("/frames.log");
     desktop.startApp({QStringLiteral("QUORVIN_FRAME_LOG=") + path});
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return askToShow(desktop) == "ok\n"; }, 30s));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return desktop.ask("show\n") == "ok\n"; }, 30s));
     ASSERT_TRUE(TestSupport::waitUntil([&] { return !desktop.panels().isEmpty(); }, 10s));
 
     ASSERT_TRUE(TestSupport::waitUntil([&] { return !frameLines(path).isEmpty(); }, 10s));

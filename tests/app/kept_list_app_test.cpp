@@ -17,7 +17,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLocalSocket>
 
 #include <atomic>
 
@@ -46,14 +45,7 @@ QString failureTitle(const QJsonValue& item) {
 
 // Hands links to the running app as a second launch would.
 bool hand(const DesktopSession& desktop, const QByteArray& links) {
-    QLocalSocket socket;
-    socket.connectToServer(desktop.environment().value(QStringLiteral("XDG_RUNTIME_DIR")) +
-                           QStringLiteral("/quorvin.socket"));
-    if (!socket.waitForConnected(3000)) return false;
-    socket.write("open " + links.toBase64() + '\n');
-    while (!socket.canReadLine() && socket.waitForReadyRead(5000)) {
-    }
-    return socket.readLine() == "ok\n";
+    return desktop.ask("open " + links.toBase64() + '\n') == "ok\n";
 }
 
 TEST(KeptList, ComesBackAfterACrashWithItsGoneFileAndItsInterruptedDownload) {

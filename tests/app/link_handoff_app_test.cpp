@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QLocalSocket>
-
 namespace {
 
 using namespace std::chrono_literals;
@@ -44,18 +42,6 @@ protected:
         return logLinesContaining(QStringLiteral("开始下载：[其他网站] ") + link);
     }
 
-    QByteArray ask(const QByteArray& request) {
-        QLocalSocket socket;
-        socket.connectToServer(desktop.environment().value(QStringLiteral("XDG_RUNTIME_DIR")) +
-                               QStringLiteral("/quorvin.socket"));
-        if (!socket.waitForConnected(3000)) return "not connected";
-        socket.write(request);
-        socket.flush();
-        while (!socket.canReadLine() && socket.waitForReadyRead(5000)) {
-        }
-        return socket.readLine();
-    }
-
     DesktopSession desktop{DesktopSession::Tray::xembed};
     std::vector<std::unique_ptr<QProcess>> processes;
 };
@@ -85,19 +71,19 @@ TEST_F(LinksFromOutside, ALaunchWithLinksStartsThemHereOrInTheRunningCopy) {
 
 TEST_F(LinksFromOutside, HostileSocketInputGetsOneLineBackAndChangesNothing) {
     desktop.startApp();
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return ask("show\n") == "ok\n"; }, 15s));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return desktop.ask("show\n") == "ok\n"; }, 15s));
 
-    EXPECT_EQ(ask("open " + QByteArray("ftp://127.0.0.1/x").toBase64() + '\n'),
+    EXPECT_EQ(desktop.ask("open " + QByteArray("ftp://127.0.0.1/x").toBase64() + '\n'),
               "error 只接受 http 或 https 链接，这个不是：ftp://127.0.0.1/x\n");
-    EXPECT_EQ(ask("open %%%%\n"), "error 消息格式不对\n");
-    EXPECT_EQ(ask(QByteArray("\x00\xff\x1b[2J\n", 7)), "error 消息格式不对\n");
+    EXPECT_EQ(desktop.ask("open %%%%\n"), "error 消息格式不对\n");
+    EXPECT_EQ(desktop.ask(QByteArray("\x00\xff\x1b[2J\n", 7)), "error 消息格式不对\n");
     QByteArray many;
     for (int i = 0; i <= 100; ++i) many += "https://a.example/" + QByteArray::number(i) + ' ';
-    EXPECT_EQ(ask("open " + many.toBase64() + '\n'), "error 链接太多：一次最多 100 个\n");
+    EXPECT_EQ(desktop.ask("open " + many.toBase64() + '\n'), "error 链接太多：一次最多 100 个\n");
     // A line that never ends is cut off at the bound, not buffered without end.
-    EXPECT_EQ(ask(QByteArray(200 * 1024, 'A')), "error 内容太长：一次最多 64 KiB\n");
+    EXPECT_EQ(desktop.ask(QByteArray(200 * 1024, 'A')), "error 内容太长：一次最多 64 KiB\n");
 
-    EXPECT_EQ(ask("show\n"), "ok\n");  // still serving
+    EXPECT_EQ(desktop.ask("show\n"), "ok\n");  // still serving
     EXPECT_EQ(logLinesContaining(QStringLiteral("开始下载：")), 0);
 }
 

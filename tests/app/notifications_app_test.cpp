@@ -16,7 +16,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLocalSocket>
 
 #include <atomic>
 
@@ -89,14 +88,7 @@ protected:
 
     // Hands links to the app as a second launch would, which also shows the panel.
     bool hand(const QByteArray& links) {
-        QLocalSocket socket;
-        socket.connectToServer(desktop.environment().value(QStringLiteral("XDG_RUNTIME_DIR")) +
-                               QStringLiteral("/quorvin.socket"));
-        if (!socket.waitForConnected(3000)) return false;
-        socket.write("open " + links.toBase64() + '\n');
-        while (!socket.canReadLine() && socket.waitForReadyRead(5000)) {
-        }
-        return socket.readLine() == "ok\n";
+        return desktop.ask("open " + links.toBase64() + '\n') == "ok\n";
     }
 
     // Escape, typed into the panel as a person would: focus it, then press the key.
