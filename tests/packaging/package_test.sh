@@ -84,9 +84,12 @@ for needed in $(printf '%s\n' "${needs[@]}" | sort -u); do
 done
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "Version is not $version"
 [ "$(dpkg-deb -f "$deb" Section)" = "video" ] || fail "Section is not video"
-dpkg-deb -f "$deb" Recommends | grep -qw fonts-noto-color-emoji ||
+# Fields are read whole before they are searched: with pipefail, a grep -q that stops at its match
+# can fail the pipeline by leaving the writer a broken pipe.
+grep -qw fonts-noto-color-emoji <<<"$(dpkg-deb -f "$deb" Recommends)" ||
   fail "Recommends lacks the colour emoji font titles need"
-dpkg-deb -f "$deb" Description | grep -q '视频就保存到桌面' || fail "the description has no Chinese part"
+grep -q '视频就保存到桌面' <<<"$(dpkg-deb -f "$deb" Description)" ||
+  fail "the description has no Chinese part"
 
 # The shipped metadata as the desktop reads it.
 dpkg-deb -x "$deb" "$work/root"
@@ -121,7 +124,7 @@ if [ "$(id -u)" -ne 0 ]; then
   echo "SKIP install step: not root (apt-get install needs root)"
 elif [ "${CI:-}" != "true" ] && [ "${QUORVIN_PACKAGE_INSTALL:-}" != "1" ]; then
   echo "SKIP install step: runs on CI, or here with QUORVIN_PACKAGE_INSTALL=1"
-elif dpkg-query -W -f='${Status}' quorvin 2>/dev/null | grep -q 'install ok installed'; then
+elif grep -q 'install ok installed' <<<"$(dpkg-query -W -f='${Status}' quorvin 2>/dev/null)"; then
   echo "SKIP install step: a quorvin package is already installed on this machine; left alone"
 else
   installed=1
