@@ -15,7 +15,7 @@
 #include <optional>
 #include <vector>
 
-// A private desktop for one test: Xvfb (display picked by the server), openbox, a session bus
+// A private desktop for one test: Xvfb on a display of its own, openbox, a session bus
 // of its own and, when asked, a tray host: trayer (XEmbed, at the top right of the screen) or
 // the status-notifier watcher plus a registered host (StatusNotifierItem over D-Bus). Programs
 // started through it see only this desktop. Everything it started ends with it.

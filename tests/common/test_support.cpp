@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <ostream>
+
 namespace TestSupport {
 
 QStringList logLines() {
@@ -71,3 +73,7 @@ QString writeFile(const QString& path, const QByteArray& contents) {
 }
 
 }  // namespace TestSupport
+
+void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <functional>
+#include <iosfwd>
 
 // Shared helpers for the test programs. Every test process starts with its own empty home folder
 // (HOME, XDG_* and TMPDIR point into it), so tests never touch the developer's files.
@@ -45,3 +46,7 @@ QStringList temporaryLeftovers();
 QString writeFile(const QString& path, const QByteArray& contents);
 
 }  // namespace TestSupport
+
+// GoogleTest prints a QString in a failed assertion as readable text through this, not as its
+// UTF-16 code units one by one.
+void PrintTo(const QString& text, std::ostream* out);

@@ -1,6 +1,7 @@
 #include "login/login_fixture.h"
 
 #include "common/channels_services.h"
+#include "common/private_x_server.h"
 #include "common/service_server.h"
 #include "common/test_support.h"
 
@@ -45,20 +46,11 @@ QByteArray cookieFrom(const HttpTestServer::Request& request, const QByteArray& 
 }  // namespace
 
 XSession::XSession() {
-    // "-displayfd 1": the server finds a free display and prints its number when it is ready.
-    m_xvfb.start(QStringLiteral("Xvfb"),
-                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                  QStringLiteral("0"), QStringLiteral("1280x900x24"), QStringLiteral("-nolisten"),
-                  QStringLiteral("tcp"), QStringLiteral("-noreset")});
-    QElapsedTimer clock;
-    clock.start();
-    QByteArray number;
-    while (!number.contains('\n') && clock.elapsed() < 10'000 &&
-           m_xvfb.waitForReadyRead(10'000 - int(clock.elapsed()))) {
-        number += m_xvfb.readAllStandardOutput();
-    }
-    if (!number.contains('\n')) return;
-    qputenv("DISPLAY", ':' + number.trimmed());
+    const QString number = TestSupport::startXServer(
+        m_xvfb, {QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1280x900x24"),
+                 QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset")});
+    if (number.isEmpty()) return;
+    qputenv("DISPLAY", (u':' + number).toUtf8());
     m_windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
     m_ready = TestSupport::waitUntil(
         [] {

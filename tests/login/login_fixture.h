@@ -14,7 +14,7 @@ namespace LoginTest {
 
 HttpTestServer& server();
 
-// Xvfb (it picks a free display and tells it through -displayfd) with openbox, so windows are
+// Xvfb on a display of its own with openbox, so windows are
 // placed, raised, activated and closed as on a desktop. Sets DISPLAY for this process and the
 // programs it starts; both servers end with the object.
 class XSession {
