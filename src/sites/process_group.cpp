@@ -11,6 +11,8 @@
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #endif
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/types.h>
 #include <unistd.h>
 #include <cerrno>
@@ -180,6 +182,21 @@ void ProcessGroup::endAll(std::chrono::milliseconds grace) {
 
 void ProcessGroup::setUpChild(pid_t parent) {
     ::setsid();
+    // Downloads are background work: yt-dlp, and the ffmpeg it starts, yield the processor to
+    // the desktop. On a busy machine a merge at the same priority delays the display server,
+    // and with it every frame of every window, the panel's included.
+    ::setpriority(PRIO_PROCESS, 0, kToolNiceness);
+#ifdef Q_OS_LINUX
+    // The new session has a scheduling group of its own where the kernel groups by session
+    // (autogroup), and a niceness only counts inside its group: the group is lowered as well.
+    const int autogroup = ::open("/proc/self/autogroup", O_WRONLY | O_CLOEXEC);
+    if (autogroup >= 0) {
+        static constexpr char kNiceness[] = "10";
+        static_assert(kToolNiceness == 10);
+        [[maybe_unused]] const auto written = ::write(autogroup, kNiceness, sizeof kNiceness - 1);
+        ::close(autogroup);
+    }
+#endif
 #ifdef Q_OS_LINUX
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     // Quorvin may have died before the line above took effect.

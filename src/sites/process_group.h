@@ -66,8 +66,11 @@ public:
     // The leaders of the groups currently registered.
     static QList<qint64> liveLeaders();
 
+    // The niceness the tools run at: below the desktop, so a download never makes it stutter.
+    static constexpr int kToolNiceness = 10;
+
     // Runs in the child between fork and exec (async-signal-safe calls only): makes the child
-    // the leader of a new session and group, and ties the group's life to `parent`, the
+    // the leader of a new session and group at kToolNiceness, and ties the group's life to `parent`, the
     // process that forks it (the death signal follows the forking thread: fork from the main
     // thread). The tool gets SIGKILL when Quorvin dies; the tool's own children (ffmpeg) do
     // not inherit that, so a small watcher forked here, a member of the group, kills the whole

@@ -12,7 +12,10 @@
 #include <QFile>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
+
+#include <sys/resource.h>
 #include <thread>
 
 namespace {
@@ -80,6 +83,22 @@ TEST(Runner, GivesTheChildTheToolEnvironmentTemporaryFolderAndNullInput) {
     EXPECT_EQ(result.lines[2], u"LANG=en_US.UTF-8");
     EXPECT_EQ(result.lines[3], u"https=unset http=http://127.0.0.1:9");
     EXPECT_EQ(result.lines[4], u"stdin-empty");
+}
+
+TEST(Runner, TheToolAndWhatItStartsRunBelowTheDesktop) {
+    // Niceness counts only within a scheduling group, and the tool's new session has a group
+    // of its own where the kernel groups by session: both must be lowered.
+    const Runner::Result result = runScript(
+        "#!/bin/sh\nnice\nsh -c nice\n"
+        "if [ -r /proc/self/autogroup ]; then cat /proc/self/autogroup; else echo none; fi\n");
+    ASSERT_EQ(result.status, 0);
+    ASSERT_EQ(result.lines.size(), 3);
+    const int expected = std::min(19, ::getpriority(PRIO_PROCESS, 0) + 10);
+    EXPECT_EQ(result.lines[0].toInt(), expected);
+    EXPECT_EQ(result.lines[1].toInt(), expected);  // ffmpeg, started by yt-dlp
+    if (result.lines[2] != u"none") {
+        EXPECT_TRUE(result.lines[2].endsWith(u" nice 10")) << result.lines[2].toStdString();
+    }
 }
 
 TEST(Runner, MissingExecutableThrowsTheLaunchFailure) {
