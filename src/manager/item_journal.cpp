@@ -1,5 +1,6 @@
 #include "manager/item_journal.h"
 
+#include "core/background.h"
 #include "manager/download_manager.h"
 #include "manager/journal_format.h"
 #include "support/app_paths.h"
@@ -8,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPromise>
 #include <QSaveFile>
 #include <QSet>
 
@@ -153,12 +155,31 @@ void ItemJournal::schedule() {
 }
 
 void ItemJournal::flush() {
-    if (m_pending) write();
+    // What is on its way to the disk lands first; then what is still to write, here and now.
+    if (m_inFlight.isValid()) {
+        m_inFlight.waitForFinished();
+        if (m_startedWrites > m_endedWrites) takeOutcome(m_startedWrites, m_inFlight.result());
+    }
+    std::optional<QByteArray> contents = std::exchange(m_queued, std::nullopt);
+    if (m_pending) contents = nextContents();
+    if (!contents || m_frozen) return;
+    takeOutcome(++m_startedWrites, replaceFile(m_path, *contents));
 }
 
 void ItemJournal::write() {
     m_timer.stop();
     if (m_frozen) return;
+    QByteArray contents = nextContents();
+    // One write at a time, in order; of the contents that pile up behind it only the newest
+    // counts.
+    if (m_startedWrites > m_endedWrites) {
+        m_queued = std::move(contents);
+        return;
+    }
+    startWrite(std::move(contents));
+}
+
+QByteArray ItemJournal::nextContents() {
     // The limit holds for the list on screen as well as for the file, so the two agree.
     QList<bool> finished;
     for (const auto& item : m_manager.items()) finished.append(item->isFinished());
@@ -174,18 +195,52 @@ void ItemJournal::write() {
         records.append(Record{item->id(), item->url(), item->platform(), item->title(),
                               item->thumbnail(), item->phase(), entry.created, entry.finished});
     }
-    const QString folder = QFileInfo(m_path).path();
+    m_sinceWrite.start();  // a failed attempt counts too: a full disk is not hammered
+    return JournalFormat::encode(records);
+}
+
+std::optional<QString> ItemJournal::replaceFile(const QString& path, const QByteArray& contents) {
+    const QString folder = QFileInfo(path).path();
     if (!QFileInfo::exists(folder)) {
         QDir().mkpath(folder);
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
-    m_sinceWrite.start();  // a failed attempt counts too: a full disk is not hammered
-    QSaveFile file(m_path);
+    QSaveFile file(path);
     // Owner-only from the first byte: the list names what the user watched.
     const bool saved = file.open(QIODevice::WriteOnly) && ::fchmod(file.handle(), 0600) == 0 &&
-                       file.write(JournalFormat::encode(records)) >= 0 && file.commit();
-    if (!saved) {
-        if (!m_failureLogged) Log::write(QStringLiteral("下载列表无法保存：") + file.errorString());
+                       file.write(contents) >= 0 && file.commit();
+    if (saved) return std::nullopt;
+    return file.errorString();
+}
+
+void ItemJournal::startWrite(QByteArray contents) {
+    // Off the main thread: the file is flushed to the disk, which on a busy disk takes long
+    // enough to hold up the panel's frames.
+    const quint64 write = ++m_startedWrites;
+    auto promise = std::make_shared<QPromise<std::optional<QString>>>();
+    m_inFlight = promise->future();
+    promise->start();
+    // The journal outlives the write: flush(), run by the destructor, waits for it.
+    blockingWorkPool().start([this, promise, write, path = m_path,
+                              contents = std::move(contents)] {
+        const std::optional<QString> error = replaceFile(path, contents);
+        QMetaObject::invokeMethod(
+            this, [this, write, error] { writeEnded(write, error); }, Qt::QueuedConnection);
+        promise->addResult(error);
+        promise->finish();
+    });
+}
+
+void ItemJournal::writeEnded(quint64 write, const std::optional<QString>& error) {
+    if (write <= m_endedWrites) return;  // flush() has taken it in already
+    takeOutcome(write, error);
+    if (m_queued) startWrite(*std::exchange(m_queued, std::nullopt));
+}
+
+void ItemJournal::takeOutcome(quint64 write, const std::optional<QString>& error) {
+    m_endedWrites = write;
+    if (error) {
+        if (!m_failureLogged) Log::write(QStringLiteral("下载列表无法保存：") + *error);
         m_failureLogged = true;
         return;
     }

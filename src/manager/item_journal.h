@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QFuture>
 #include <QHash>
 #include <QObject>
 #include <QPointer>
@@ -12,6 +13,7 @@
 #include <QUuid>
 
 #include <chrono>
+#include <optional>
 
 class DownloadManager;
 
@@ -21,7 +23,8 @@ class DownloadManager;
 // changes; progress ticks never write. Changes are gathered for a second, so a busy list writes
 // at most once a second. restore() brings the list back at start: a running item as
 // interrupted, a saved video whose file has gone as such. At most kMaxItems are kept; the
-// oldest finished ones go, from the list as well. Main thread only.
+// oldest finished ones go, from the list as well. Main thread only; the file itself is written
+// on a pool thread, one write at a time.
 class ItemJournal : public QObject {
     Q_OBJECT
 
@@ -60,6 +63,13 @@ private:
     void onPhaseChanged(DownloadItem* item);
     void schedule();
     void write();
+    // What the file is to hold now; applies the limit and counts as the start of a write.
+    QByteArray nextContents();
+    // Replaces the file; the error text when that failed. Thread-safe: touches no member.
+    static std::optional<QString> replaceFile(const QString& path, const QByteArray& contents);
+    void startWrite(QByteArray contents);
+    void writeEnded(quint64 write, const std::optional<QString>& error);
+    void takeOutcome(quint64 write, const std::optional<QString>& error);
     // Renames the unreadable file; says what became of it, for the log line.
     QString setAside();
 
@@ -69,6 +79,10 @@ private:
     QElapsedTimer m_sinceWrite;     // invalid until the first write
     QHash<QUuid, Entry> m_entries;  // the items followed, by id
     bool m_pending = false;
+    QFuture<std::optional<QString>> m_inFlight;  // the last write handed to the pool
+    quint64 m_startedWrites = 0;
+    quint64 m_endedWrites = 0;
+    std::optional<QByteArray> m_queued;  // waits for the write in flight
     bool m_failureLogged = false;
     bool m_frozen = false;  // the unreadable file could not be moved aside
     int m_writes = 0;
