@@ -221,8 +221,7 @@ void ItemJournal::startWrite(QByteArray contents) {
     m_inFlight = promise->future();
     promise->start();
     // The journal outlives the write: flush(), run by the destructor, waits for it.
-    blockingWorkPool().start([this, promise, write, path = m_path,
-                              contents = std::move(contents)] {
+    blockingWorkPool().start([this, promise, write, path = m_path, contents = std::move(contents)] {
         const std::optional<QString> error = replaceFile(path, contents);
         QMetaObject::invokeMethod(
             this, [this, write, error] { writeEnded(write, error); }, Qt::QueuedConnection);

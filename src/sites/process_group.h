@@ -70,10 +70,10 @@ public:
     static constexpr int kToolNiceness = 10;
 
     // Runs in the child between fork and exec (async-signal-safe calls only): makes the child
-    // the leader of a new session and group at kToolNiceness, and ties the group's life to `parent`, the
-    // process that forks it (the death signal follows the forking thread: fork from the main
-    // thread). The tool gets SIGKILL when Quorvin dies; the tool's own children (ffmpeg) do
-    // not inherit that, so a small watcher forked here, a member of the group, kills the whole
+    // the leader of a new session and group at kToolNiceness, and ties the group's life to
+    // `parent`, the process that forks it (the death signal follows the forking thread: fork from
+    // the main thread). The tool gets SIGKILL when Quorvin dies; the tool's own children (ffmpeg)
+    // do not inherit that, so a small watcher forked here, a member of the group, kills the whole
     // group as soon as the tool is gone.
     static void setUpChild(pid_t parent);
 

@@ -31,10 +31,10 @@ QString startXServer(QProcess& server, const QStringList& arguments) {
     for (int attempt = 0; attempt < 20; ++attempt) {
         const int number = 100 + int(QRandomGenerator::global()->bounded(3900));
         if (numberLooksTaken(number)) continue;
-        server.start(QStringLiteral("Xvfb"), QStringList{QStringLiteral(":%1").arg(number),
-                                                         QStringLiteral("-displayfd"),
-                                                         QStringLiteral("1")} +
-                                                 arguments);
+        server.start(QStringLiteral("Xvfb"),
+                     QStringList{QStringLiteral(":%1").arg(number), QStringLiteral("-displayfd"),
+                                 QStringLiteral("1")} +
+                         arguments);
         const QByteArray announced = announcedNumber(server);
         if (announced == QByteArray::number(number)) return QString::number(number);
         // Another server won the number between the look and the start.

@@ -432,7 +432,7 @@ TEST_F(Classification, NoBrowserRemedyWithoutAnInstalledBrowser) {
 
 // Every menu path an advice names («⋯ › …») is a label the ⋯ menu really shows.
 TEST_F(Classification, AdviceNamesTheMenuAsItIsLabelled) {
-    QFile menuFile(QStringLiteral(QUORVIN_FIXTURES "/../../src/gui/qml/MoreMenu.qml"));
+    QFile menuFile(QStringLiteral(QUORVIN_FIXTURES "/../../src/gui/qml/MoreEntries.qml"));
     ASSERT_TRUE(menuFile.open(QIODevice::ReadOnly));
     const QString menu = QString::fromUtf8(menuFile.readAll());
     const QList<Failure> failures = {

@@ -6,6 +6,7 @@ import Quorvin.Panel
 // a scroll area between 60 and 520 high. Rows fade and slide in from the top and out again.
 Column {
     id: section
+    objectName: "listSection"
     property alias list: list
 
     // The list's motion: every change takes the same short ease.

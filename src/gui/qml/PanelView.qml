@@ -119,12 +119,18 @@ Item {
             height: 1
             color: Theme.fade(Theme.primary, 0.1)
         }
-        ListSection {
+        // Made when the list first has something in it, then kept: its scroll bar and the rows'
+        // menus need Qt Quick Controls, which a panel with an empty list does without.
+        Loader {
             id: listSection
-            objectName: "listSection"
-            visible: Panel.items.count > 0
+            readonly property bool wanted: Panel.items.count > 0
+            onWantedChanged: if (wanted) active = true
+            Component.onCompleted: if (wanted) active = true
+            active: false
+            visible: wanted && status === Loader.Ready
             width: Theme.panelWidth
-            height: visible ? implicitHeight : 0
+            height: visible ? (item as Item).implicitHeight : 0
+            source: "ListSection.qml"
         }
     }
 

@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls
 import Quorvin.Panel
 
 // The link field (with the platform chip or link icon, and "粘贴" or the clear button) and the
@@ -34,18 +33,16 @@ Item {
                 anchors.verticalCenter: parent.verticalCenter
                 sourceComponent: pasteRow.showsChip ? chipComponent : linkComponent
             }
-            TextField {
+            // A plain text input, not a Controls field: the panel's first frame does without
+            // Qt Quick Controls.
+            TextInput {
                 id: field
                 objectName: "linkField"
+                readonly property string placeholderText: "粘贴视频链接"
                 anchors.verticalCenter: parent.verticalCenter
                 width: groupRow.width - leading.width - trailing.width - 2 * groupRow.spacing
-                leftPadding: 0
-                rightPadding: 0
-                topPadding: 0
-                bottomPadding: 0
-                background: null
-                placeholderText: "粘贴视频链接"
-                placeholderTextColor: Theme.tertiary
+                clip: true
+                activeFocusOnTab: true
                 color: Theme.primary
                 selectionColor: Theme.accent
                 selectedTextColor: Theme.palette.highlightedText
@@ -57,19 +54,28 @@ Item {
                 // Escape belongs to the window, which hides the Panel.
                 Keys.onEscapePressed: (event) => { event.accepted = false }
 
+                Text {
+                    objectName: "linkPlaceholder"
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: parent.width
+                    visible: field.text === "" && !field.preeditText
+                    text: field.placeholderText
+                    color: Theme.tertiary
+                    font: field.font
+                    elide: Text.ElideRight
+                }
+
                 // Made on the first right click, which most showings of the panel never see.
-                property EditMenu editMenu: null
+                property var editMenu: null
                 TapHandler {
                     acceptedButtons: Qt.RightButton
                     onTapped: {
-                        if (!field.editMenu)
-                            field.editMenu = editMenuComponent.createObject(field, {field: field})
+                        if (!field.editMenu) {
+                            field.editMenu = Qt.createComponent("EditMenu.qml")
+                                               .createObject(field, {field: field})
+                        }
                         field.editMenu.popup()
                     }
-                }
-                Component {
-                    id: editMenuComponent
-                    EditMenu {}
                 }
             }
             Item {
@@ -86,13 +92,15 @@ Item {
                     size: 15
                     color: Theme.tertiary
                     MouseArea {
+                        id: clearMouse
                         anchors.fill: parent
                         anchors.margins: -3
                         hoverEnabled: true
                         onClicked: Panel.input = ""
-                        ToolTip.visible: containsMouse
-                        ToolTip.delay: Theme.toolTipDelay
-                        ToolTip.text: "清空"
+                        Tip {
+                            text: "清空"
+                            shown: clearMouse.containsMouse
+                        }
                     }
                 }
                 TextButton {
@@ -144,40 +152,6 @@ Item {
             size: Theme.iconSize
             color: Theme.secondary
             weight: Theme.medium
-        }
-    }
-
-    // The link field's right-click menu.
-    component EditMenu: PanelMenu {
-        id: menu
-        objectName: "editMenu"
-        required property TextField field
-        ShortcutMenuItem {
-            text: "撤销"; shortcutText: "Ctrl+Z"
-            enabled: menu.field.canUndo
-            onTriggered: menu.field.undo()
-        }
-        MenuSeparator {}
-        ShortcutMenuItem {
-            text: "剪切"; shortcutText: "Ctrl+X"
-            enabled: menu.field.selectedText !== ""
-            onTriggered: menu.field.cut()
-        }
-        ShortcutMenuItem {
-            text: "拷贝"; shortcutText: "Ctrl+C"
-            enabled: menu.field.selectedText !== ""
-            onTriggered: menu.field.copy()
-        }
-        ShortcutMenuItem {
-            text: "粘贴"; shortcutText: "Ctrl+V"
-            enabled: menu.field.canPaste
-            onTriggered: menu.field.paste()
-        }
-        MenuSeparator {}
-        ShortcutMenuItem {
-            text: "全选"; shortcutText: "Ctrl+A"
-            enabled: menu.field.text !== ""
-            onTriggered: menu.field.selectAll()
         }
     }
 }

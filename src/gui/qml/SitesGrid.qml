@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls
 import Quorvin.Panel
 
 // "支持这些网站，视频保存到桌面" and the supported platforms in five equal columns.
@@ -48,9 +47,10 @@ Column {
                     elide: Text.ElideRight
                 }
                 HoverHandler { id: cellHover }
-                ToolTip.visible: cellHover.hovered
-                ToolTip.delay: Theme.toolTipDelay
-                ToolTip.text: cell.modelData.name
+                Tip {
+                    text: cell.modelData.name
+                    shown: cellHover.hovered
+                }
             }
         }
     }
