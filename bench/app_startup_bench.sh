@@ -10,6 +10,8 @@
 #     quorvin with its download manager made and nothing downloading; and the anonymous part of
 #     it (heap, stacks), which unlike the pages of shared libraries and fonts is this process's
 #     alone;
+#   - the same for the bare app showing a few of the panel's texts (--text), for reference: what
+#     any app pays to show Chinese text, which the empty bare app does not;
 #   - with IDLE_SECONDS set, one more pair run side by side, shown, hidden and left idle that
 #     long (3600 for the hour a tray app idles through), then measured the same way.
 # quorvin runs with QUORVIN_STARTUP_TRACE, and its steps are printed as the median time from
@@ -94,11 +96,11 @@ with PrivateDesktop(PREFIX, welcomed=False) as desk:
                 pass
         return total / 1e6
 
-    def launch(program, extra):
+    def launch(program, extra, args=()):
         e = dict(env, **extra)
         trace = open(os.path.join(work, "trace-%d" % len(procs)), "w+")
         started = time.time()
-        p = subprocess.Popen([program], env=e, stdout=subprocess.PIPE, stderr=trace,
+        p = subprocess.Popen([program, *args], env=e, stdout=subprocess.PIPE, stderr=trace,
                              stdin=subprocess.DEVNULL)
         procs.append(p)
         line = p.stdout.readline().decode().split()
@@ -127,8 +129,8 @@ with PrivateDesktop(PREFIX, welcomed=False) as desk:
         with open("/proc/%d/maps" % pid) as f:
             return "webengine" in f.read().lower()
 
-    def once(program, extra):
-        p, started, first, trace, cpu = launch(program, extra)
+    def once(program, extra, args=()):
+        p, started, first, trace, cpu = launch(program, extra, args)
         time.sleep(5)
         shown = rss_mib(p.pid)
         hidden_ok = hide(p.pid)
@@ -140,11 +142,12 @@ with PrivateDesktop(PREFIX, welcomed=False) as desk:
         return first, shown, hidden, steps(trace, started), mapped, anonymous, cpu
 
     probe = {"QUORVIN_STARTUP_PROBE": "1", "QUORVIN_STARTUP_TRACE": "1"}
-    results = {"quorvin": [], "bare": []}
+    results = {"quorvin": [], "bare": [], "bare+text": []}
     loads = [load()]
     for _ in range(rounds):
         results["bare"].append(once(bare, {}))
         results["quorvin"].append(once(quorvin, probe))
+        results["bare+text"].append(once(bare, {}, ["--text"]))
         loads.append(load())
     if any(r[4] for r in results["quorvin"]):
         print("FAIL: quorvin maps Qt WebEngine")
@@ -157,14 +160,17 @@ with PrivateDesktop(PREFIX, welcomed=False) as desk:
     if rounds > 0:
         print("load average (1, 5, 15 min) during the rounds: " + " | ".join(loads))
         med = {k: [median(r[i] for r in v) for i in (0, 1, 2, 5, 6)] for k, v in results.items()}
-        for name in ("bare", "quorvin"):
+        for name in ("bare", "quorvin", "bare+text"):
             t, shown, hidden, anonymous, cpu = med[name]
-            print("%-8s first frame %7.1f ms (CPU %5.1f ms)   RSS shown %6.1f MiB   RSS after "
+            print("%-9s first frame %7.1f ms (CPU %5.1f ms)   RSS shown %6.1f MiB   RSS after "
                   "hiding %6.1f MiB (of it anonymous %5.1f)   (median of %d)"
                   % (name, t, cpu, shown, hidden, anonymous, rounds))
         ratio = [med["quorvin"][i] / med["bare"][i] for i in range(5)]
-        print("ratio    start-up %.2fx (goal <= 1.5x; CPU %.2fx)   RSS shown %.2fx   RSS after "
+        print("ratio     start-up %.2fx (goal <= 1.5x; CPU %.2fx)   RSS shown %.2fx   RSS after "
               "hiding %.2fx (goal <= 1.3x)" % (ratio[0], ratio[4], ratio[1], ratio[2]))
+        text = [med["bare+text"][i] / med["bare"][i] for i in range(5)]
+        print("reference: the bare app with text is at start-up %.2fx (CPU %.2fx) and RSS after "
+              "hiding %.2fx of the empty one" % (text[0], text[4], text[2]))
 
         # The steps in the first round's order; a step a round lacks is left out of its median.
         order = [name for name, _ in results["quorvin"][0][3]]
