@@ -3,6 +3,7 @@ own under a fresh work folder, Xvfb, a session bus, openbox and trayer. Everythi
 through it ends, and the work folder goes, when the `with` block is left."""
 
 import os
+import random
 import shutil
 import subprocess
 import tempfile
@@ -40,20 +41,47 @@ class PrivateDesktop:
         return p
 
     def start(self, trayer=("--edge", "top", "--align", "right", "--height", "24")):
-        r, w = os.pipe()
-        self.spawn(["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x800x24", "-nolisten",
-                    "tcp"], pass_fds=(w,), stderr=subprocess.DEVNULL)
-        os.close(w)
-        self.env["DISPLAY"] = ":" + os.read(r, 16).decode().strip()
-        os.close(r)
+        # A display number of its own, not the lowest free one: a server still shutting down (the
+        # previous run's) may own that, and unlinks the new server's socket on its way out. A
+        # desktop that still never gets its window manager is replaced.
+        for _ in range(3):
+            started = len(self.procs)
+            number = random.randrange(100, 4000)
+            if os.path.exists("/tmp/.X11-unix/X%d" % number):
+                continue
+            r, w = os.pipe()
+            self.spawn(["Xvfb", ":%d" % number, "-displayfd", str(w), "-screen", "0",
+                        "1280x800x24", "-nolisten", "tcp"], pass_fds=(w,),
+                       stderr=subprocess.DEVNULL)
+            os.close(w)
+            self.env["DISPLAY"] = ":" + os.read(r, 16).decode().strip()
+            os.close(r)
+            self.spawn(["openbox", "--sm-disable"], stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+            if self.wait_for_window_manager():
+                break
+            for p in self.procs[started:]:
+                p.kill()
+                p.wait()
+            del self.procs[started:]
+        else:
+            raise RuntimeError("no private desktop: openbox never took the display")
         bus = self.spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
-        self.spawn(["openbox", "--sm-disable"], stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL)
         self.spawn(["trayer", *trayer], stderr=subprocess.DEVNULL)
-        time.sleep(1.5)  # the window manager and the tray settle; nothing here is timed
+        time.sleep(1.5)  # the tray settles; nothing here is timed
         return self
+
+    def wait_for_window_manager(self, seconds=10):
+        deadline = time.time() + seconds
+        while time.time() < deadline:
+            check = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env,
+                                   capture_output=True)
+            if b"window id" in check.stdout:
+                return True
+            time.sleep(0.1)
+        return False
 
     def __enter__(self):
         return self
