@@ -37,10 +37,11 @@ int main(int argc, char** argv) {
         "    Text { text: \"粘贴视频链接\"; font.pointSize: 13 }\n"
         "    Text { text: \"下载 · 支持这些网站，视频保存到桌面\"; font.pointSize: 11;"
         " font.weight: Font.DemiBold } }\n";
-    component->setData("import QtQuick\nRectangle { width: 440; height: 300; focus: true\n"
-                       "  Keys.onEscapePressed: Window.window.hide()\n" +
-                           (withText ? texts : QByteArray()) + "}\n",
-                       QUrl());
+    component->setData(
+        "import QtQuick\nRectangle { width: 440; height: 300; focus: true\n"
+        "  Keys.onEscapePressed: Window.window.hide()\n" +
+            (withText ? texts : QByteArray()) + "}\n",
+        QUrl());
     view.setContent(QUrl(), component, component->create());
     view.resize(440, 300);
     QObject::connect(&view, &QQuickWindow::frameSwapped, &view, [] {

@@ -99,10 +99,11 @@ void closeByHand(const QString& window) {
     run(QStringLiteral("wmctrl"), {QStringLiteral("-i"), QStringLiteral("-c"), window});
 }
 
-void clickLogin(const QString& window) {
-    // The first click can land before the page takes input; click until the QR page is asked for.
+bool clickLogin(const QString& window) {
+    // The first click can land before the page takes input (on a loaded machine, seconds after
+    // it has loaded); click until the QR page is asked for.
     const int before = g_qrVisits;
-    TestSupport::waitUntil(
+    return TestSupport::waitUntil(
         [&] {
             run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("--window"),
                                             window, QStringLiteral("500"), QStringLiteral("400"),
@@ -110,7 +111,7 @@ void clickLogin(const QString& window) {
             return TestSupport::waitUntil([&] { return g_qrVisits > before; },
                                           std::chrono::milliseconds(700));
         },
-        std::chrono::seconds(6));
+        std::chrono::seconds(20));
 }
 
 QList<qint64> descendants(qint64 pid) {

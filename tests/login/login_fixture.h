@@ -39,8 +39,9 @@ QString waitForLoginWindow(int seconds = 8);
 qint64 windowPid(const QString& window);
 // Closes the window as its close button does (through the window manager).
 void closeByHand(const QString& window);
-// Clicks the page's "登录" button, which covers the page below the help text.
-void clickLogin(const QString& window);
+// Clicks the page's "登录" button (it covers the page below the help text) until the page
+// answers; false when it never did.
+[[nodiscard]] bool clickLogin(const QString& window);
 // Running processes below `pid` (children, grandchildren, …).
 QList<qint64> descendants(qint64 pid);
 bool isRunning(qint64 pid);

@@ -89,7 +89,7 @@ TEST_F(LoginWindowTest, AChannelsLinkWithoutLoginOpensTheWindowAndDownloadsAfter
     const QString window = waitForLoginWindow();
     ASSERT_FALSE(window.isEmpty()) << "the login window did not open by itself";
     ASSERT_TRUE(TestSupport::waitUntil([] { return pagesReady() == 1; }, 30s));
-    clickLogin(window);
+    ASSERT_TRUE(clickLogin(window));
 
     ASSERT_TRUE(TestSupport::waitUntil([&] { return item->phase().kind() == Phase::done; }, 30s))
         << "the waiting item did not download after the login";
@@ -125,7 +125,7 @@ TEST_F(LoginWindowTest, AnExistingLoginCountsOnlyOnceANewTokenArrives) {
     EXPECT_EQ(loginWindows().size(), 1);
     EXPECT_EQ(QFileInfo(CookieJar::path()).lastModified(), before.lastModified());
 
-    clickLogin(window);
+    ASSERT_TRUE(clickLogin(window));
     ASSERT_TRUE(TestSupport::waitUntil([&] { return !m_reports.isEmpty(); }, 20s));
     EXPECT_EQ(m_reports, QList<bool>{true});
     // The overwrite replaced the old cookie; the other site's cookie is untouched.
@@ -272,7 +272,7 @@ TEST_F(LoginWindowTest, ALoginThatCannotBeSavedIsReportedAndEndsAsFailed) {
     ASSERT_FALSE(window.isEmpty());
     ASSERT_TRUE(TestSupport::waitUntil([] { return pagesReady() == 1; }, 30s));
     EXPECT_EQ(redPixelsAtTheTop(window, 60), 0);
-    clickLogin(window);
+    ASSERT_TRUE(clickLogin(window));
 
     QStringList said;
     ASSERT_TRUE(TestSupport::waitUntil(
