@@ -37,25 +37,6 @@ QByteArray jpeg() {
     return bytes;
 }
 
-// Clicks the tray icon and waits for the panel.
-bool openPanel(DesktopSession& desktop) {
-    QString icon;
-    TestSupport::waitUntil(
-        [&] {
-            for (const QString& window : desktop.windowsOfClass(QStringLiteral("quorvin"))) {
-                const QRect r = desktop.geometry(window);
-                if (r.width() > 0 && r.width() <= 32 && r.top() < 30) icon = window;
-            }
-            return !icon.isEmpty();
-        },
-        10s);
-    if (icon.isEmpty()) return false;
-    desktop.run(QStringLiteral("xdotool"),
-                {QStringLiteral("mousemove"), QStringLiteral("--window"), icon, QStringLiteral("5"),
-                 QStringLiteral("5"), QStringLiteral("click"), QStringLiteral("1")});
-    return TestSupport::waitUntil([&] { return desktop.panels().size() == 1; }, 5s);
-}
-
 // Types the link into the panel's field and presses Return, again while the field has not yet
 // taken the keyboard, until the download has started.
 bool submit(DesktopSession& desktop, const QString& link) {
@@ -104,7 +85,7 @@ TEST(CoverAddress, AFifoHoldsUpNeitherTheOtherPicturesNorTheQuit) {
     const QStringList services{QStringLiteral("QUORVIN_YUANBAO_ORIGIN=") + origin,
                                QStringLiteral("QUORVIN_CHANNELS_ORIGIN=") + origin};
     QProcess* app = desktop.startApp(services);
-    ASSERT_TRUE(openPanel(desktop));
+    ASSERT_TRUE(desktop.openPanelFromTray());
 
     ASSERT_TRUE(submit(desktop, QStringLiteral("https://weixin.qq.com/sph/Fifo1")));
     ASSERT_TRUE(TestSupport::waitUntil(

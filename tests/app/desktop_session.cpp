@@ -196,6 +196,25 @@ TestSupport::ProcessResult DesktopSession::run(const QString& program,
     return result;
 }
 
+bool DesktopSession::openPanelFromTray() const {
+    using namespace std::chrono_literals;
+    return TestSupport::waitUntil(
+        [&] {
+            if (!panels().isEmpty()) return true;
+            QString icon;
+            for (const QString& window : windowsOfClass(QStringLiteral("quorvin"))) {
+                const QRect r = geometry(window);
+                if (r.width() > 0 && r.width() <= 32 && r.top() < 30) icon = window;
+            }
+            if (icon.isEmpty()) return false;
+            run(QStringLiteral("xdotool"),
+                {QStringLiteral("mousemove"), QStringLiteral("--window"), icon, QStringLiteral("5"),
+                 QStringLiteral("5"), QStringLiteral("click"), QStringLiteral("1")});
+            return TestSupport::waitUntil([&] { return panels().size() == 1; }, 3s);
+        },
+        20s);
+}
+
 QStringList DesktopSession::visibleWindows(const QString& title) const {
     const auto result =
         run(QStringLiteral("xdotool"),

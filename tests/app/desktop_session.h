@@ -51,6 +51,9 @@ public:
     QStringList visibleWindows(const QString& title) const;
     // The app's panel windows on screen (440 wide; the tray icon's window shares the title).
     QStringList panels() const;
+    // Clicks the app's icon in trayer, as a person opens the panel, until the panel shows (a
+    // click that lands before the icon is embedded is lost); false when it never did.
+    bool openPanelFromTray() const;
     // Every window whose class or instance name is `name`, visible or not.
     QStringList windowsOfClass(const QString& name) const;
     QRect geometry(const QString& window) const;
