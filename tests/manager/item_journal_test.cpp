@@ -2,20 +2,25 @@
 
 #include "manager/item_journal.h"
 #include "common/test_support.h"
+#include "core/background.h"
 #include "manager/journal_format.h"
 #include "manager/manager_fixture.h"
 #include "support/app_paths.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTimer>
+
+#include <thread>
 
 #include <sys/stat.h>
 
@@ -319,4 +324,41 @@ TEST_F(ItemJournalFile, ProgressTicksNeverWriteAndABurstOfPhasesWritesOnce) {
     ticker.stop();
     EXPECT_GE(journal.writes() - before, 1);
     EXPECT_LE(journal.writes() - before, clock.elapsed() / 1000 + 1);
+}
+
+// The file is written on the pool. While the pool is busy, writes wait their turn, changes
+// made meanwhile pile up behind them, and a quit (flush) still leaves the file as the list
+// stands, never an older list written last.
+TEST_F(ItemJournalFile, AQuitWhileTheDiskIsBusyLeavesTheNewestListOnDisk) {
+    Harness harness;
+    ItemJournal journal(*harness.manager);
+    journal.restore();
+
+    // Every pool thread held, as by long copies.
+    QSemaphore release;
+    QThreadPool& pool = blockingWorkPool();
+    for (int i = 0; i < pool.maxThreadCount(); ++i) pool.start([&release] { release.acquire(); });
+
+    const ItemPointer first = makeItem(QStringLiteral("https://example.com/first"),
+                                       Phase::makeFailed(Failure::cancelled()));
+    harness.manager->restore({first});
+    QCoreApplication::processEvents();  // the first change's write is handed to the pool
+    const ItemPointer second = makeItem(QStringLiteral("https://example.com/second"),
+                                        Phase::makeFailed(Failure::cancelled()));
+    harness.manager->restore({second});
+    EXPECT_FALSE(QFile::exists(journalPath()));  // nothing could be written yet
+
+    std::thread disk([&release, &pool] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        release.release(pool.maxThreadCount());
+    });
+    journal.flush();
+    disk.join();
+    EXPECT_EQ(journalIds(), idsOf(harness.manager->items()));
+    EXPECT_EQ(journalIds().size(), 2);
+    // What was queued behind the busy pool does not land later over the flushed file.
+    const QByteArray flushed = bytesOf(journalPath());
+    ASSERT_TRUE(pool.waitForDone(5000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bytesOf(journalPath()), flushed);
 }
