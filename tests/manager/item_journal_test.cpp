@@ -20,9 +20,11 @@
 #include <QSignalSpy>
 #include <QTimer>
 
+#include <atomic>
 #include <thread>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace ManagerTest;
 using ItemPointer = DownloadManager::ItemPointer;
@@ -348,10 +350,23 @@ TEST_F(ItemJournalFile, AQuitWhileTheDiskIsBusyLeavesTheNewestListOnDisk) {
     harness.manager->restore({second});
     EXPECT_FALSE(QFile::exists(journalPath()));  // nothing could be written yet
 
-    std::thread disk([&release, &pool] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // The pool is let go only once the quit is under way and the main thread waits in it.
+    const pid_t mainThread = ::gettid();
+    std::atomic<bool> quitting{false};
+    std::thread disk([&] {
+        while (!quitting) std::this_thread::yield();
+        const QString stat = QStringLiteral("/proc/self/task/%1/stat").arg(mainThread);
+        QElapsedTimer patience;
+        patience.start();
+        while (patience.elapsed() < 5000) {
+            QFile file(stat);
+            const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            if (text.mid(text.lastIndexOf(')') + 2, 1) == "S") break;  // asleep: waiting
+            std::this_thread::yield();
+        }
         release.release(pool.maxThreadCount());
     });
+    quitting = true;
     journal.flush();
     disk.join();
     EXPECT_EQ(journalIds(), idsOf(harness.manager->items()));
